@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+namespace settings {
+
+inline const QString productName = QStringLiteral("Morvane");
+inline const QString softwareKey = QStringLiteral("HKEY_LOCAL_MACHINE\\software");
+inline const QString productKey = softwareKey + QStringLiteral("\\") + productName;
+
+// The names of the stored values, spelled as they are stored.
+namespace names {
+inline const QString visu = QStringLiteral("Visu");
+inline const QString repertNom = QStringLiteral("RepertNom");
+inline const QString repertConv = QStringLiteral("RepertConv");
+inline const QString format = QStringLiteral("Format");
+inline const QString copieOriginal = QStringLiteral("CopieOriginal");
+inline const QString supOriginal = QStringLiteral("SupOriginal");
+inline const QString repertCopieOriginal = QStringLiteral("RepertCopieOriginal");
+inline const QString repertCopieDest = QStringLiteral("RepertCopieDest");
+inline const QString renomOrig = QStringLiteral("RenomOrig");
+inline const QString renomDest = QStringLiteral("RenomDest");
+inline const QString convOrig = QStringLiteral("ConvOrig");
+inline const QString convDest = QStringLiteral("ConvDest");
+inline const QString infosSysteme = QStringLiteral("InfosSysteme");
+} // namespace names
+
+struct Default
+{
+    QString name;
+    QString value; // empty for the two folders: they default to the program's folder
+    bool isProgramFolder = false;
+};
+
+// Every stored value with its first-start default, in the order start-up writes them.
+inline const std::array<Default, 12> defaults = {{
+    {names::visu, QStringLiteral("1")},
+    {names::repertNom, QString(), true},
+    {names::repertConv, QString(), true},
+    {names::format, QStringLiteral("4")},
+    {names::copieOriginal, QStringLiteral("0")},
+    {names::supOriginal, QStringLiteral("0")},
+    {names::repertCopieOriginal, QStringLiteral("0")},
+    {names::repertCopieDest, QStringLiteral("1")},
+    {names::renomOrig, QStringLiteral("1")},
+    {names::renomDest, QStringLiteral("0")},
+    {names::convOrig, QStringLiteral("1")},
+    {names::convDest, QStringLiteral("0")},
+}};
+
+} // namespace settings

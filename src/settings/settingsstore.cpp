@@ -1,0 +1,167 @@
+#include "settings/settingsstore.h"
+
+#include "settings/settingsschema.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+SettingsStore::SettingsStore(QString iniPath) : m_reg(std::move(iniPath))
+{
+    m_reg.setKeyPath(settings::productKey);
+}
+
+QString SettingsStore::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Morvane/Morvane.ini");
+}
+
+QString SettingsStore::folderText(const QString& folder)
+{
+    QString text = QDir::cleanPath(folder);
+    while (text.size() > 1 && text.endsWith(QLatin1Char('/')))
+        text.chop(1);
+    return text;
+}
+
+namespace {
+
+// A free name beside `path` for a file put aside: "<name>.illisible-<date>[-n]".
+QString asideName(const QString& path)
+{
+    const QString stem =
+        path + QStringLiteral(".illisible-") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString candidate = stem;
+    for (int n = 2; QFileInfo::exists(candidate); ++n)
+        candidate = stem + QLatin1Char('-') + QString::number(n);
+    return candidate;
+}
+
+} // namespace
+
+StartupReport SettingsStore::initialise(const QString& programFolder)
+{
+    StartupReport report;
+    if (m_reg.fileState() == RegAccess::FileState::Malformed) {
+        const QString aside = asideName(m_reg.filePath());
+        if (QFile::rename(m_reg.filePath(), aside)) {
+            report.movedAside = std::make_pair(m_reg.filePath(), aside);
+        } else {
+            report.malformedKept = true;
+            report.defaultsStored = false;
+            return report;
+        }
+    }
+
+    m_reg.setKeyPath(settings::softwareKey);
+    bool stored = m_reg.createKey(settings::productName);
+    m_reg.setKeyPath(settings::productKey);
+    const QString folder = folderText(programFolder);
+    for (const settings::Default& entry : settings::defaults) {
+        if (m_reg.valueExists(entry.name, 0))
+            continue;
+        stored = m_reg.writeValue(entry.name, entry.isProgramFolder ? folder : entry.value) &&
+                 stored;
+    }
+    report.defaultsStored = stored;
+    return report;
+}
+
+QString SettingsStore::readText(const QString& name) const
+{
+    m_reg.setKeyPath(settings::productKey);
+    return m_reg.readValue(name);
+}
+
+long long SettingsStore::parseNumber(const QString& text)
+{
+    bool ok = false;
+    const long long value = text.trimmed().toLongLong(&ok);
+    return ok ? value : 0;
+}
+
+bool SettingsStore::parseFlag(const QString& text)
+{
+    const QString word = text.trimmed();
+    if (word.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0 ||
+        word.compare(QStringLiteral("vrai"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (word.compare(QStringLiteral("false"), Qt::CaseInsensitive) == 0 ||
+        word.compare(QStringLiteral("faux"), Qt::CaseInsensitive) == 0)
+        return false;
+    bool ok = false;
+    const double number = word.toDouble(&ok);
+    return ok && number != 0.0;
+}
+
+long long SettingsStore::readNumber(const QString& name) const
+{
+    return parseNumber(readText(name));
+}
+
+bool SettingsStore::readFlag(const QString& name) const
+{
+    return parseFlag(readText(name));
+}
+
+bool SettingsStore::exists(const QString& name) const
+{
+    m_reg.setKeyPath(settings::productKey);
+    return m_reg.valueExists(name, 0);
+}
+
+bool SettingsStore::write(const QString& name, const QString& text)
+{
+    m_reg.setKeyPath(settings::productKey);
+    return m_reg.writeValue(name, text);
+}
+
+bool SettingsStore::writeFlag(const QString& name, bool value)
+{
+    return write(name, value ? QStringLiteral("True") : QStringLiteral("False"));
+}
+
+SettingsSnapshot SettingsStore::snapshot() const
+{
+    namespace n = settings::names;
+    SettingsSnapshot s;
+    s.visu = readText(n::visu);
+    s.repertNom = readText(n::repertNom);
+    s.repertConv = readText(n::repertConv);
+    s.format = static_cast<int>(readNumber(n::format));
+    s.copieOriginal = readFlag(n::copieOriginal);
+    s.supOriginal = readNumber(n::supOriginal);
+    s.repertCopieOriginal = readFlag(n::repertCopieOriginal);
+    s.repertCopieDest = readFlag(n::repertCopieDest);
+    s.renomOrig = readFlag(n::renomOrig);
+    s.renomDest = readFlag(n::renomDest);
+    s.convOrig = readFlag(n::convOrig);
+    s.convDest = readFlag(n::convDest);
+    return s;
+}
+
+QString SettingsStore::writeFailureText() const
+{
+    return QStringLiteral("Les réglages ne peuvent pas être enregistrés : le fichier « %1 » "
+                          "ne peut pas être écrit.")
+        .arg(QDir::toNativeSeparators(m_reg.filePath()));
+}
+
+QString SettingsStore::movedAsideText(const QString& file, const QString& newName)
+{
+    return QStringLiteral("Le fichier de réglages « %1 » est illisible. Il a été mis de côté "
+                          "sous le nom « %2 » et les réglages par défaut sont utilisés.")
+        .arg(file, newName);
+}
+
+QString SettingsStore::malformedKeptText(const QString& file)
+{
+    return QStringLiteral("Le fichier de réglages « %1 » est illisible et n'a pas pu être mis "
+                          "de côté. Il est laissé tel quel ; les réglages ne seront pas "
+                          "enregistrés.")
+        .arg(file);
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "settings/regaccess.h"
+
+#include <QString>
+
+#include <optional>
+
+// The settings of one run over many files, read once at its start: nothing can change
+// them while the run lasts, and reading them per file would cost more than the files.
+struct SettingsSnapshot
+{
+    QString visu;
+    QString repertNom;
+    QString repertConv;
+    int format = 0;
+    bool copieOriginal = false;
+    long long supOriginal = 0;
+    bool repertCopieOriginal = false;
+    bool repertCopieDest = false;
+    bool renomOrig = false;
+    bool renomDest = false;
+    bool convOrig = false;
+    bool convDest = false;
+};
+
+// What start-up found and did, for the window to tell the user once.
+struct StartupReport
+{
+    // Set when a malformed file was moved aside: the file and its new name.
+    std::optional<std::pair<QString, QString>> movedAside;
+    // Set when the malformed file could not be moved aside (it is left as it was).
+    bool malformedKept = false;
+    // False when the defaults could not be stored.
+    bool defaultsStored = true;
+};
+
+// The program's settings: named text values under the product key of an INI file.
+// Nothing is cached; every read goes to the file at the moment of use.
+class SettingsStore
+{
+public:
+    explicit SettingsStore(QString iniPath);
+
+    // $XDG_CONFIG_HOME/Morvane/Morvane.ini (else ~/.config/Morvane/Morvane.ini).
+    static QString defaultPath();
+
+    const QString& filePath() const { return m_reg.filePath(); }
+
+    // Creates the product key and stores the default of every missing value, in order.
+    // A malformed file is first moved aside (never rewritten) and the defaults stored.
+    StartupReport initialise(const QString& programFolder);
+
+    QString readText(const QString& name) const;
+    // A whole decimal number (blanks aside); text that is not one reads as 0.
+    long long readNumber(const QString& name) const;
+    // "True"/"False", "Vrai"/"Faux" in any case, or a number (0 false, any other true).
+    // Anything else reads as false.
+    bool readFlag(const QString& name) const;
+
+    bool exists(const QString& name) const;
+    // False when the value could not be stored; writeFailureText() says why.
+    bool write(const QString& name, const QString& text);
+    bool writeFlag(const QString& name, bool value);
+
+    SettingsSnapshot snapshot() const;
+
+    // The message shown when a write fails.
+    QString writeFailureText() const;
+    static QString movedAsideText(const QString& file, const QString& newName);
+    static QString malformedKeptText(const QString& file);
+
+    // The folder text as stored: no trailing separator except at the root.
+    static QString folderText(const QString& folder);
+
+    static bool parseFlag(const QString& text);
+    static long long parseNumber(const QString& text);
+
+private:
+    mutable RegAccess m_reg;
+};

@@ -1,0 +1,36 @@
+#include "scripteddialogs.h"
+
+QList<ScriptedDialogs::Call> ScriptedDialogs::messages() const
+{
+    QList<Call> result;
+    for (const Call& call : m_calls) {
+        if (call.kind == Kind::Message)
+            result.append(call);
+    }
+    return result;
+}
+
+bool ScriptedDialogs::askOkCancel(const QString& text, const QString& title, DialogIcon icon)
+{
+    m_calls.append({Kind::Ask, text, title, icon});
+    if (m_asks.empty())
+        return false;
+    const bool answer = m_asks.front();
+    m_asks.pop_front();
+    return answer;
+}
+
+void ScriptedDialogs::message(const QString& text, const QString& title, DialogIcon icon)
+{
+    m_calls.append({Kind::Message, text, title, icon});
+}
+
+std::optional<QString> ScriptedDialogs::pickFolder(const QString& title)
+{
+    m_calls.append({Kind::PickFolder, QString(), title, DialogIcon::None});
+    if (m_folders.empty())
+        return std::nullopt;
+    auto answer = m_folders.front();
+    m_folders.pop_front();
+    return answer;
+}

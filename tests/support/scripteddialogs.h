@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/dialogs.h"
+
+#include <QList>
+#include <QString>
+
+#include <deque>
+
+// Dialogs for tests: records every call and answers from a script. An unscripted
+// question answers Cancel and an unscripted picker is cancelled, so no test blocks.
+class ScriptedDialogs : public Dialogs
+{
+public:
+    enum class Kind { Ask, Message, PickFolder };
+    struct Call
+    {
+        Kind kind;
+        QString text;
+        QString title;
+        DialogIcon icon;
+    };
+
+    void answerAsk(bool ok) { m_asks.push_back(ok); }
+    void answerFolder(std::optional<QString> folder) { m_folders.push_back(std::move(folder)); }
+
+    const QList<Call>& calls() const { return m_calls; }
+    QList<Call> messages() const;
+    void clear() { m_calls.clear(); }
+
+    bool askOkCancel(const QString& text, const QString& title, DialogIcon icon) override;
+    void message(const QString& text, const QString& title, DialogIcon icon) override;
+    std::optional<QString> pickFolder(const QString& title) override;
+
+private:
+    QList<Call> m_calls;
+    std::deque<bool> m_asks;
+    std::deque<std::optional<QString>> m_folders;
+};
