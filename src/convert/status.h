@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+namespace convert {
+
+// Result of every load, encode and save of the conversion engine. The numbers are shown to
+// the user in the conversion failure message, so they never change meaning once released.
+// Ranges: 1-9 reading the source, 10-19 encoding, 20-29 writing the destination.
+enum class Status : int
+{
+    Ok = 0,
+    SourceNotFound = 1,     // no file at the source path (or it is a folder)
+    SourceNotDecodable = 2, // empty, not a picture, or a type no reader knows
+    SourceTooLarge = 3,     // decoding would exceed the allocation limit (a decompression bomb)
+    // 4 is reserved for a damaged source (truncated or corrupt picture data).
+    NoEncoder = 10,              // the registry has no encoder for the wanted MIME type
+    UnknownFormat = 11,          // a format code outside the output-format table
+    EncodeFailed = 12,           // the encoder could not encode this picture
+    DestinationNotWritable = 20, // folder missing, parent not a folder, or no permission
+    DestinationWriteFailed = 21, // writing, syncing or renaming into place failed
+};
+
+constexpr int statusCode(Status status)
+{
+    return static_cast<int>(status);
+}
+
+// The text of the message shown when a conversion fails: the file name without its folder,
+// then the status number.
+QString conversionFailureText(const QString& sourcePath, Status status);
+
+} // namespace convert
