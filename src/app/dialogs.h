@@ -5,7 +5,14 @@
 #include <optional>
 
 // The icon of a message box. None gives a box without icon.
-enum class DialogIcon { None, Critical, Question, Warning, Information };
+enum class DialogIcon
+{
+    None,
+    Critical,
+    Question,
+    Warning,
+    Information
+};
 
 // Every message box and the folder picker go through this interface, so every handler
 // can be driven by scripted answers in tests.

@@ -1,0 +1,292 @@
+#include "app/mainwindow.h"
+
+#include "app/dialogs.h"
+#include "app/icons.h"
+#include "convert/codecregistry.h"
+#include "convert/convertpanel.h"
+#include "convert/outputformats.h"
+#include "lists/browsepanel.h"
+#include "lists/worklistpanel.h"
+#include "rename/renamepanel.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString morvaneTitle = QStringLiteral("Morvane");
+
+struct ToolbarButton
+{
+    const char* key; // nullptr for a separator
+    const char* toolTip;
+    const char* themeIcon;
+    QStyle::StandardPixmap fallback;
+};
+
+// The twelve positions of the toolbar, separators included.
+const ToolbarButton toolbarButtons[] = {
+    {nullptr, nullptr, nullptr, {}},
+    {"ouvrir", "Ouvre le fichier", "document-open", QStyle::SP_DialogOpenButton},
+    {nullptr, nullptr, nullptr, {}},
+    {"copier", "Copie le fichier", "edit-copy", QStyle::SP_FileDialogNewFolder},
+    {"supprimer", "Supprime le fichier", "edit-delete", QStyle::SP_TrashIcon},
+    {"deplacer", "Déplacer le fichier", "go-jump", QStyle::SP_FileDialogToParent},
+    {nullptr, nullptr, nullptr, {}},
+    {"renommer", "Renommer les fichiers", "edit-rename", QStyle::SP_FileDialogDetailedView},
+    {"conversion", "Convertir les fichiers image", "image-x-generic", QStyle::SP_BrowserReload},
+    {nullptr, nullptr, nullptr, {}},
+    {"aide", "Aide", "help-contents", QStyle::SP_DialogHelpButton},
+    {"quit", "Quitter", "application-exit", QStyle::SP_DialogCloseButton},
+};
+
+} // namespace
+
+MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent), m_services(std::move(services)), m_browse(new BrowsePanel),
+      m_workList(new WorkListPanel), m_rename(new RenamePanel), m_convert(new ConvertPanel),
+      m_ts1(new QTabBar), m_toolbar1(new QToolBar(QStringLiteral("Barre d'outils"), this))
+{
+    if (!m_services.exit)
+        m_services.exit = [](int status) { QCoreApplication::exit(status); };
+
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(morvaneTitle);
+
+    m_ts1->setObjectName(QStringLiteral("TS1"));
+    m_ts1->setAccessibleName(QStringLiteral("Onglets"));
+    m_ts1->addTab(QStringLiteral("Renommer"));
+    m_ts1->addTab(QStringLiteral("Convertir"));
+    m_ts1->setDrawBase(false);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(0);
+    right->addWidget(m_ts1);
+    auto* tabPage = new QFrame;
+    tabPage->setFrameShape(QFrame::StyledPanel);
+    auto* pageLayout = new QVBoxLayout(tabPage);
+    pageLayout->addWidget(m_workList, 1);
+    pageLayout->addWidget(m_rename);
+    pageLayout->addWidget(m_convert);
+    right->addWidget(tabPage, 1);
+    m_convert->hide();
+
+    auto* central = new QWidget;
+    auto* layout = new QHBoxLayout(central);
+    layout->addWidget(m_browse);
+    layout->addLayout(right, 1);
+    setCentralWidget(central);
+
+    buildToolbar();
+    buildStatusBar();
+    connect(m_ts1, &QTabBar::currentChanged, this, [this](int index) {
+        if (index == 0) {
+            m_convert->hide();
+            m_rename->show();
+            toolbarAction(QStringLiteral("renommer"))->setEnabled(true);
+            toolbarAction(QStringLiteral("conversion"))->setEnabled(false);
+            m_workList->setTitle(QStringLiteral("Liste des fichiers à renomer"));
+        } else if (index == 1) {
+            m_rename->hide();
+            m_convert->show();
+            toolbarAction(QStringLiteral("renommer"))->setEnabled(false);
+            toolbarAction(QStringLiteral("conversion"))->setEnabled(true);
+            m_workList->setTitle(QStringLiteral("Liste des fichiers à convertir"));
+        }
+    });
+
+    // The client area is fixed by the window design; the frame adds the toolbar and the
+    // status bar around it.
+    resize(clientSize.width(), clientSize.height() + m_toolbar1->sizeHint().height() +
+                                   statusBar()->sizeHint().height());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+MainWindow::~MainWindow()
+{
+    // Unloading the window ends the codec session.
+    if (m_sessionOpen && m_services.codecs)
+        m_services.codecs->end();
+}
+
+void MainWindow::buildToolbar()
+{
+    m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar1->setAccessibleName(QStringLiteral("Barre d'outils"));
+    m_toolbar1->setMovable(false);
+    m_toolbar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolbar1->setIconSize(QSize(24, 24));
+    addToolBar(Qt::TopToolBarArea, m_toolbar1);
+    for (const ToolbarButton& button : toolbarButtons) {
+        if (!button.key) {
+            m_toolbar1->addSeparator();
+            continue;
+        }
+        const QString key = QLatin1String(button.key);
+        const QString toolTip = QString::fromUtf8(button.toolTip);
+        QAction* action =
+            m_toolbar1->addAction(icons::themed(button.themeIcon, button.fallback), toolTip);
+        action->setToolTip(toolTip);
+        // The key identifies the button; object names belong to the menu items.
+        action->setProperty("key", key);
+        if (QWidget* widget = m_toolbar1->widgetForAction(action)) {
+            widget->setProperty("key", key);
+            widget->setAccessibleName(toolTip);
+        }
+        connect(action, &QAction::triggered, this, [this, key] { onToolbarKey(key); });
+    }
+}
+
+QAction* MainWindow::toolbarAction(const QString& key) const
+{
+    const QList<QAction*> actions = m_toolbar1->actions();
+    for (QAction* action : actions) {
+        if (action->property("key").toString() == key)
+            return action;
+    }
+    return nullptr;
+}
+
+void MainWindow::buildStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(false);
+    m_countPanel = new QLabel(bar);
+    m_countPanel->setObjectName(QStringLiteral("StatusCount"));
+    m_countPanel->setAccessibleName(QStringLiteral("Nombre de fichiers"));
+    m_datePanel = new QLabel(bar);
+    m_datePanel->setObjectName(QStringLiteral("StatusDate"));
+    m_datePanel->setAccessibleName(QStringLiteral("Date"));
+    m_timePanel = new QLabel(bar);
+    m_timePanel->setObjectName(QStringLiteral("StatusTime"));
+    m_timePanel->setAccessibleName(QStringLiteral("Heure"));
+    bar->addWidget(m_countPanel, 1);
+    bar->addPermanentWidget(m_datePanel);
+    bar->addPermanentWidget(m_timePanel);
+    m_clock = new QTimer(this);
+    m_clock->setInterval(1000);
+    connect(m_clock, &QTimer::timeout, this, &MainWindow::updateClock);
+    m_clock->start();
+    updateClock();
+}
+
+void MainWindow::updateClock()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    m_datePanel->setText(now.toString(QStringLiteral("dd/MM/yyyy")));
+    m_timePanel->setText(now.toString(QStringLiteral("HH:mm")));
+}
+
+void MainWindow::reportStartupOfSettings()
+{
+    SettingsStore& store = *m_services.settings;
+    const StartupReport report = store.initialise(m_services.programFolder);
+    if (report.movedAside) {
+        m_services.dialogs->message(
+            SettingsStore::movedAsideText(QDir::toNativeSeparators(report.movedAside->first),
+                                          QDir::toNativeSeparators(report.movedAside->second)),
+            morvaneTitle, DialogIcon::Warning);
+    } else if (report.malformedKept) {
+        m_services.dialogs->message(SettingsStore::malformedKeptText(store.filePath()),
+                                    morvaneTitle, DialogIcon::Warning);
+        return;
+    }
+    if (!report.defaultsStored)
+        m_services.dialogs->message(store.writeFailureText(), morvaneTitle, DialogIcon::Warning);
+}
+
+bool MainWindow::Form_Load()
+{
+    // 1. Settings: the product key and every missing default.
+    reportStartupOfSettings();
+    // 2. Browse panel at the root of the start-up volume.
+    // 3. The choice lists.
+    rempliCombo();
+    // 4. The window opens on the "Renommer" tab.
+    toolbarAction(QStringLiteral("conversion"))->setEnabled(false);
+    // 5. Preview layout.
+    applyVisu();
+    // 6. Bounds of the single conversion's preview, and its starting aspect ratio.
+    m_previewBoxSize = ConvertPanel::previewBoxSize;
+    m_aspectRatio = 1.5F;
+    // 7. Codec session.
+    if (m_services.codecs->start() != convert::Status::Ok) {
+        m_services.dialogs->message(QStringLiteral("Erreur chargement GDI+ !"), morvaneTitle,
+                                    DialogIcon::Critical);
+        m_quitting = true;
+        m_services.exit(1);
+        return false;
+    }
+    m_sessionOpen = true;
+    return true;
+}
+
+void MainWindow::rempliCombo()
+{
+    QComboBox* combo3 = m_convert->outputFormats();
+    combo3->clear();
+    combo3->addItems(convert::outputFormatListTexts());
+    combo3->setCurrentIndex(convert::defaultOutputFormatPosition);
+}
+
+void MainWindow::applyVisu()
+{
+    const QString visu = m_services.settings->readText(settings::names::visu);
+    if (visu == QLatin1String("1"))
+        m_browse->setPreviewShown(true);
+    else if (visu == QLatin1String("0"))
+        m_browse->setPreviewShown(false);
+}
+
+void MainWindow::Form_Activate()
+{
+    applyVisu();
+}
+
+bool MainWindow::event(QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        Form_Activate();
+    return QMainWindow::event(event);
+}
+
+bool MainWindow::quitte()
+{
+    if (!m_services.dialogs->askOkCancel(QStringLiteral("Voulez-vous quitter ?"),
+                                         QStringLiteral("Confirmation"), DialogIcon::Question))
+        return false;
+    m_quitting = true;
+    m_services.exit(0);
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (m_quitting || quitte())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void MainWindow::onToolbarKey(const QString& key)
+{
+    if (key == QLatin1String("quit"))
+        quitte();
+}

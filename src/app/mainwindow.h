@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QSize>
+
+#include <functional>
+
+class BrowsePanel;
+namespace convert {
+class CodecSession;
+}
+class ConvertPanel;
+class Dialogs;
+class QAction;
+class QLabel;
+class QTabBar;
+class QTimer;
+class QToolBar;
+class RenamePanel;
+class SettingsStore;
+class WorkListPanel;
+
+// What the main window works with; owned by the caller and outliving the window.
+struct MainWindowServices
+{
+    SettingsStore* settings = nullptr;
+    Dialogs* dialogs = nullptr;
+    convert::CodecSession* codecs = nullptr;
+    QString programFolder;
+    // Ends the program with the given status; QCoreApplication::exit by default.
+    std::function<void(int)> exit;
+};
+
+// Form1: composes the panels, runs start-up, re-applies the preview switch on every
+// activation and asks before quitting.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(MainWindowServices services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Runs start-up. False when the program cannot go on; the exit was then requested.
+    bool Form_Load();
+    void Form_Activate();
+    // Asks before quitting; true when the user chose OK (the exit was then requested).
+    bool quitte();
+
+    BrowsePanel* browsePanel() const { return m_browse; }
+    WorkListPanel* workListPanel() const { return m_workList; }
+    RenamePanel* renamePanel() const { return m_rename; }
+    ConvertPanel* convertPanel() const { return m_convert; }
+    QAction* toolbarAction(const QString& key) const;
+
+    static constexpr QSize clientSize{545, 536};
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildToolbar();
+    void buildStatusBar();
+    void reportStartupOfSettings();
+    void rempliCombo();
+    void applyVisu();
+    void onToolbarKey(const QString& key);
+    void updateClock();
+
+    MainWindowServices m_services;
+    BrowsePanel* m_browse;
+    WorkListPanel* m_workList;
+    RenamePanel* m_rename;
+    ConvertPanel* m_convert;
+    QTabBar* m_ts1;
+    QToolBar* m_toolbar1;
+    QLabel* m_countPanel = nullptr;
+    QLabel* m_datePanel = nullptr;
+    QLabel* m_timePanel = nullptr;
+    QTimer* m_clock = nullptr;
+    // Bounds of the single conversion's preview, recorded at load.
+    QSize m_previewBoxSize;
+    float m_aspectRatio = 1.5F;
+    bool m_sessionOpen = false;
+    bool m_quitting = false;
+};
