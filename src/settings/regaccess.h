@@ -9,7 +9,13 @@
 class RegAccess
 {
 public:
-    enum class FileState { Ok, Missing, Malformed, Unreadable };
+    enum class FileState
+    {
+        Ok,
+        Missing,
+        Malformed,
+        Unreadable
+    };
 
     explicit RegAccess(QString iniPath);
 

@@ -32,9 +32,8 @@ namespace {
 // A free name beside `path` for a file put aside: "<name>.illisible-<date>[-n]".
 QString asideName(const QString& path)
 {
-    const QString stem =
-        path + QStringLiteral(".illisible-") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stem = path + QStringLiteral(".illisible-") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString candidate = stem;
     for (int n = 2; QFileInfo::exists(candidate); ++n)
         candidate = stem + QLatin1Char('-') + QString::number(n);
@@ -64,8 +63,8 @@ StartupReport SettingsStore::initialise(const QString& programFolder)
     for (const settings::Default& entry : settings::defaults) {
         if (m_reg.valueExists(entry.name, 0))
             continue;
-        stored = m_reg.writeValue(entry.name, entry.isProgramFolder ? folder : entry.value) &&
-                 stored;
+        stored =
+            m_reg.writeValue(entry.name, entry.isProgramFolder ? folder : entry.value) && stored;
     }
     report.defaultsStored = stored;
     return report;
