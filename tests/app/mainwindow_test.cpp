@@ -1,0 +1,276 @@
+#include "app/mainwindow.h"
+#include "convert/codecregistry.h"
+#include "convert/convertpanel.h"
+#include "lists/browsepanel.h"
+#include "scripteddialogs.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include <memory>
+#include <optional>
+
+namespace n = settings::names;
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    // One window with its own settings folder, scripted dialogs and a recorded exit.
+    struct Fixture
+    {
+        QTemporaryDir dir;
+        std::unique_ptr<SettingsStore> store;
+        ScriptedDialogs dialogs;
+        convert::CodecSession codecs;
+        std::optional<int> exitStatus;
+        std::unique_ptr<MainWindow> window;
+
+        explicit Fixture(const QString& iniPath = {})
+        {
+            store = std::make_unique<SettingsStore>(
+                iniPath.isEmpty() ? dir.filePath(QStringLiteral("Morvane/Morvane.ini")) : iniPath);
+        }
+        MainWindow& make()
+        {
+            MainWindowServices services;
+            services.settings = store.get();
+            services.dialogs = &dialogs;
+            services.codecs = &codecs;
+            services.programFolder = QStringLiteral("/opt/morvane");
+            services.exit = [this](int status) { exitStatus = status; };
+            window = std::make_unique<MainWindow>(services);
+            return *window;
+        }
+        int listHeight() const { return window->browsePanel()->files()->height(); }
+        bool previewShown() const { return !window->browsePanel()->previewBox()->isHidden(); }
+    };
+
+private Q_SLOTS:
+    void visuAtLoadAndOnActivation_data();
+    void visuAtLoadAndOnActivation();
+    void quitConfirmation_data();
+    void quitConfirmation();
+    void quitFromToolbar();
+    void codecStartFailureEndsTheProgram();
+    void startupFillsListsAndDisablesConversion();
+    void unwritableSettingsAreReportedOnceAtStartup();
+    void malformedSettingsAreMovedAsideAndReported();
+    void toolbarKeysAndTips();
+};
+
+void MainWindowTest::visuAtLoadAndOnActivation_data()
+{
+    QTest::addColumn<QString>("atLoad");
+    QTest::addColumn<int>("heightAtLoad");
+    QTest::addColumn<QString>("later");
+    QTest::addColumn<int>("heightLater");
+
+    QTest::newRow("on, then off") << "1" << 105 << "0" << 265;
+    QTest::newRow("off, then on") << "0" << 265 << "1" << 105;
+    QTest::newRow("other text keeps the design height") << "oui" << 105 << "2" << 105;
+    QTest::newRow("off, then other text keeps it") << "0" << 265 << "" << 265;
+}
+
+void MainWindowTest::visuAtLoadAndOnActivation()
+{
+    QFETCH(QString, atLoad);
+    QFETCH(int, heightAtLoad);
+    QFETCH(QString, later);
+    QFETCH(int, heightLater);
+
+    Fixture f;
+    f.store->initialise(QStringLiteral("/opt"));
+    QVERIFY(f.store->write(n::visu, atLoad));
+    MainWindow& window = f.make();
+    QVERIFY(window.Form_Load());
+    QCOMPARE(f.listHeight(), heightAtLoad);
+    QCOMPARE(f.previewShown(), heightAtLoad == 105);
+
+    // The options dialog changes the value; the window applies it when activated again.
+    QVERIFY(f.store->write(n::visu, later));
+    QCOMPARE(f.listHeight(), heightAtLoad);
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&window, &activate);
+    QCOMPARE(f.listHeight(), heightLater);
+    QCOMPARE(f.previewShown(), heightLater == 105);
+}
+
+void MainWindowTest::quitConfirmation_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("Cancel keeps the window") << false;
+    QTest::newRow("OK ends the program") << true;
+}
+
+void MainWindowTest::quitConfirmation()
+{
+    QFETCH(bool, ok);
+    Fixture f;
+    MainWindow& window = f.make();
+    QVERIFY(window.Form_Load());
+    f.dialogs.clear();
+    f.dialogs.answerAsk(ok);
+
+    QCloseEvent close;
+    QApplication::sendEvent(&window, &close);
+
+    QCOMPARE(close.isAccepted(), ok);
+    QCOMPARE(f.exitStatus.has_value(), ok);
+    if (ok)
+        QCOMPARE(*f.exitStatus, 0);
+    QCOMPARE(f.dialogs.calls().size(), 1);
+    const ScriptedDialogs::Call& call = f.dialogs.calls().first();
+    QCOMPARE(call.kind, ScriptedDialogs::Kind::Ask);
+    QCOMPARE(call.text, QStringLiteral("Voulez-vous quitter ?"));
+    QCOMPARE(call.title, QStringLiteral("Confirmation"));
+    QCOMPARE(call.icon, DialogIcon::Question);
+
+    // Once the user said OK, closing the window does not ask again.
+    if (ok) {
+        QCloseEvent again;
+        QApplication::sendEvent(&window, &again);
+        QVERIFY(again.isAccepted());
+        QCOMPARE(f.dialogs.calls().size(), 1);
+    }
+}
+
+void MainWindowTest::quitFromToolbar()
+{
+    Fixture f;
+    MainWindow& window = f.make();
+    QVERIFY(window.Form_Load());
+    f.dialogs.clear();
+    f.dialogs.answerAsk(false);
+    window.toolbarAction(QStringLiteral("quit"))->trigger();
+    QCOMPARE(f.dialogs.calls().size(), 1);
+    QVERIFY(!f.exitStatus);
+
+    f.dialogs.answerAsk(true);
+    window.toolbarAction(QStringLiteral("quit"))->trigger();
+    QCOMPARE(f.exitStatus, std::optional<int>(0));
+}
+
+void MainWindowTest::codecStartFailureEndsTheProgram()
+{
+    convert::CodecRegistry::hideMimeTypeForTesting("IMAGE/GIF");
+    Fixture f;
+    MainWindow& window = f.make();
+    const bool loaded = window.Form_Load();
+    convert::CodecRegistry::clearHiddenMimeTypesForTesting();
+
+    QVERIFY(!loaded);
+    QCOMPARE(f.exitStatus, std::optional<int>(1));
+    const auto messages = f.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().text, QStringLiteral("Erreur chargement GDI+ !"));
+    QCOMPARE(messages.first().title, QStringLiteral("Morvane"));
+    QCOMPARE(messages.first().icon, DialogIcon::Critical);
+    QVERIFY(!f.codecs.isOpen());
+
+    // Closing what is left does not ask for confirmation.
+    QCloseEvent close;
+    QApplication::sendEvent(&window, &close);
+    QVERIFY(close.isAccepted());
+    QCOMPARE(f.dialogs.calls().size(), 1);
+}
+
+void MainWindowTest::startupFillsListsAndDisablesConversion()
+{
+    Fixture f;
+    MainWindow& window = f.make();
+    QVERIFY(window.Form_Load());
+    QVERIFY(f.dialogs.calls().isEmpty());
+    QVERIFY(f.codecs.isOpen());
+    QCOMPARE(f.store->readText(n::repertNom), QStringLiteral("/opt/morvane"));
+
+    QComboBox* combo3 = window.convertPanel()->outputFormats();
+    QCOMPARE(combo3->count(), 4);
+    QCOMPARE(combo3->currentText(), QStringLiteral("JPG - JPG Images"));
+    QVERIFY(!window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
+    QVERIFY(window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
+    QVERIFY(window.convertPanel()->isHidden());
+    QCOMPARE(window.windowTitle(), QStringLiteral("Morvane"));
+}
+
+void MainWindowTest::unwritableSettingsAreReportedOnceAtStartup()
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(QStringLiteral("blocker")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Fixture f(dir.filePath(QStringLiteral("blocker/Morvane.ini")));
+    MainWindow& window = f.make();
+    QVERIFY(window.Form_Load());
+
+    const auto messages = f.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().text, f.store->writeFailureText());
+    QCOMPARE(messages.first().title, QStringLiteral("Morvane"));
+    QCOMPARE(messages.first().icon, DialogIcon::Warning);
+    // With nothing stored, "Visu" reads as empty text: the design layout stays.
+    QCOMPARE(f.listHeight(), 105);
+}
+
+void MainWindowTest::malformedSettingsAreMovedAsideAndReported()
+{
+    Fixture f;
+    const QString path = f.store->filePath();
+    QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[software/Morvane\nVisu=0\n");
+    file.close();
+
+    MainWindow& window = f.make();
+    QVERIFY(window.Form_Load());
+    const auto messages = f.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages.first().text.startsWith(QStringLiteral("Le fichier de réglages « ") + path));
+    QCOMPARE(messages.first().icon, DialogIcon::Warning);
+    QCOMPARE(f.store->readText(n::visu), QStringLiteral("1"));
+    QCOMPARE(f.listHeight(), 105);
+}
+
+void MainWindowTest::toolbarKeysAndTips()
+{
+    Fixture f;
+    MainWindow& window = f.make();
+    const QList<std::pair<QString, QString>> expected = {
+        {QStringLiteral("ouvrir"), QStringLiteral("Ouvre le fichier")},
+        {QStringLiteral("copier"), QStringLiteral("Copie le fichier")},
+        {QStringLiteral("supprimer"), QStringLiteral("Supprime le fichier")},
+        {QStringLiteral("deplacer"), QStringLiteral("Déplacer le fichier")},
+        {QStringLiteral("renommer"), QStringLiteral("Renommer les fichiers")},
+        {QStringLiteral("conversion"), QStringLiteral("Convertir les fichiers image")},
+        {QStringLiteral("aide"), QStringLiteral("Aide")},
+        {QStringLiteral("quit"), QStringLiteral("Quitter")},
+    };
+    auto* toolbar = window.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    QVERIFY(toolbar);
+    const QList<QAction*> actions = toolbar->actions();
+    QCOMPARE(actions.size(), 12);
+    const QList<int> separators = {0, 2, 6, 9};
+    int button = 0;
+    for (int position = 0; position < actions.size(); ++position) {
+        QCOMPARE(actions[position]->isSeparator(), separators.contains(position));
+        if (actions[position]->isSeparator())
+            continue;
+        QCOMPARE(actions[position]->property("key").toString(), expected[button].first);
+        QCOMPARE(actions[position]->toolTip(), expected[button].second);
+        ++button;
+    }
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "mainwindow_test.moc"
