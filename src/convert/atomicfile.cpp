@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <unistd.h>
+
 namespace convert {
 
 Status writeAtomically(const QString& destination,
@@ -10,6 +12,11 @@ Status writeAtomically(const QString& destination,
 {
     const QFileInfo target(destination);
     if (destination.isEmpty() || target.isDir() || !QFileInfo(target.absolutePath()).isDir())
+        return Status::DestinationNotWritable;
+    // Caught here rather than at the final rename, after the whole picture was encoded.
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    const long nameMax = pathconf(folder.constData(), _PC_NAME_MAX);
+    if (nameMax > 0 && QFile::encodeName(target.fileName()).size() > nameMax)
         return Status::DestinationNotWritable;
 
     // QSaveFile writes a unique temporary beside the destination, syncs it on commit and
