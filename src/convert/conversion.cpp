@@ -1,0 +1,91 @@
+#include "convert/conversion.h"
+
+#include "convert/atomicfile.h"
+#include "convert/pictureloader.h"
+
+#include <QColorSpace>
+#include <QIODevice>
+#include <QImage>
+#include <QPainter>
+
+namespace convert {
+
+EncoderParameters encoderParametersFor(int formatCode, int quality)
+{
+    if (formatCode != formatCodeJpeg)
+        return {};
+    const int used = quality >= 0 && quality <= 100 ? quality : defaultJpegQuality;
+    return {EncoderParameter{qualityParameter, used}};
+}
+
+QImage preparedForFormat(const QImage& picture, AlphaHandling alpha)
+{
+    if (alpha != AlphaHandling::ComposeOnWhite || !picture.hasAlphaChannel())
+        return picture;
+    QImage flat(picture.size(), QImage::Format_RGB32);
+    if (flat.isNull())
+        return flat;
+    flat.setDotsPerMeterX(picture.dotsPerMeterX());
+    flat.setDotsPerMeterY(picture.dotsPerMeterY());
+    flat.setColorSpace(picture.colorSpace());
+    flat.fill(Qt::white);
+    QPainter painter(&flat);
+    painter.drawImage(0, 0, picture);
+    return flat;
+}
+
+Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
+                    const QString& destination, int formatCode, int quality)
+{
+    const OutputFormat* format = outputFormatForCode(formatCode);
+    if (!format)
+        return Status::UnknownFormat;
+    EncoderId id;
+    if (registry.ChercheEncodeur(format->mimeType, id) < 0)
+        return Status::NoEncoder;
+    const Encoder* encoder = registry.encoder(id);
+    if (!encoder || !encoder->encode)
+        return Status::NoEncoder;
+    if (picture.isNull())
+        return Status::EncodeFailed;
+
+    const QImage prepared = preparedForFormat(picture, format->alpha);
+    if (prepared.isNull())
+        return Status::EncodeFailed;
+    const EncoderParameters parameters = encoderParametersFor(formatCode, quality);
+    return writeAtomically(destination, [&](QIODevice& device) {
+        return encoder->encode(prepared, device, parameters);
+    });
+}
+
+Status convertFile(const CodecRegistry& registry, const QString& source, const QString& destination,
+                   int formatCode, int quality)
+{
+    const LoadedPicture loaded = PictureLoader::load(source);
+    if (!loaded.ok())
+        return loaded.status;
+    return SauverFormat(registry, loaded.image, destination, formatCode, quality);
+}
+
+Status VersBMP(const CodecRegistry& registry, const QString& source, const QString& destination)
+{
+    return convertFile(registry, source, destination, formatCodeBmp, defaultJpegQuality);
+}
+
+Status VersJPEG(const CodecRegistry& registry, const QString& source, const QString& destination,
+                int quality)
+{
+    return convertFile(registry, source, destination, formatCodeJpeg, quality);
+}
+
+Status VersPNG(const CodecRegistry& registry, const QString& source, const QString& destination)
+{
+    return convertFile(registry, source, destination, formatCodePng, defaultJpegQuality);
+}
+
+Status VersGIF(const CodecRegistry& registry, const QString& source, const QString& destination)
+{
+    return convertFile(registry, source, destination, formatCodeGif, defaultJpegQuality);
+}
+
+} // namespace convert

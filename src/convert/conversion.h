@@ -1,0 +1,36 @@
+#pragma once
+
+#include "convert/codecregistry.h"
+#include "convert/outputformats.h"
+#include "convert/status.h"
+
+class QImage;
+class QString;
+
+namespace convert {
+
+// The encoder parameters of a save: the quality for JPEG (used as given from 0 to 100,
+// 75 otherwise), none for the other formats.
+EncoderParameters encoderParametersFor(int formatCode, int quality);
+
+// The picture as format `alpha` can store it: composed onto white where the format has no
+// alpha channel, unchanged otherwise.
+QImage preparedForFormat(const QImage& picture, AlphaHandling alpha);
+
+// Encodes `picture` in the format with code `formatCode` (1 BMP, 2 JPEG, 3 PNG, 4 GIF) with
+// the registry's first encoder for its MIME type, and writes it atomically to `destination`.
+// Returns the status; shows nothing.
+Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
+                    const QString& destination, int formatCode, int quality);
+
+// Loads the picture file `source` with PictureLoader, then SauverFormat.
+Status convertFile(const CodecRegistry& registry, const QString& source, const QString& destination,
+                   int formatCode, int quality);
+
+Status VersBMP(const CodecRegistry& registry, const QString& source, const QString& destination);
+Status VersJPEG(const CodecRegistry& registry, const QString& source, const QString& destination,
+                int quality);
+Status VersPNG(const CodecRegistry& registry, const QString& source, const QString& destination);
+Status VersGIF(const CodecRegistry& registry, const QString& source, const QString& destination);
+
+} // namespace convert
