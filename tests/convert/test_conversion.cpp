@@ -1,0 +1,224 @@
+#include "convert/codecregistry.h"
+#include "convert/conversion.h"
+#include "convert/gifencoder.h"
+#include "convert/outputformats.h"
+#include "convert/pictureloader.h"
+
+#include "testimages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QIODevice>
+#include <QImageReader>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace convert;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+int maxChannelDifference(QRgb a, QRgb b)
+{
+    return qMax(qMax(qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b))),
+                qAbs(qBlue(a) - qBlue(b)));
+}
+
+class ConversionTest : public testing::Test
+{
+protected:
+    QString path(const QString& name) const { return dir.filePath(name); }
+    QTemporaryDir dir;
+    const CodecRegistry registry = CodecRegistry::system();
+};
+
+} // namespace
+
+TEST_F(ConversionTest, EverySourceTypeConvertsToEveryFormat)
+{
+    const QImage picture = testimages::quadrants(64, 48);
+    struct Source
+    {
+        QString name;
+        bool lossless;
+    };
+    const std::vector<Source> sources{
+        {u"src.bmp"_s, true}, {u"src.jpg"_s, false}, {u"src.png"_s, true},
+        {u"src.gif"_s, true}, {u"src.ico"_s, true},  {u"src.JPEG"_s, false},
+    };
+    ASSERT_TRUE(testimages::write(picture, path(u"src.bmp"_s), "BMP"));
+    ASSERT_TRUE(testimages::write(picture, path(u"src.jpg"_s), "JPEG"));
+    ASSERT_TRUE(testimages::write(picture, path(u"src.JPEG"_s), "JPEG"));
+    ASSERT_TRUE(testimages::write(picture, path(u"src.png"_s), "PNG"));
+    ASSERT_TRUE(testimages::write(picture, path(u"src.ico"_s), "ICO"));
+    ASSERT_EQ(encodeGif(picture, path(u"src.gif"_s)), Status::Ok);
+
+    for (const Source& source : sources) {
+        const LoadedPicture original = PictureLoader::load(path(source.name));
+        ASSERT_EQ(original.status, Status::Ok) << source.name.toStdString();
+        const QImage expected = original.image.convertToFormat(QImage::Format_ARGB32);
+        for (const OutputFormat& format : outputFormats()) {
+            const QString output = path(u"out-"_s + source.name + u'.' + format.singleExtension);
+            SCOPED_TRACE(QString(output + u" by "_s + format.entryPointName).toStdString());
+            ASSERT_EQ(format.convert(registry, path(source.name), output, conversionJpegQuality),
+                      Status::Ok);
+
+            QImageReader reader(output);
+            EXPECT_EQ(reader.format(), QImageReader::imageFormat(output));
+            const QImage written = reader.read().convertToFormat(QImage::Format_ARGB32);
+            ASSERT_EQ(written.size(), picture.size());
+            const bool exact =
+                source.lossless && format.code != formatCodeJpeg && format.code != formatCodeGif;
+            if (exact) {
+                EXPECT_EQ(written, expected);
+                continue;
+            }
+            // Lossy targets keep each quadrant's colour.
+            for (const QPoint point :
+                 {QPoint(16, 12), QPoint(48, 12), QPoint(16, 36), QPoint(48, 36)})
+                EXPECT_LE(maxChannelDifference(written.pixel(point), expected.pixel(point)), 16);
+        }
+    }
+}
+
+TEST_F(ConversionTest, TransparencyPerFormat)
+{
+    // Bottom-right quadrant fully transparent; a half-opaque stripe at the top.
+    QImage picture = testimages::quadrants(40, 40, true);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 40; ++x)
+            picture.setPixel(x, y, qRgba(0, 0, 0, 191));
+    const QString source = path(u"alpha.png"_s);
+    ASSERT_TRUE(testimages::write(picture, source, "PNG"));
+
+    struct Row
+    {
+        int code;
+        QRgb transparentCorner; // what the fully transparent pixel becomes
+        int tolerance;
+    };
+    const std::vector<Row> rows{
+        {formatCodeBmp, qRgba(255, 255, 255, 255), 0},
+        {formatCodeJpeg, qRgba(255, 255, 255, 255), 6},
+        {formatCodePng, qRgba(0, 0, 0, 0), 0},
+        {formatCodeGif, qRgba(0, 0, 0, 0), 0},
+    };
+    for (const Row& row : rows) {
+        const OutputFormat& format = *outputFormatForCode(row.code);
+        const QString output = path(u"alpha."_s + format.singleExtension);
+        SCOPED_TRACE(output.toStdString());
+        ASSERT_EQ(format.convert(registry, source, output, 100), Status::Ok);
+        const QImage written = QImage(output).convertToFormat(QImage::Format_ARGB32);
+        const QRgb corner = written.pixel(30, 30);
+        EXPECT_EQ(qAlpha(corner), qAlpha(row.transparentCorner));
+        if (qAlpha(corner) == 255) {
+            EXPECT_LE(maxChannelDifference(corner, row.transparentCorner), row.tolerance);
+        }
+        EXPECT_EQ(qAlpha(written.pixel(10, 10)), 255);
+
+        // Three quarters black over white is dark grey where the format cannot keep alpha.
+        const QRgb stripe = written.pixel(20, 4);
+        if (format.alpha == AlphaHandling::Keep)
+            EXPECT_EQ(qAlpha(stripe), 191);
+        else
+            EXPECT_LE(maxChannelDifference(stripe, qRgba(64, 64, 64, 255)), 12);
+    }
+
+    // A GIF pixel is either the transparent entry or opaque.
+    const QImage gif = QImage(path(u"alpha.gif"_s)).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < gif.height(); ++y) {
+        for (int x = 0; x < gif.width(); ++x) {
+            const int alpha = qAlpha(gif.pixel(x, y));
+            ASSERT_TRUE(alpha == 0 || alpha == 255) << x << "," << y << ": " << alpha;
+        }
+    }
+}
+
+TEST_F(ConversionTest, UnwritableDestinationLeavesNothingBehind)
+{
+    const QString source = path(u"src.png"_s);
+    ASSERT_TRUE(testimages::write(testimages::quadrants(8, 8), source, "PNG"));
+    ASSERT_TRUE(testimages::writeBytes(path(u"file.txt"_s), "not a folder"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder.png"_s));
+    const QStringList before = entries(dir.path());
+
+    const std::vector<QString> destinations{
+        path(u"missing/out.png"_s),
+        path(u"file.txt/out.png"_s),
+        path(u"folder.png"_s),
+        path(QString(300, u'n') + u".png"_s),
+        QString(),
+    };
+    for (const QString& destination : destinations) {
+        SCOPED_TRACE(destination.toStdString());
+        for (const OutputFormat& format : outputFormats())
+            EXPECT_EQ(format.convert(registry, source, destination, 90),
+                      Status::DestinationNotWritable);
+        EXPECT_EQ(entries(dir.path()), before);
+        EXPECT_TRUE(entries(path(u"folder.png"_s)).isEmpty());
+    }
+}
+
+TEST_F(ConversionTest, SaveReplacesThePreviousFileOnlyWhenEncodingSucceeds)
+{
+    const QString destination = path(u"out.png"_s);
+    ASSERT_TRUE(testimages::writeBytes(destination, "previous contents"));
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+
+    // An encoder that writes part of its output, then fails.
+    const CodecRegistry failing(
+        {Encoder{EncoderId{"broken"}, "image/png",
+                 [](const QImage&, QIODevice& device, const EncoderParameters&) {
+                     device.write(QByteArray(4096, 'x'));
+                     return Status::EncodeFailed;
+                 }}});
+    EXPECT_EQ(SauverFormat(failing, picture, destination, formatCodePng, 75), Status::EncodeFailed);
+    EXPECT_EQ(contents(destination), "previous contents");
+    EXPECT_EQ(entries(dir.path()), QStringList{u"out.png"_s});
+
+    EXPECT_EQ(SauverFormat(registry, picture, destination, formatCodePng, 75), Status::Ok);
+    EXPECT_EQ(QImage(destination).size(), QSize(8, 8));
+    EXPECT_EQ(entries(dir.path()), QStringList{u"out.png"_s});
+}
+
+TEST_F(ConversionTest, SourceFailuresReachTheCaller)
+{
+    ASSERT_TRUE(testimages::writeBytes(path(u"broken.jpg"_s), "not a picture"));
+    EXPECT_EQ(VersJPEG(registry, path(u"absent.png"_s), path(u"a.jpg"_s), 90),
+              Status::SourceNotFound);
+    EXPECT_EQ(VersBMP(registry, path(u"broken.jpg"_s), path(u"b.bmp"_s)),
+              Status::SourceNotDecodable);
+    EXPECT_EQ(entries(dir.path()), QStringList{u"broken.jpg"_s});
+}
+
+TEST_F(ConversionTest, JpegQualityReachesTheWriter)
+{
+    const QString source = path(u"src.png"_s);
+    QImage noisy(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            noisy.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y) % 256, (x ^ y) * 4 % 256));
+    ASSERT_TRUE(testimages::write(noisy, source, "PNG"));
+    ASSERT_EQ(VersJPEG(registry, source, path(u"low.jpg"_s), 5), Status::Ok);
+    ASSERT_EQ(VersJPEG(registry, source, path(u"high.jpg"_s), 100), Status::Ok);
+    ASSERT_EQ(VersJPEG(registry, source, path(u"default.jpg"_s), 101), Status::Ok);
+    ASSERT_EQ(VersJPEG(registry, source, path(u"75.jpg"_s), 75), Status::Ok);
+    EXPECT_LT(QFileInfo(path(u"low.jpg"_s)).size(), QFileInfo(path(u"high.jpg"_s)).size());
+    EXPECT_EQ(contents(path(u"default.jpg"_s)), contents(path(u"75.jpg"_s)));
+}
