@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+#include <sys/types.h>
+
+// Safe file primitives: nothing here replaces a file it was not asked to replace, and every
+// write goes through a temporary file in the destination folder. Each operation returns a
+// FileResult; describe() turns a failure into the text shown to the user.
+namespace fileops {
+
+enum class Outcome
+{
+    Ok,
+    // Nothing to do: the source already stands at the target path.
+    Unchanged,
+    // The target is taken by another file; FileResult::path names it.
+    Exists,
+    // A copy onto the file itself was asked for.
+    SameFile,
+    // A system call failed; FileResult::error holds its errno.
+    SystemError,
+};
+
+struct FileResult
+{
+    Outcome outcome = Outcome::Ok;
+    int error = 0;
+    // The file the result concerns: the one in the way, or the one that could not be handled.
+    QString path;
+
+    bool ok() const { return outcome == Outcome::Ok || outcome == Outcome::Unchanged; }
+
+    static FileResult success() { return {}; }
+    static FileResult unchanged() { return {Outcome::Unchanged, 0, {}}; }
+    static FileResult exists(const QString& path);
+    static FileResult system(int error, const QString& path);
+};
+
+// The system's own description of an errno value, in the language of the user's locale.
+QString systemDescription(int error);
+
+// The text shown to the user for a failed result.
+QString describe(const FileResult& result);
+
+// A directory entry on disk, as lstat gives it.
+struct FileIdentity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the entry at `path` itself (a symbolic link is not followed).
+std::optional<FileIdentity> identityOf(const QString& path);
+
+// Whether two paths name the same file: by identity when both exist, else by canonical path.
+bool sameFile(const QString& a, const QString& b);
+
+// Whether two folder paths name the same folder (std::filesystem::equivalent), or the same
+// canonical path when one of them does not exist.
+bool sameFolder(const QString& a, const QString& b);
+
+// The file's last modification time in local time, to the second.
+FileResult modificationTime(const QString& path, QDateTime* time);
+
+// Renames or moves `from` to `to` and never replaces an existing file: a taken target gives
+// Outcome::Exists. A change of letter case only is made in place, also where the file system
+// ignores case; a target on another file system is reached by moveAcrossFileSystems().
+// Renaming a file to its own path gives Outcome::Unchanged.
+FileResult renameNoReplace(const QString& from, const QString& to);
+
+// Renames through a unique temporary name in the same folder: how a name that differs only
+// in letter case is changed on a file system that ignores case.
+FileResult renameThroughTemporary(const QString& from, const QString& to);
+
+// Copies `from` to `to` on another file system (content synced, permissions and times
+// kept), without replacing `to`, then removes `from`. On failure `from` stays and no
+// partial `to` is left.
+FileResult moveAcrossFileSystems(const QString& from, const QString& to);
+
+enum class CopyMode
+{
+    Replace,
+    NoReplace
+};
+
+// Copies through a temporary file in the target's folder, synced and renamed into place, so
+// a failed copy leaves no partial file. The copy keeps the source's modification time and
+// permissions. A copy onto the source itself is refused (Outcome::SameFile); with
+// CopyMode::NoReplace a taken target gives Outcome::Exists.
+FileResult copyFile(const QString& from, const QString& to, CopyMode mode);
+
+// Deletes a file (a read-only file in a writable folder included).
+FileResult removeFile(const QString& path);
+
+// Test support: a hook called before each system call that changes files, with what the
+// call does and the path it acts on. A non-zero return makes that call fail with it as errno.
+namespace testing {
+enum class Call
+{
+    Rename,
+    Link,
+    Unlink,
+    Create,
+    Write,
+    Sync,
+    SetTimes
+};
+using FailureHook = std::function<int(Call call, const QString& path)>;
+void setFailureHook(FailureHook hook);
+} // namespace testing
+
+} // namespace fileops

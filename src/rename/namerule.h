@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+namespace renaming {
+
+// A file name cut at its last dot: the base before it and at most three characters after it,
+// letter case kept. A name without a dot is all base and has no dot.
+struct NameParts
+{
+    QString base;
+    QString extension;
+    bool hasDot = false;
+};
+NameParts splitName(const QString& name);
+
+// Whether the text, blanks aside, is an optional minus sign followed by decimal digits (and
+// fits in 64 bits). The one test used by the name rule, the preview and the run's check.
+bool readsAsNumber(const QString& text, long long* value = nullptr);
+
+// Digits the running number is padded to for a stored "Format" and a work-list size;
+// 0 means no padding.
+int numberWidth(int format, int entryCount);
+
+// The number part: a text that reads as a number is written in decimal, zero-padded to
+// `width` (a wider number in full); any other text is written unchanged.
+QString numberText(const QString& number, int width);
+
+// Everything one new name is made of. The clock and the file time stamp are passed in; the
+// file time stamp is only looked at by forms that use it (NameForm::usesFileTime).
+struct NameInput
+{
+    QString name;
+    int form = 0;
+    QString nameText;
+    QString number;
+    int format = 0;
+    int entryCount = 1;
+    QDateTime clock;
+    QDateTime fileTime;
+};
+
+struct NameResult
+{
+    QString name;
+    // Set when no usable name comes out (unknown form, a "/" or NUL in the name, "." or "..").
+    QString error;
+    bool ok() const { return error.isEmpty(); }
+};
+
+// The name rule: the entry's new file name, without folder.
+NameResult newName(const NameInput& input);
+
+// The refusal text for a name that cannot be a file name.
+QString invalidNameText(const QString& name);
+
+} // namespace renaming

@@ -1,0 +1,176 @@
+#include "rename/renamecontroller.h"
+
+#include "app/busycursor.h"
+#include "app/dialogs.h"
+#include "fileops/fileops.h"
+#include "lists/worklist.h"
+#include "rename/nameforms.h"
+#include "rename/namerule.h"
+#include "rename/renamepanel.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <limits>
+#include <optional>
+
+namespace {
+
+const QString attentionTitle = QStringLiteral("Attention");
+
+} // namespace
+
+RenameController::RenameController(RenamePanel* panel, const WorkList* workList,
+                                   SettingsStore* settings, Dialogs* dialogs, QObject* parent)
+    : QObject(parent), m_panel(panel), m_workList(workList), m_settings(settings),
+      m_dialogs(dialogs), m_clock([] { return QDateTime::currentDateTime(); })
+{
+    connect(panel->nameForms(), &QComboBox::activated, this, &RenameController::onNameFormClicked);
+    connect(panel->numberingStyles(), &QComboBox::activated, this,
+            &RenameController::onStyleClicked);
+    connect(panel->nameText(), &QLineEdit::textChanged, this, &RenameController::onNameTextChanged);
+}
+
+void RenameController::rempliCombo()
+{
+    QComboBox* styles = m_panel->numberingStyles();
+    styles->clear();
+    for (const QString& style : renaming::numberingStyles())
+        styles->addItem(style);
+    const long long stored = m_settings->readNumber(settings::names::format);
+    styles->setCurrentIndex(stored >= 0 && stored < styles->count() ? static_cast<int>(stored)
+                                                                    : -1);
+
+    QComboBox* forms = m_panel->nameForms();
+    forms->clear();
+    for (const renaming::NameForm& form : renaming::nameForms())
+        forms->addItem(form.text);
+    forms->setCurrentIndex(renaming::textForm);
+}
+
+void RenameController::applyFieldRule(int form)
+{
+    const renaming::NameForm* nameForm = renaming::nameForm(form);
+    if (!nameForm)
+        return;
+    const renaming::FieldState fields = renaming::fieldsFor(*nameForm);
+    for (const char* name : {"Label1", "Text1"}) {
+        if (QWidget* widget = m_panel->findChild<QWidget*>(QLatin1String(name)))
+            widget->setEnabled(fields.nameText);
+    }
+    for (const char* name : {"Label2", "Text2", "Label7", "Combo2"}) {
+        if (QWidget* widget = m_panel->findChild<QWidget*>(QLatin1String(name)))
+            widget->setEnabled(fields.numbering);
+    }
+}
+
+void RenameController::onNameFormClicked(int index)
+{
+    if (index < 0)
+        return;
+    applyFieldRule(index);
+    VisuRenom();
+}
+
+void RenameController::onStyleClicked(int index)
+{
+    if (m_settings->write(settings::names::format, QString::number(index))) {
+        m_writeWarningShown = false;
+    } else if (!m_writeWarningShown) {
+        m_writeWarningShown = true;
+        m_dialogs->message(m_settings->writeFailureText(), settings::productName,
+                           DialogIcon::Warning);
+    }
+    VisuRenom();
+}
+
+void RenameController::onNameTextChanged()
+{
+    if (!m_previewSuppressed)
+        VisuRenom();
+}
+
+void RenameController::showFailure(const QString& text)
+{
+    m_dialogs->message(text, settings::productName, DialogIcon::Warning);
+}
+
+void RenameController::VisuRenom()
+{
+    const QString number = m_panel->startNumber()->text();
+    if (m_workList->isEmpty())
+        return;
+    const int form = m_panel->nameForms()->currentIndex();
+    const QString nameText = m_panel->nameText()->text();
+    if (form == renaming::textForm && nameText.isEmpty()) {
+        m_dialogs->message(renaming::refusalText(renaming::Refusal::EmptyName), attentionTitle,
+                           DialogIcon::Critical);
+        return;
+    }
+    const renaming::NameForm* nameForm = renaming::nameForm(form);
+    if (!nameForm)
+        return;
+
+    const WorkEntry& first = m_workList->entries().front();
+    const long long format = m_settings->readNumber(settings::names::format);
+    renaming::NameInput input{
+        first.name,
+        form,
+        nameText,
+        number,
+        format >= 0 && format <= std::numeric_limits<int>::max() ? static_cast<int>(format) : -1,
+        m_workList->count(),
+        nameForm->usesClock ? m_clock() : QDateTime(),
+        {}};
+    if (nameForm->usesFileTime) {
+        const fileops::FileResult read = fileops::modificationTime(first.path(), &input.fileTime);
+        if (!read.ok()) {
+            showFailure(fileops::describe(read));
+            return;
+        }
+    }
+    const renaming::NameResult result = renaming::newName(input);
+    if (!result.ok()) {
+        showFailure(result.error);
+        return;
+    }
+    m_panel->example()->setText(result.name);
+}
+
+void RenameController::renom()
+{
+    renaming::RenameRequest request{m_workList->entries(), m_panel->nameForms()->currentIndex(),
+                                    m_panel->nameText()->text(), m_panel->startNumber()->text(),
+                                    m_settings->snapshot()};
+    if (const renaming::Refusal refusal = renaming::check(request);
+        refusal != renaming::Refusal::None) {
+        m_dialogs->message(renaming::refusalText(refusal), attentionTitle, DialogIcon::Critical);
+        return;
+    }
+    if (!m_dialogs->askOkCancel(QStringLiteral("Voulez-vous changer le nom ?"),
+                                QStringLiteral("Confirmation "), DialogIcon::None))
+        return;
+
+    std::optional<BusyCursor> busy(std::in_place);
+    m_lastReport = renaming::runRename(request, m_clock);
+    if (!m_lastReport.ok()) {
+        busy.reset();
+        showFailure(m_lastReport.failure->message);
+        return;
+    }
+
+    if (m_finish.refreshBrowseList)
+        m_finish.refreshBrowseList();
+    m_previewSuppressed = true;
+    m_panel->nameText()->setText(QStringLiteral("image"));
+    m_previewSuppressed = false;
+    if (m_finish.clearPreview)
+        m_finish.clearPreview();
+    busy.reset();
+    m_panel->example()->clear();
+    if (m_finish.emptyWorkList)
+        m_finish.emptyWorkList();
+}
