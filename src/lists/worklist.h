@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
+#include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 // One file of the work list: its folder (ending with '/') and its name with extension.
@@ -23,8 +26,59 @@ public:
     int count() const { return static_cast<int>(m_entries.size()); }
     bool isEmpty() const { return m_entries.empty(); }
 
-    // The rest of the interface (add, remove, move, clear) is built with the work list.
+    // Appends the files `names` of `folder`, in order, skipping each file that is already
+    // listed: the same entry on disk (device and inode, links not followed), or, for a file
+    // that cannot be examined, the same canonical path. Returns how many were appended.
+    int add(const QString& folder, const QStringList& names);
+
+    // False (and no change) when `row` is out of range.
+    bool remove(int row);
+    // Swap `row` with its neighbour; false (and no change) at the ends or out of range.
+    bool moveUp(int row);
+    bool moveDown(int row);
+    void clear();
+
+    // The outcome of the last duplicate check ("oui" when true): set by an addition that
+    // examined at least one file, cleared by removing and emptying.
+    bool marker() const { return m_marker; }
+    void clearMarker() { m_marker = false; }
+
+    // The entries, their identities and the look-up sets agree. For tests.
+    bool isConsistent() const;
 
 private:
+    struct Identity
+    {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        bool known = false;
+        QString canonicalPath; // canonical folder + name, links in the name not followed
+    };
+    struct DeviceInode
+    {
+        std::uint64_t device;
+        std::uint64_t inode;
+        friend bool operator==(const DeviceInode&, const DeviceInode&) = default;
+    };
+    struct DeviceInodeHash
+    {
+        std::size_t operator()(const DeviceInode& key) const noexcept
+        {
+            return std::hash<std::uint64_t>()(key.inode * 0x9E3779B97F4A7C15ULL ^ key.device);
+        }
+    };
+    struct QStringHash
+    {
+        std::size_t operator()(const QString& text) const noexcept { return qHash(text); }
+    };
+
+    void indexIdentity(const Identity& identity);
+    void rebuildIndex();
+    bool swapRows(int a, int b);
+
     std::vector<WorkEntry> m_entries;
+    std::vector<Identity> m_identities; // parallel to m_entries
+    std::unordered_set<DeviceInode, DeviceInodeHash> m_byInode;
+    std::unordered_set<QString, QStringHash> m_byPath;
+    bool m_marker = false;
 };
