@@ -1,5 +1,7 @@
 #include "rename/renamecontroller.h"
 
+#include <QCursor> // before busycursor.h, which needs the complete type
+
 #include "app/busycursor.h"
 #include "app/dialogs.h"
 #include "fileops/fileops.h"
