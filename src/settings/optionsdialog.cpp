@@ -1,0 +1,265 @@
+#include "settings/optionsdialog.h"
+
+#include "app/dialogs.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QVBoxLayout>
+
+namespace n = settings::names;
+
+namespace {
+
+template <typename Control>
+Control* named(Control* control, const char* name, QString accessible = {})
+{
+    control->setObjectName(QLatin1String(name));
+    if (!accessible.isEmpty())
+        control->setAccessibleName(accessible);
+    return control;
+}
+
+QGroupBox* frame(const char* name, const QString& caption)
+{
+    return named(new QGroupBox(caption), name);
+}
+
+QRadioButton* option(const char* name, const QString& caption)
+{
+    return named(new QRadioButton(caption), name);
+}
+
+QCheckBox* check(const char* name, const QString& caption)
+{
+    return named(new QCheckBox(caption), name);
+}
+
+QLineEdit* folderField(const char* name, const QString& accessible)
+{
+    // What is typed here is never stored, so the field only shows the folder.
+    auto* field = named(new QLineEdit, name, accessible);
+    field->setReadOnly(true);
+    return field;
+}
+
+QPushButton* folderButton(const char* name, const QString& accessible)
+{
+    auto* button = named(new QPushButton(QStringLiteral("...")), name, accessible);
+    button->setFixedWidth(32);
+    return button;
+}
+
+// Joins an exclusive pair of option buttons.
+void exclusive(QObject* owner, QRadioButton* a, QRadioButton* b)
+{
+    auto* group = new QButtonGroup(owner);
+    group->addButton(a);
+    group->addButton(b);
+}
+
+QString flagText(bool checked)
+{
+    return checked ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      m_settings(settings), m_dialogs(dialogs),
+      m_ts1(named(new QTabBar, "TS1", QStringLiteral("Onglets"))),
+      m_frame1(frame("Frame1", QStringLiteral("Renommer"))),
+      m_frame2(frame("Frame2", QStringLiteral("Conversion"))),
+      m_frame3(frame("Frame3", QStringLiteral("Options générales"))),
+      m_frame4(frame("Frame4", QStringLiteral("Copie des fichiers originaux"))),
+      m_option1(option("Option1", QStringLiteral("Dans le répertoire de destinataire"))),
+      m_option2(option("Option2", QStringLiteral("Dans le réperoire d'origine du fichier"))),
+      m_option3(option("Option3", QStringLiteral("Utiliser le répertoire d'origine du fichier"))),
+      m_option4(option("Option4", QStringLiteral("Répertoire de déstination pour les fichiers à "
+                                                 "renommer :"))),
+      m_option5(option("Option5", QStringLiteral("Utiliser le répertoire d'origine du fichier"))),
+      m_option6(option("Option6", QStringLiteral("Répertoire de destination pour les fichiers à "
+                                                 "convertir :"))),
+      m_check1(check("Check1", QStringLiteral("Visualiser l'image"))),
+      m_check2(
+          check("Check2", QStringLiteral("Supprimer le fichier d'origine aprés la conversion"))),
+      m_check3(check("Check3",
+                     QStringLiteral("Garder une copie des fichiers originaux avant de renommer"))),
+      m_text1(
+          folderField("Text1", QStringLiteral("Répertoire de destination des fichiers renommés"))),
+      m_text2(
+          folderField("Text2", QStringLiteral("Répertoire de destination des fichiers convertis"))),
+      m_command1(named(new QPushButton(QStringLiteral("Ok")), "Command1")),
+      m_command2(named(new QPushButton(QStringLiteral("Annuler")), "Command2")),
+      m_command3(
+          folderButton("Command3", QStringLiteral("Choisir le répertoire des fichiers renommés"))),
+      m_command4(
+          folderButton("Command4", QStringLiteral("Choisir le répertoire des fichiers convertis")))
+{
+    setObjectName(QStringLiteral("Form3"));
+    setWindowTitle(QStringLiteral("Options"));
+    setModal(false);
+    m_ts1->addTab(QStringLiteral("Renommer"));
+    m_ts1->addTab(QStringLiteral("Conversion"));
+    m_ts1->addTab(QStringLiteral("Options générales"));
+    exclusive(this, m_option3, m_option4);
+    exclusive(this, m_option1, m_option2);
+    exclusive(this, m_option5, m_option6);
+
+    auto* rename = new QGridLayout(m_frame1);
+    rename->addWidget(m_option3, 0, 0, 1, 2);
+    rename->addWidget(m_option4, 1, 0, 1, 2);
+    rename->addWidget(m_text1, 2, 0);
+    rename->addWidget(m_command3, 2, 1);
+    auto* copy = new QVBoxLayout(m_frame4);
+    copy->addWidget(m_check3);
+    copy->addWidget(m_option1);
+    copy->addWidget(m_option2);
+    auto* conversion = new QGridLayout(m_frame2);
+    conversion->addWidget(m_option5, 0, 0, 1, 2);
+    conversion->addWidget(m_option6, 1, 0, 1, 2);
+    conversion->addWidget(m_text2, 2, 0);
+    conversion->addWidget(m_command4, 2, 1);
+    conversion->addWidget(m_check2, 3, 0, 1, 2);
+    conversion->setRowStretch(4, 1);
+    auto* general = new QVBoxLayout(m_frame3);
+    general->addWidget(m_check1);
+    general->addStretch(1);
+
+    auto* page = new QFrame;
+    page->setFrameShape(QFrame::StyledPanel);
+    auto* pageLayout = new QVBoxLayout(page);
+    for (QGroupBox* box : {m_frame1, m_frame4, m_frame2, m_frame3})
+        pageLayout->addWidget(box);
+    pageLayout->addStretch(1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(m_command1);
+    buttons->addWidget(m_command2);
+    m_command1->setDefault(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setSpacing(0);
+    layout->addWidget(m_ts1);
+    layout->addWidget(page, 1);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    setFixedSize(clientSize);
+
+    connect(m_ts1, &QTabBar::currentChanged, this, &OptionsDialog::showTab);
+    for (QAbstractButton* button : std::initializer_list<QAbstractButton*>{
+             m_option3, m_option4, m_option5, m_option6, m_check3})
+        connect(button, &QAbstractButton::toggled, this, &OptionsDialog::updateEnablings);
+    connect(m_command3, &QPushButton::clicked, this, &OptionsDialog::chooseRenameFolder);
+    connect(m_command4, &QPushButton::clicked, this, &OptionsDialog::chooseConversionFolder);
+    connect(m_command1, &QPushButton::clicked, this, &OptionsDialog::confirm);
+    connect(m_command2, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void OptionsDialog::load()
+{
+    m_check1->setChecked(m_settings.readNumber(n::visu) == 1);
+    m_check2->setChecked(m_settings.readNumber(n::supOriginal) == 1);
+    m_check3->setChecked(m_settings.readNumber(n::copieOriginal) == 1);
+
+    // The buttons are set in this order, and setting one on clears the other of its pair:
+    // the one set second wins when both values are true; both stay off when both are false.
+    const auto loadPair = [](QRadioButton* setFirst, bool firstValue, QRadioButton* setSecond,
+                             bool secondValue) {
+        QButtonGroup* group = setFirst->group();
+        group->setExclusive(false);
+        setSecond->setChecked(secondValue);
+        setFirst->setChecked(firstValue && !secondValue);
+        group->setExclusive(true);
+    };
+    loadPair(m_option2, m_settings.readFlag(n::repertCopieOriginal), m_option1,
+             m_settings.readFlag(n::repertCopieDest));
+    loadPair(m_option3, m_settings.readFlag(n::renomOrig), m_option4,
+             m_settings.readFlag(n::renomDest));
+    loadPair(m_option5, m_settings.readFlag(n::convOrig), m_option6,
+             m_settings.readFlag(n::convDest));
+    updateEnablings();
+
+    m_text1->setText(m_settings.readText(n::repertNom));
+    m_text2->setText(m_settings.readText(n::repertConv));
+    m_ts1->setCurrentIndex(0);
+    showTab(0);
+}
+
+void OptionsDialog::showTab(int index)
+{
+    m_frame1->setVisible(index == 0);
+    m_frame4->setVisible(index == 0);
+    m_frame2->setVisible(index == 1);
+    m_frame3->setVisible(index == 2);
+}
+
+void OptionsDialog::updateEnablings()
+{
+    m_command3->setEnabled(!m_option3->isChecked());
+    m_command4->setEnabled(!m_option5->isChecked());
+    m_option1->setEnabled(m_check3->isChecked());
+    m_option2->setEnabled(m_check3->isChecked());
+}
+
+void OptionsDialog::chooseRenameFolder()
+{
+    chooseFolder(n::repertNom, m_text1);
+}
+
+void OptionsDialog::chooseConversionFolder()
+{
+    chooseFolder(n::repertConv, m_text2);
+}
+
+void OptionsDialog::chooseFolder(const QString& name, QLineEdit* field)
+{
+    const std::optional<QString> folder = m_dialogs.pickFolder(QString());
+    if (!folder || folder->isEmpty())
+        return;
+    if (!m_settings.write(name, SettingsStore::folderText(*folder)))
+        reportWriteFailure();
+    field->setText(m_settings.readText(name));
+}
+
+void OptionsDialog::confirm()
+{
+    const std::pair<QString, QString> values[] = {
+        {n::visu, flagText(m_check1->isChecked())},
+        {n::supOriginal, flagText(m_check2->isChecked())},
+        {n::copieOriginal, flagText(m_check3->isChecked())},
+    };
+    bool stored = true;
+    for (const auto& [name, text] : values)
+        stored = m_settings.write(name, text) && stored;
+    const std::pair<QString, QRadioButton*> flags[] = {
+        {n::repertCopieOriginal, m_option2},
+        {n::repertCopieDest, m_option1},
+        {n::renomOrig, m_option3},
+        {n::renomDest, m_option4},
+        {n::convOrig, m_option5},
+        {n::convDest, m_option6},
+    };
+    for (const auto& [name, button] : flags)
+        stored = m_settings.writeFlag(name, button->isChecked()) && stored;
+    if (!stored)
+        reportWriteFailure();
+    accept();
+}
+
+void OptionsDialog::reportWriteFailure()
+{
+    m_dialogs.message(m_settings.writeFailureText(), settings::productName, DialogIcon::Warning);
+}
