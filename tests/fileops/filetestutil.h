@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QString>
+
+#include <ostream>
+
+#include <sys/stat.h>
+
+// Readable QString values in test failures.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace filetest {
+
+// A fixed time stamp for files made by tests (local time, whole seconds).
+inline QDateTime stamp()
+{
+    return QDateTime(QDate(2007, 7, 3), QTime(18, 45, 12));
+}
+
+// Writes `content` to `path` and sets its modification time.
+inline bool makeFile(const QString& path, const QByteArray& content,
+                     const QDateTime& modified = stamp())
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush())
+        return false;
+    return file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+inline QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline QDateTime modified(const QString& path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+}
+
+// The names in a folder, hidden ones included.
+inline QSet<QString> names(const QString& folder)
+{
+    const QStringList list =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    return QSet<QString>(list.begin(), list.end());
+}
+
+} // namespace filetest

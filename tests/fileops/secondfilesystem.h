@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+
+// A folder on another file system than `near`: a tmpfs mounted for the test, else a
+// temporary folder in /dev/shm when that is another file system. path() is empty when
+// neither is available (the caller skips).
+class SecondFileSystem
+{
+public:
+    explicit SecondFileSystem(const QString& near)
+    {
+        m_mountPoint = std::make_unique<QTemporaryDir>();
+        const QByteArray point = QFile::encodeName(m_mountPoint->path());
+        if (::mount("morvane-test", point.constData(), "tmpfs", 0, "size=64m") == 0) {
+            m_mounted = true;
+            m_path = m_mountPoint->path() + QLatin1Char('/');
+            return;
+        }
+        m_shm = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/morvane-XXXXXX"));
+        if (m_shm->isValid() && device(m_shm->path()) != device(near))
+            m_path = m_shm->path() + QLatin1Char('/');
+    }
+    ~SecondFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_mountPoint->path()).constData(), MNT_DETACH);
+    }
+    SecondFileSystem(const SecondFileSystem&) = delete;
+    SecondFileSystem& operator=(const SecondFileSystem&) = delete;
+
+    // A folder ending with '/', or empty.
+    const QString& path() const { return m_path; }
+
+    static dev_t device(const QString& path)
+    {
+        struct stat st;
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_dev : 0;
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_mountPoint;
+    std::unique_ptr<QTemporaryDir> m_shm;
+    bool m_mounted = false;
+    QString m_path;
+};
+
+#define SKIP_WITHOUT_SECOND_FILE_SYSTEM(fs)                                                        \
+    if ((fs).path().isEmpty())                                                                     \
+    GTEST_SKIP() << "no second file system: mounting a tmpfs failed and /dev/shm is on the "       \
+                    "same file system as the temporary folder"
