@@ -197,16 +197,6 @@ TEST_F(ConversionTest, SaveReplacesThePreviousFileOnlyWhenEncodingSucceeds)
     EXPECT_EQ(entries(dir.path()), QStringList{u"out.png"_s});
 }
 
-TEST_F(ConversionTest, SourceFailuresReachTheCaller)
-{
-    ASSERT_TRUE(testimages::writeBytes(path(u"broken.jpg"_s), "not a picture"));
-    EXPECT_EQ(VersJPEG(registry, path(u"absent.png"_s), path(u"a.jpg"_s), 90),
-              Status::SourceNotFound);
-    EXPECT_EQ(VersBMP(registry, path(u"broken.jpg"_s), path(u"b.bmp"_s)),
-              Status::SourceNotDecodable);
-    EXPECT_EQ(entries(dir.path()), QStringList{u"broken.jpg"_s});
-}
-
 TEST_F(ConversionTest, JpegQualityReachesTheWriter)
 {
     const QString source = path(u"src.png"_s);
