@@ -1,38 +1,59 @@
 #include "lists/browsepanel.h"
 
+#include "lists/filelistmodel.h"
+#include "preview/previewbox.h"
+
 #include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 BrowsePanel::BrowsePanel(QWidget* parent)
     : QGroupBox(QStringLiteral("Selection des fichiers à renomer"), parent),
       m_drive1(new QComboBox(this)), m_combo1(new QComboBox(this)), m_dir1(new QTreeView(this)),
-      m_lv1(new QListView(this)), m_picture2(new QLabel(this))
+      m_lv1(new QListView(this)), m_picture2(new PreviewBox(this)), m_label6(new QLabel(this)),
+      m_folderModel(new QFileSystemModel(this)), m_fileModel(new FileListModel(this))
 {
     setObjectName(QStringLiteral("Frame1"));
     m_drive1->setObjectName(QStringLiteral("Drive1"));
     m_drive1->setAccessibleName(QStringLiteral("Lecteur"));
     m_combo1->setObjectName(QStringLiteral("Combo1"));
     m_combo1->setAccessibleName(QStringLiteral("Type de fichiers"));
+    m_combo1->setEditable(false);
+
+    // Folders only, hidden ones left out; the model watches the disk by itself.
+    m_folderModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+    m_folderModel->setReadOnly(true);
     m_dir1->setObjectName(QStringLiteral("Dir1"));
     m_dir1->setAccessibleName(QStringLiteral("Dossiers"));
+    m_dir1->setModel(m_folderModel);
+    for (int column = 1; column < m_folderModel->columnCount(); ++column)
+        m_dir1->hideColumn(column);
     m_dir1->setHeaderHidden(true);
     m_dir1->setFixedHeight(96);
+    m_dir1->setExpandsOnDoubleClick(false);
+    m_dir1->setSelectionMode(QAbstractItemView::SingleSelection);
+
+    m_fileModel->setFileIcon(style()->standardIcon(QStyle::SP_FileIcon));
     m_lv1->setObjectName(QStringLiteral("LV1"));
     m_lv1->setAccessibleName(title());
+    m_lv1->setModel(m_fileModel);
     m_lv1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_lv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lv1->setViewMode(QListView::ListMode);
     m_lv1->setUniformItemSizes(true);
-    m_picture2->setObjectName(QStringLiteral("Picture2"));
-    m_picture2->setAccessibleName(QStringLiteral("Aperçu"));
-    m_picture2->setToolTip(QStringLiteral("Cliquer pour agrandir"));
+    m_lv1->setIconSize(QSize(16, 16));
+
     m_picture2->setFixedSize(previewBoxSize);
-    m_picture2->setFrameShape(QFrame::StyledPanel);
-    m_picture2->setFrameShadow(QFrame::Sunken);
-    m_picture2->setAlignment(Qt::AlignCenter);
+    m_label6->setObjectName(QStringLiteral("Label6"));
+    m_label6->setText(QStringLiteral("Label6"));
+    m_label6->hide();
 
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(7); // 105 + 7 + 153 = 265: the long list covers the box exactly
@@ -44,10 +65,163 @@ BrowsePanel::BrowsePanel(QWidget* parent)
     layout->addStretch(1);
     setFixedWidth(previewBoxSize.width() + 20);
     setPreviewShown(true);
+
+    connect(m_drive1, &QComboBox::activated, this,
+            [this](int index) { chooseVolume(m_drive1->itemData(index).toString()); });
+    connect(m_combo1, &QComboBox::activated, this, &BrowsePanel::chooseFilter);
+    // Opening a folder (double click, or Enter) makes it the current folder; a single click
+    // only clears the preview.
+    connect(m_dir1, &QTreeView::activated, this,
+            [this](const QModelIndex& index) { setFolder(m_folderModel->filePath(index)); });
+    connect(m_dir1, &QTreeView::clicked, m_picture2, &PreviewBox::clearPicture);
 }
 
 void BrowsePanel::setPreviewShown(bool shown)
 {
     m_lv1->setFixedHeight(shown ? listHeightWithPreview : listHeightWithoutPreview);
     m_picture2->setVisible(shown);
+}
+
+const QStringList& BrowsePanel::names() const
+{
+    return m_fileModel->names();
+}
+
+QStringList BrowsePanel::selectedNames() const
+{
+    QModelIndexList rows = m_lv1->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    QStringList result;
+    result.reserve(rows.size());
+    for (const QModelIndex& index : std::as_const(rows))
+        result.push_back(m_fileModel->names().at(index.row()));
+    return result;
+}
+
+void BrowsePanel::setVolumes(const QList<lists::Volume>& volumes, const QString& startupRoot)
+{
+    m_drive1->clear();
+    for (const lists::Volume& volume : volumes)
+        m_drive1->addItem(volume.label, volume.root);
+    m_startupRoot = lists::withSlash(startupRoot);
+}
+
+void BrowsePanel::goToStartupVolume()
+{
+    const QString working = QDir::currentPath();
+    setVolumes(lists::mountedVolumes(working), lists::volumeRootOf(working));
+    m_volumeRoot = m_startupRoot;
+    selectVolumeEntry(m_startupRoot);
+    setFolder(m_startupRoot);
+}
+
+void BrowsePanel::selectVolumeEntry(const QString& root)
+{
+    const int index = m_drive1->findData(root);
+    if (index >= 0)
+        m_drive1->setCurrentIndex(index);
+}
+
+int BrowsePanel::currentFilter() const
+{
+    return m_combo1->currentIndex() < 0 ? 0 : m_combo1->currentIndex();
+}
+
+bool BrowsePanel::setFolder(const QString& folder)
+{
+    m_picture2->clearPicture();
+    const QString target = lists::withSlash(folder);
+    lists::FolderListing listing = lists::listFolder(target, currentFilter());
+    if (!listing.ok()) {
+        // Dir1 goes back to the folder LV1 lists, so no later operation joins the new
+        // folder to the old names.
+        if (!m_folder.isEmpty())
+            showFolderInTree(m_folder);
+        Q_EMIT listingFailed(*listing.error);
+        return false;
+    }
+    showListing(target, std::move(listing.names));
+    return true;
+}
+
+void BrowsePanel::chooseVolume(const QString& root)
+{
+    const QString startup = m_startupRoot.isEmpty() ? root : m_startupRoot;
+    const int filter = currentFilter();
+    lists::VolumeChoice choice = lists::chooseVolume(
+        lists::withSlash(root), m_volumeRoot, startup,
+        [filter](const QString& folder) { return lists::listFolder(folder, filter); });
+    if (!choice.listing.ok()) {
+        selectVolumeEntry(m_volumeRoot);
+        return;
+    }
+    m_picture2->clearPicture();
+    m_volumeRoot = choice.root;
+    selectVolumeEntry(m_volumeRoot);
+    showListing(choice.root, std::move(choice.listing.names));
+}
+
+void BrowsePanel::fillTypeFilter()
+{
+    m_combo1->clear();
+    for (const lists::TypeFilter& filter : lists::typeFilters())
+        m_combo1->addItem(filter.text);
+    m_combo1->setCurrentIndex(0);
+    chooseFilter(0);
+}
+
+void BrowsePanel::chooseFilter(int index)
+{
+    m_picture2->clearPicture();
+    if (m_folder.isEmpty())
+        return;
+    lists::FolderListing listing = lists::listFolder(m_folder, index);
+    if (listing.ok())
+        m_fileModel->setNames(std::move(listing.names));
+}
+
+bool BrowsePanel::rempliLV1()
+{
+    if (m_folder.isEmpty())
+        return false;
+    lists::FolderListing listing = lists::listFolder(m_folder, currentFilter());
+    if (!listing.ok()) {
+        Q_EMIT listingFailed(*listing.error);
+        return false;
+    }
+    m_fileModel->setNames(std::move(listing.names));
+    return true;
+}
+
+void BrowsePanel::selectAll()
+{
+    m_lv1->selectAll();
+}
+
+void BrowsePanel::showListing(const QString& folder, QStringList names)
+{
+    m_folder = folder;
+    m_fileModel->setNames(std::move(names));
+    showFolderInTree(folder);
+}
+
+void BrowsePanel::showFolderInTree(const QString& folder)
+{
+    // Dir1 shows the folders of the current volume.
+    const QString root =
+        QDir::cleanPath(m_volumeRoot.isEmpty() ? lists::volumeRootOf(folder) : m_volumeRoot);
+    if (QDir::cleanPath(m_folderModel->rootPath()) != root) {
+        m_folderModel->setRootPath(root);
+        m_dir1->setRootIndex(m_folderModel->index(root));
+    }
+    const QModelIndex index = m_folderModel->index(QDir::cleanPath(folder));
+    if (index.isValid() && index != m_dir1->rootIndex()) {
+        m_dir1->setCurrentIndex(index);
+        m_dir1->expand(index);
+        m_dir1->scrollTo(index);
+    } else {
+        m_dir1->clearSelection();
+        m_dir1->setCurrentIndex({});
+    }
 }

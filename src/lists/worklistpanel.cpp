@@ -1,8 +1,11 @@
 #include "lists/worklistpanel.h"
 
 #include "app/icons.h"
+#include "lists/worklistmodel.h"
 
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QToolButton>
 #include <QTreeView>
@@ -10,16 +13,23 @@
 
 WorkListPanel::WorkListPanel(QWidget* parent)
     : QGroupBox(QStringLiteral("Liste des fichiers à renomer"), parent), m_lv2(new QTreeView(this)),
-      m_label5(new QLabel(this))
+      m_model(new WorkListModel(this)), m_label5(new QLabel(this))
 {
     setObjectName(QStringLiteral("Frame2"));
     m_lv2->setObjectName(QStringLiteral("LV2"));
     m_lv2->setAccessibleName(title());
+    m_lv2->setModel(m_model);
     m_lv2->setRootIsDecorated(false);
+    m_lv2->setItemsExpandable(false);
     m_lv2->setUniformRowHeights(true);
     m_lv2->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lv2->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_lv2->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_lv2->header()->setStretchLastSection(true);
+    m_lv2->header()->resizeSection(WorkListModel::NameColumn, 130);
     m_label5->setObjectName(QStringLiteral("Label5"));
     m_label5->hide();
+    updateMarker();
 
     m_command1 = makeButton("Command1", QStringLiteral("Ajoute le fichier à renomer à la liste"),
                             icons::themed("list-add", QStyle::SP_ArrowRight));
@@ -46,6 +56,12 @@ WorkListPanel::WorkListPanel(QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(m_lv2, 1);
+
+    // Command1 and Command6 take the browse panel's files: the window connects them.
+    connect(m_command3, &QToolButton::clicked, this, &WorkListPanel::enlever);
+    connect(m_command2, &QToolButton::clicked, this, &WorkListPanel::videLV2);
+    connect(m_command4, &QToolButton::clicked, this, &WorkListPanel::monte);
+    connect(m_command5, &QToolButton::clicked, this, &WorkListPanel::descend);
 }
 
 QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip, const QIcon& icon)
@@ -57,4 +73,74 @@ QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip,
     button->setIcon(icon);
     button->setAutoRaise(false);
     return button;
+}
+
+const WorkList& WorkListPanel::workList() const
+{
+    return m_model->list();
+}
+
+QString WorkListPanel::countText(int count)
+{
+    if (count <= 0)
+        return {};
+    return QString::number(count) + QStringLiteral(" fichier(s) séléctionné(s)");
+}
+
+int WorkListPanel::selectedRow() const
+{
+    const QModelIndexList rows = m_lv2->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void WorkListPanel::updateMarker()
+{
+    m_label5->setText(m_model->list().marker() ? QStringLiteral("oui") : QStringLiteral("non"));
+}
+
+void WorkListPanel::ajouter(const QString& folder, const QStringList& names)
+{
+    m_model->add(folder, names);
+    updateMarker();
+    compte();
+    Q_EMIT entriesAdded();
+}
+
+void WorkListPanel::enlever()
+{
+    m_model->remove(selectedRow());
+    // The marker reads "non" after a removal, even when no row was selected.
+    m_model->clearMarker();
+    updateMarker();
+    compte();
+}
+
+void WorkListPanel::videLV2()
+{
+    m_model->clear();
+    updateMarker();
+    Q_EMIT exampleCleared();
+    compte();
+}
+
+void WorkListPanel::monte()
+{
+    const int row = selectedRow();
+    if (m_model->moveUp(row))
+        m_lv2->setCurrentIndex(m_model->index(row - 1, 0));
+}
+
+void WorkListPanel::descend()
+{
+    const int row = selectedRow();
+    if (m_model->moveDown(row))
+        m_lv2->setCurrentIndex(m_model->index(row + 1, 0));
+}
+
+void WorkListPanel::compte()
+{
+    const QString text = countText(m_model->list().count());
+    Q_EMIT countTextChanged(text);
+    if (text.isEmpty())
+        Q_EMIT exampleCleared();
 }

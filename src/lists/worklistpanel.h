@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QStringList>
 
 class QLabel;
 class QToolButton;
 class QTreeView;
+class WorkList;
+class WorkListModel;
 
-// The frame that holds the work list LV2 and its buttons.
+// The frame Frame2: the work list LV2 and its buttons, with the routines that change the
+// list. The count text and the emptied example go out as signals for the window to show.
 class WorkListPanel : public QGroupBox
 {
     Q_OBJECT
@@ -23,10 +27,40 @@ public:
     // Hidden marker "oui"/"non".
     QLabel* marker() const { return m_label5; }
 
+    const WorkList& workList() const;
+    WorkListModel* model() const { return m_model; }
+
+    // Adds the files `names` of `folder` not already listed, rebuilds the rows, shows the
+    // count, then entriesAdded() (the rename example).
+    void ajouter(const QString& folder, const QStringList& names);
+    // Removes the selected row, if any; then the marker "non" and the count.
+    void enlever();
+    // Empties the work list completely: entries, marker, example, rows and count. The one
+    // routine for every subsystem that empties the list (rename, conversions, file operations).
+    void videLV2();
+    // Moves the selected row up / down; the selection follows it.
+    void monte();
+    void descend();
+    // Shows the count text (empty when the list is empty, and the example emptied with it).
+    void compte();
+
+    // "N fichier(s) séléctionné(s)", or empty text for 0.
+    static QString countText(int count);
+
+Q_SIGNALS:
+    void countTextChanged(const QString& text);
+    // The rename example label must be emptied.
+    void exampleCleared();
+    // Files were added (whether or not any was new): time to recompute the rename example.
+    void entriesAdded();
+
 private:
     QToolButton* makeButton(const char* name, const QString& toolTip, const QIcon& icon);
+    int selectedRow() const;
+    void updateMarker();
 
     QTreeView* m_lv2;
+    WorkListModel* m_model;
     QToolButton* m_command1;
     QToolButton* m_command3;
     QToolButton* m_command6;

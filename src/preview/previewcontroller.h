@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QModelIndex>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class Dialogs;
+class EnlargedView;
+class PreviewBox;
+class QAbstractItemView;
+class QLabel;
+class SettingsStore;
+
+// The preview of the entry clicked in the browse list LV1 or the work list LV2, and the
+// enlarged view opened by a click on the preview box.
+class PreviewController : public QObject
+{
+    Q_OBJECT
+public:
+    // How the controller reaches one list: its view, and the name and file of an entry.
+    struct ListAccess
+    {
+        QAbstractItemView* view = nullptr;
+        std::function<QString(const QModelIndex&)> nameOf;
+        std::function<QString(const QModelIndex&)> pathOf;
+    };
+
+    // `label6` records the list of the last preview ("LV1" / "LV2"). The settings store and
+    // the dialogs outlive the controller.
+    PreviewController(SettingsStore* settings, Dialogs* dialogs, PreviewBox* box, QLabel* label6,
+                      ListAccess lv1, ListAccess lv2, QObject* parent = nullptr);
+    ~PreviewController() override;
+
+    // Click on an entry of LV1 / LV2: clears the box, then previews when "Visu" is "1".
+    void clicLV1();
+    void clicLV2();
+    // Click on the preview box: the enlarged view of the selected entries.
+    void clicPicture2();
+
+    void VisuLV1();
+    void VisuLV2();
+
+    // Form2, created at its first opening (null before).
+    EnlargedView* enlargedView() const;
+
+private:
+    bool previewOn() const;
+    void visu(const ListAccess& list);
+    void failed(const QString& description);
+
+    SettingsStore* m_settings;
+    Dialogs* m_dialogs;
+    PreviewBox* m_box;
+    QLabel* m_label6;
+    ListAccess m_lv1;
+    ListAccess m_lv2;
+    QPointer<EnlargedView> m_form2;
+};

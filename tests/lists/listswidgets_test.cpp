@@ -1,0 +1,487 @@
+#include "lists/browsepanel.h"
+#include "lists/listscontroller.h"
+#include "lists/worklist.h"
+#include "lists/worklistmodel.h"
+#include "lists/worklistpanel.h"
+#include "preview/enlargedview.h"
+#include "preview/fitrule.h"
+#include "preview/previewbox.h"
+#include "preview/previewcontroller.h"
+#include "scripteddialogs.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
+#include "testimages.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListView>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <cerrno>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A window holding both panels and their controller, with its own settings file, scripted
+// dialogs and a folder of generated pictures.
+struct Fixture
+{
+    QTemporaryDir files;
+    QTemporaryDir settingsDir;
+    std::unique_ptr<SettingsStore> store;
+    ScriptedDialogs dialogs;
+    QWidget window;
+    BrowsePanel* browse;
+    WorkListPanel* work;
+    ListsController* lists;
+    QString countText = u"(never shown)"_s;
+    int examplesCleared = 0;
+    int entriesAdded = 0;
+
+    Fixture()
+    {
+        store = std::make_unique<SettingsStore>(settingsDir.filePath(u"Morvane.ini"_s));
+        store->initialise(settingsDir.path());
+        browse = new BrowsePanel;
+        work = new WorkListPanel;
+        auto* layout = new QHBoxLayout(&window);
+        layout->addWidget(browse);
+        layout->addWidget(work, 1);
+        lists = new ListsController(browse, work, store.get(), &dialogs, &window);
+        QObject::connect(work, &WorkListPanel::countTextChanged,
+                         [this](const QString& text) { countText = text; });
+        QObject::connect(work, &WorkListPanel::exampleCleared, [this] { ++examplesCleared; });
+        QObject::connect(work, &WorkListPanel::entriesAdded, [this] { ++entriesAdded; });
+        browse->fillTypeFilter();
+        window.resize(700, 560);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+
+    QString file(const QString& name) const { return files.filePath(name); }
+    void picture(const QString& name, QSize size, const char* format)
+    {
+        QVERIFY(testimages::write(testimages::quadrants(size.width(), size.height()), file(name),
+                                  format));
+    }
+    void visu(const QString& value) { store->write(settings::names::visu, value); }
+
+    QListView* lv1() const { return browse->files(); }
+    QTreeView* lv2() const { return work->view(); }
+    int row(const QString& name) const { return int(browse->names().indexOf(name)); }
+
+    void click(QAbstractItemView* view, int row)
+    {
+        const QModelIndex index = view->model()->index(row, 0);
+        QVERIFY(index.isValid());
+        view->scrollTo(index);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    }
+    void select(const QStringList& names)
+    {
+        QItemSelectionModel* selection = lv1()->selectionModel();
+        selection->clearSelection();
+        for (const QString& name : names)
+            selection->select(lv1()->model()->index(row(name), 0), QItemSelectionModel::Select);
+    }
+    QStringList workNames() const
+    {
+        QStringList result;
+        for (const WorkEntry& entry : work->workList().entries())
+            result << entry.name;
+        return result;
+    }
+    int selectedWorkRow() const
+    {
+        const QModelIndexList rows = lv2()->selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows.first().row() : -1;
+    }
+    PreviewBox* box() const { return browse->previewBox(); }
+    QString label6() const { return browse->previewSource()->text(); }
+};
+
+QStringList strings(std::initializer_list<const char*> texts)
+{
+    QStringList result;
+    for (const char* text : texts)
+        result << QString::fromUtf8(text);
+    return result;
+}
+
+} // namespace
+
+class ListsWidgetsTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void browseListsTheFolderThroughTheFilter();
+    void aFolderThatCannotBeListedIsReportedAndNothingMoves();
+    void volumeChangeFallsBackSilently_data();
+    void volumeChangeFallsBackSilently();
+    void addingSkipsFilesAlreadyListed();
+    void countTextAndExample();
+    void movesAtTheEndsAndSelectionFollows();
+    void previewOfAClick_data();
+    void previewOfAClick();
+    void workListClickAndTheConversionTab();
+    void enlargedView();
+};
+
+void ListsWidgetsTest::browseListsTheFolderThroughTheFilter()
+{
+    Fixture f;
+    for (const char* name : {"b.JPG", "a.jpeg", "c.png", "d.txt", ".e.jpg"})
+        QVERIFY(testimages::writeBytes(f.file(QString::fromUtf8(name)), "x"));
+    QCOMPARE(f.browse->typeFilter()->count(), 7);
+    QCOMPARE(f.browse->typeFilter()->currentIndex(), 0);
+    QCOMPARE(f.browse->typeFilter()->currentText(), u"Tous fichiers Image"_s);
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    QCOMPARE(f.browse->folder(), f.files.path() + u'/');
+    QCOMPARE(f.browse->names(), strings({"a.jpeg", "b.JPG", "c.png"}));
+    QCOMPARE(f.lv1()->model()->rowCount(), 3);
+    QCOMPARE(f.lv1()->model()->index(1, 0).data().toString(), u"b.JPG"_s);
+
+    // Choosing "JPG/JPEG - JPG Images" lists *.JPG only and clears the preview.
+    f.box()->showNotAvailable();
+    f.browse->chooseFilter(3);
+    QCOMPARE(f.browse->names(), strings({"b.JPG"}));
+    QVERIFY(f.box()->notAvailableLabel()->isHidden());
+    QVERIFY(f.dialogs.calls().isEmpty());
+}
+
+void ListsWidgetsTest::aFolderThatCannotBeListedIsReportedAndNothingMoves()
+{
+    Fixture f;
+    QVERIFY(testimages::writeBytes(f.file(u"a.jpg"_s), "x"));
+    QVERIFY(QDir(f.files.path()).mkdir(u"sub"_s));
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    const QString notAFolder = f.file(u"a.jpg"_s);
+
+    QVERIFY(!f.browse->setFolder(notAFolder));
+    QCOMPARE(f.dialogs.calls().size(), 1);
+    const ScriptedDialogs::Call call = f.dialogs.calls().first();
+    QCOMPARE(call.text, qt_error_string(ENOTDIR));
+    QCOMPARE(call.title, u"Morvane"_s);
+    QCOMPARE(call.icon, DialogIcon::Warning);
+    // LV1 keeps its entries and Dir1 the folder they belong to.
+    QCOMPARE(f.browse->folder(), f.files.path() + u'/');
+    QCOMPARE(f.browse->names(), strings({"a.jpg"}));
+    auto* model = qobject_cast<QFileSystemModel*>(f.browse->folders()->model());
+    QVERIFY(model);
+    QCOMPARE(model->filePath(f.browse->folders()->currentIndex()), f.files.path());
+
+    // Opening a folder of Dir1 (Enter or double click) makes it the current folder.
+    const QModelIndex sub = model->index(f.file(u"sub"_s));
+    QVERIFY(sub.isValid());
+    Q_EMIT f.browse->folders()->activated(sub);
+    QCOMPARE(f.browse->folder(), f.file(u"sub/"_s));
+    QVERIFY(f.browse->names().isEmpty());
+}
+
+void ListsWidgetsTest::volumeChangeFallsBackSilently_data()
+{
+    QTest::addColumn<bool>("previousPulledOut");
+    QTest::addColumn<QString>("expected"); // "previous" or "startup"
+    QTest::newRow("unreadable volume: back to the previous one") << false << u"previous"_s;
+    QTest::newRow("previous pulled out too: the start-up volume") << true << u"startup"_s;
+}
+
+void ListsWidgetsTest::volumeChangeFallsBackSilently()
+{
+    QFETCH(bool, previousPulledOut);
+    QFETCH(QString, expected);
+    Fixture f;
+    QDir root(f.files.path());
+    for (const char* name : {"startup", "previous"})
+        QVERIFY(root.mkdir(QString::fromUtf8(name)));
+    QVERIFY(testimages::writeBytes(f.file(u"startup/s.jpg"_s), "x"));
+    QVERIFY(testimages::writeBytes(f.file(u"previous/p.jpg"_s), "x"));
+    QVERIFY(testimages::writeBytes(f.file(u"card"_s), "not a folder"));
+    const QString startup = f.file(u"startup/"_s);
+    const QString previous = f.file(u"previous/"_s);
+    const QString card = f.file(u"card/"_s);
+    f.browse->setVolumes({{startup, startup}, {previous, previous}, {card, card}}, startup);
+
+    f.browse->chooseVolume(previous);
+    QCOMPARE(f.browse->folder(), previous);
+    if (previousPulledOut)
+        QVERIFY(QDir(previous).removeRecursively());
+    f.browse->chooseVolume(card);
+
+    const QString landed = expected == u"previous"_s ? previous : startup;
+    QCOMPARE(f.browse->folder(), landed);
+    QCOMPARE(f.browse->drives()->currentData().toString(), landed);
+    QCOMPARE(f.browse->names(), previousPulledOut ? strings({"s.jpg"}) : strings({"p.jpg"}));
+    QVERIFY(f.dialogs.calls().isEmpty());
+}
+
+void ListsWidgetsTest::addingSkipsFilesAlreadyListed()
+{
+    Fixture f;
+    for (const char* name : {"A.JPG", "a.jpg", "b.jpg"})
+        QVERIFY(testimages::writeBytes(f.file(QString::fromUtf8(name)), "x"));
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    QCOMPARE(f.work->marker()->text(), u"non"_s);
+
+    f.select(strings({"A.JPG", "a.jpg"}));
+    QTest::mouseClick(f.work->addButton(), Qt::LeftButton);
+    QCOMPARE(f.workNames(), strings({"A.JPG", "a.jpg"}));
+    QCOMPARE(f.countText, u"2 fichier(s) séléctionné(s)"_s);
+    QCOMPARE(f.work->marker()->text(), u"oui"_s);
+    QCOMPARE(f.entriesAdded, 1);
+
+    // Adding all: only the new file is appended; the example is recomputed all the same.
+    QTest::mouseClick(f.work->addAllButton(), Qt::LeftButton);
+    QCOMPARE(f.workNames(), strings({"A.JPG", "a.jpg", "b.jpg"}));
+    QCOMPARE(f.entriesAdded, 2);
+
+    // A double click on an entry adds the selection; nothing new here.
+    f.select(strings({"b.jpg"}));
+    const QModelIndex b = f.lv1()->model()->index(f.row(u"b.jpg"_s), 0);
+    Q_EMIT f.lv1()->doubleClicked(b);
+    QCOMPARE(f.work->workList().count(), 3);
+    QCOMPARE(f.entriesAdded, 3);
+
+    // With nothing selected the rows, count and example are refreshed anyway.
+    f.select({});
+    f.countText.clear();
+    f.lists->ajouter();
+    QCOMPARE(f.countText, u"3 fichier(s) séléctionné(s)"_s);
+    QCOMPARE(f.entriesAdded, 4);
+    QVERIFY(f.work->workList().isConsistent());
+    QVERIFY(f.dialogs.calls().isEmpty());
+}
+
+void ListsWidgetsTest::countTextAndExample()
+{
+    QCOMPARE(WorkListPanel::countText(0), QString());
+    QCOMPARE(WorkListPanel::countText(1), u"1 fichier(s) séléctionné(s)"_s);
+    QCOMPARE(WorkListPanel::countText(3), u"3 fichier(s) séléctionné(s)"_s);
+
+    Fixture f;
+    f.visu(u"0"_s);
+    QVERIFY(testimages::writeBytes(f.file(u"only.jpg"_s), "x"));
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    f.lists->tout();
+    QCOMPARE(f.countText, u"1 fichier(s) séléctionné(s)"_s);
+    QCOMPARE(f.examplesCleared, 0);
+
+    // Removing the only entry empties the count and the example.
+    f.click(f.lv2(), 0);
+    QTest::mouseClick(f.work->removeButton(), Qt::LeftButton);
+    QVERIFY(f.work->workList().isEmpty());
+    QCOMPARE(f.countText, QString());
+    QCOMPARE(f.examplesCleared, 1);
+    QCOMPARE(f.work->marker()->text(), u"non"_s);
+
+    // Emptying an empty list: no change, no message.
+    QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
+    QVERIFY(f.work->workList().isEmpty());
+    QCOMPARE(f.countText, QString());
+    QVERIFY(f.dialogs.calls().isEmpty());
+
+    // Emptying a filled list clears rows, count, marker and example together.
+    f.lists->tout();
+    f.examplesCleared = 0;
+    f.work->videLV2();
+    QCOMPARE(f.lv2()->model()->rowCount(), 0);
+    QCOMPARE(f.countText, QString());
+    QCOMPARE(f.work->marker()->text(), u"non"_s);
+    QVERIFY(f.examplesCleared >= 1);
+}
+
+void ListsWidgetsTest::movesAtTheEndsAndSelectionFollows()
+{
+    Fixture f;
+    for (const char* name : {"1.jpg", "2.jpg", "3.jpg"})
+        QVERIFY(testimages::writeBytes(f.file(QString::fromUtf8(name)), "x"));
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    f.lists->tout();
+    QSignalSpy counts(f.work, &WorkListPanel::countTextChanged);
+
+    // Nothing selected: nothing moves.
+    QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
+    QCOMPARE(f.workNames(), strings({"1.jpg", "2.jpg", "3.jpg"}));
+
+    f.click(f.lv2(), 2);
+    QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
+    QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
+    QCOMPARE(f.workNames(), strings({"3.jpg", "1.jpg", "2.jpg"}));
+    QCOMPARE(f.selectedWorkRow(), 0);
+    QTest::mouseClick(f.work->upButton(), Qt::LeftButton); // first row up
+    QCOMPARE(f.workNames(), strings({"3.jpg", "1.jpg", "2.jpg"}));
+
+    f.click(f.lv2(), 2);
+    QTest::mouseClick(f.work->downButton(), Qt::LeftButton); // last row down
+    QCOMPARE(f.workNames(), strings({"3.jpg", "1.jpg", "2.jpg"}));
+    f.click(f.lv2(), 1);
+    QTest::mouseClick(f.work->downButton(), Qt::LeftButton);
+    QCOMPARE(f.workNames(), strings({"3.jpg", "2.jpg", "1.jpg"}));
+    QCOMPARE(f.selectedWorkRow(), 2);
+    QCOMPARE(counts.count(), 0); // moves do not refresh the count
+    QVERIFY(f.work->workList().isConsistent());
+}
+
+void ListsWidgetsTest::previewOfAClick_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("visu");
+    QTest::addColumn<QString>("outcome"); // "picture", "unavailable", "nothing" or a message
+
+    QTest::newRow("JPEG") << u"photo.jpg"_s << u"1"_s << u"picture"_s;
+    QTest::newRow("upper-case BMP") << u"WIDE.BMP"_s << u"1"_s << u"picture"_s;
+    QTest::newRow("PNG named .jpg: judged by content")
+        << u"png-inside.jpg"_s << u"1"_s << u"picture"_s;
+    QTest::newRow("PNG is not previewable") << u"plain.png"_s << u"1"_s << u"unavailable"_s;
+    QTest::newRow("TIFF is not previewable") << u"scan.tif"_s << u"1"_s << u"unavailable"_s;
+    QTest::newRow("preview off") << u"photo.jpg"_s << u"0"_s << u"nothing"_s;
+    QTest::newRow("preview neither on nor off") << u"photo.jpg"_s << u"True"_s << u"nothing"_s;
+    QTest::newRow("zero bytes") << u"empty.jpg"_s << u"1"_s << u"Image incorrecte"_s;
+    QTest::newRow("text named .jpg") << u"text.jpg"_s << u"1"_s << u"Image incorrecte"_s;
+    QTest::newRow("vanished after listing")
+        << u"vanished.jpg"_s << u"1"_s << u"Fichier introuvable"_s;
+}
+
+void ListsWidgetsTest::previewOfAClick()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, visu);
+    QFETCH(QString, outcome);
+    Fixture f;
+    f.picture(u"photo.jpg"_s, {400, 300}, "JPEG");
+    f.picture(u"WIDE.BMP"_s, {600, 100}, "BMP");
+    f.picture(u"png-inside.jpg"_s, {50, 80}, "PNG");
+    f.picture(u"plain.png"_s, {50, 80}, "PNG");
+    QVERIFY(testimages::writeBytes(f.file(u"scan.tif"_s), "II*\0"));
+    QVERIFY(testimages::writeBytes(f.file(u"empty.jpg"_s), {}));
+    QVERIFY(testimages::writeBytes(f.file(u"text.jpg"_s), "not a picture"));
+    QVERIFY(testimages::writeBytes(f.file(u"vanished.jpg"_s), "x"));
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    QVERIFY(QFile::remove(f.file(u"vanished.jpg"_s)));
+    f.visu(visu);
+    f.box()->showNotAvailable(); // something to clear
+
+    f.click(f.lv1(), f.row(name));
+
+    const bool picture = outcome == u"picture"_s;
+    QCOMPARE(f.box()->hasPicture(), picture);
+    QCOMPARE(f.box()->notAvailableLabel()->isVisible(), outcome == u"unavailable"_s);
+    QCOMPARE(f.label6(), visu == u"1"_s ? u"LV1"_s : u"Label6"_s);
+    const bool message = !picture && outcome != u"unavailable"_s && outcome != u"nothing"_s;
+    QCOMPARE(f.dialogs.calls().size(), message ? 1 : 0);
+    if (message) {
+        QCOMPARE(f.dialogs.calls().first().text, outcome);
+        QCOMPARE(f.dialogs.calls().first().title, u"Morvane"_s);
+        QCOMPARE(f.dialogs.calls().first().icon, DialogIcon::Warning);
+    }
+    if (picture) {
+        QCOMPARE(f.box()->area(), QSize(205, 149));
+        const QImage natural(f.file(name));
+        QCOMPARE(f.box()->target(),
+                 preview::fitAndDraw(natural.width(), natural.height(), 205, 149));
+    }
+}
+
+void ListsWidgetsTest::workListClickAndTheConversionTab()
+{
+    Fixture f;
+    f.picture(u"photo.jpg"_s, {400, 300}, "JPEG");
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    QSignalSpy conversion(f.lists, &ListsController::conversionEntryClicked);
+    f.lists->tout();
+
+    f.click(f.lv2(), 0);
+    QCOMPARE(f.label6(), u"LV2"_s);
+    QVERIFY(f.box()->hasPicture());
+    QCOMPARE(conversion.count(), 0); // "Renommer" tab
+
+    f.lists->setConversionTabShown(true);
+    f.visu(u"0"_s);
+    f.click(f.lv2(), 0);
+    QVERIFY(!f.box()->hasPicture());
+    QCOMPARE(conversion.count(), 1); // even with the preview off
+}
+
+void ListsWidgetsTest::enlargedView()
+{
+    Fixture f;
+    f.picture(u"a.jpg"_s, {800, 600}, "JPEG");
+    f.picture(u"b.bmp"_s, {100, 40}, "BMP");
+    f.picture(u"c.png"_s, {50, 50}, "PNG");
+    QVERIFY(testimages::writeBytes(f.file(u"d.gif"_s), "GIF89a but damaged"));
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    PreviewController* preview = f.lists->preview();
+
+    // Before any preview a click on the box does nothing.
+    f.select(strings({"a.jpg"}));
+    QTest::mouseClick(f.box(), Qt::LeftButton);
+    QVERIFY(!preview->enlargedView());
+
+    f.click(f.lv1(), f.row(u"a.jpg"_s));
+    QCOMPARE(f.label6(), u"LV1"_s);
+
+    // Several enlargeable entries: the window ends on the last one, at its own size.
+    f.select(strings({"a.jpg", "b.bmp", "c.png"}));
+    QTest::mouseClick(f.box(), Qt::LeftButton);
+    EnlargedView* form2 = preview->enlargedView();
+    QVERIFY(form2);
+    QVERIFY(form2->isVisible());
+    QCOMPARE(form2->size(), QSize(395, 298));
+    QCOMPARE(form2->windowTitle(), u"Visualisation Picture Vue"_s);
+    QVERIFY(form2->windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(form2->windowFlags().testFlag(Qt::Tool));
+    QCOMPARE(form2->target(), QRectF(147.5, 129, 100, 40));
+
+    // A click anywhere closes it; the next opening reuses it and scales a large picture down.
+    QTest::mouseClick(form2, Qt::LeftButton, {}, QPoint(5, 5));
+    QVERIFY(!form2->isVisible());
+    f.select(strings({"a.jpg"}));
+    QTest::mouseClick(f.box(), Qt::LeftButton);
+    QCOMPARE(preview->enlargedView(), form2);
+    QCOMPARE(form2->target(), preview::fitAndDraw(800, 600, 395, 298));
+    QCOMPARE(form2->picture().size(), preview::decodeSize(form2->target()));
+    form2->close();
+
+    // Nothing enlargeable selected: the window does not open.
+    f.select(strings({"c.png"}));
+    QTest::mouseClick(f.box(), Qt::LeftButton);
+    QVERIFY(!form2->isVisible());
+    QVERIFY(f.dialogs.calls().isEmpty());
+
+    // No selection: the stop message. Preview off: nothing at all.
+    f.select({});
+    QTest::mouseClick(f.box(), Qt::LeftButton);
+    QCOMPARE(f.dialogs.calls().size(), 1);
+    QCOMPARE(f.dialogs.calls().first().text, u"Selectionner un fichier!"_s);
+    QCOMPARE(f.dialogs.calls().first().title, u"Attention"_s);
+    QCOMPARE(f.dialogs.calls().first().icon, DialogIcon::Critical);
+    f.dialogs.clear();
+    f.visu(u"0"_s);
+    QTest::mouseClick(f.box(), Qt::LeftButton);
+    QVERIFY(f.dialogs.calls().isEmpty());
+    f.visu(u"1"_s);
+
+    // A damaged picture: the message, the window closed, the rest passed over.
+    f.select(strings({"a.jpg", "b.bmp", "d.gif"}));
+    f.select(strings({"d.gif", "a.jpg"}));
+    QTest::mouseClick(f.box(), Qt::LeftButton);
+    QCOMPARE(f.dialogs.calls().size(), 1);
+    QCOMPARE(f.dialogs.calls().first().text, u"Image incorrecte"_s);
+    QCOMPARE(f.dialogs.calls().first().icon, DialogIcon::Warning);
+    QVERIFY(!form2->isVisible());
+}
+
+QTEST_MAIN(ListsWidgetsTest)
+#include "listswidgets_test.moc"
