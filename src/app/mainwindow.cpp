@@ -6,6 +6,7 @@
 #include "convert/convertpanel.h"
 #include "convert/outputformats.h"
 #include "lists/browsepanel.h"
+#include "lists/listscontroller.h"
 #include "lists/worklistpanel.h"
 #include "rename/renamepanel.h"
 #include "settings/settingsschema.h"
@@ -94,6 +95,10 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
 
     buildToolbar();
     buildStatusBar();
+    m_lists =
+        new ListsController(m_browse, m_workList, m_services.settings, m_services.dialogs, this);
+    connect(m_workList, &WorkListPanel::countTextChanged, m_countPanel, &QLabel::setText);
+    connect(m_workList, &WorkListPanel::exampleCleared, m_rename->example(), &QLabel::clear);
     connect(m_ts1, &QTabBar::currentChanged, this, [this](int index) {
         if (index == 0) {
             m_convert->hide();
@@ -101,12 +106,14 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
             toolbarAction(QStringLiteral("renommer"))->setEnabled(true);
             toolbarAction(QStringLiteral("conversion"))->setEnabled(false);
             m_workList->setTitle(QStringLiteral("Liste des fichiers à renomer"));
+            m_lists->setConversionTabShown(false);
         } else if (index == 1) {
             m_rename->hide();
             m_convert->show();
             toolbarAction(QStringLiteral("renommer"))->setEnabled(false);
             toolbarAction(QStringLiteral("conversion"))->setEnabled(true);
             m_workList->setTitle(QStringLiteral("Liste des fichiers à convertir"));
+            m_lists->setConversionTabShown(true);
         }
     });
 
@@ -217,6 +224,7 @@ bool MainWindow::Form_Load()
     // 1. Settings: the product key and every missing default.
     reportStartupOfSettings();
     // 2. Browse panel at the root of the start-up volume.
+    m_browse->goToStartupVolume();
     // 3. The choice lists.
     rempliCombo();
     // 4. The window opens on the "Renommer" tab.
@@ -240,6 +248,7 @@ bool MainWindow::Form_Load()
 
 void MainWindow::rempliCombo()
 {
+    m_browse->fillTypeFilter();
     QComboBox* combo3 = m_convert->outputFormats();
     combo3->clear();
     combo3->addItems(convert::outputFormatListTexts());

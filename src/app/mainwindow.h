@@ -11,6 +11,7 @@ class CodecSession;
 }
 class ConvertPanel;
 class Dialogs;
+class ListsController;
 class QAction;
 class QLabel;
 class QTabBar;
@@ -50,6 +51,7 @@ public:
     WorkListPanel* workListPanel() const { return m_workList; }
     RenamePanel* renamePanel() const { return m_rename; }
     ConvertPanel* convertPanel() const { return m_convert; }
+    ListsController* lists() const { return m_lists; }
     QAction* toolbarAction(const QString& key) const;
 
     static constexpr QSize clientSize{545, 536};
@@ -74,6 +76,7 @@ private:
     ConvertPanel* m_convert;
     QTabBar* m_ts1;
     QToolBar* m_toolbar1;
+    ListsController* m_lists = nullptr;
     QLabel* m_countPanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_timePanel = nullptr;
