@@ -13,6 +13,8 @@ packages=(
     xdg-utils
     # tools the tests use
     imagemagick
+    # the conversion benchmark compares with it
+    graphicsmagick
 )
 
 missing=()
