@@ -8,6 +8,8 @@
 #include "lists/browsepanel.h"
 #include "lists/listscontroller.h"
 #include "lists/worklistpanel.h"
+#include "preview/previewbox.h"
+#include "rename/renamecontroller.h"
 #include "rename/renamepanel.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
@@ -97,6 +99,13 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     buildStatusBar();
     m_lists =
         new ListsController(m_browse, m_workList, m_services.settings, m_services.dialogs, this);
+    m_renameController = new RenameController(m_rename, &m_workList->workList(),
+                                              m_services.settings, m_services.dialogs, this);
+    m_renameController->setFinishingSteps({[this] { m_browse->rempliLV1(); },
+                                           [this] { m_browse->previewBox()->clearPicture(); },
+                                           [this] { m_workList->videLV2(); }});
+    connect(m_workList, &WorkListPanel::entriesAdded, m_renameController,
+            &RenameController::VisuRenom);
     connect(m_workList, &WorkListPanel::countTextChanged, m_countPanel, &QLabel::setText);
     connect(m_workList, &WorkListPanel::exampleCleared, m_rename->example(), &QLabel::clear);
     connect(m_ts1, &QTabBar::currentChanged, this, [this](int index) {
@@ -253,6 +262,7 @@ void MainWindow::rempliCombo()
     combo3->clear();
     combo3->addItems(convert::outputFormatListTexts());
     combo3->setCurrentIndex(convert::defaultOutputFormatPosition);
+    m_renameController->rempliCombo();
 }
 
 void MainWindow::applyVisu()
@@ -298,4 +308,6 @@ void MainWindow::onToolbarKey(const QString& key)
 {
     if (key == QLatin1String("quit"))
         quitte();
+    else if (key == QLatin1String("renommer"))
+        m_renameController->renom();
 }

@@ -17,6 +17,7 @@ class QLabel;
 class QTabBar;
 class QTimer;
 class QToolBar;
+class RenameController;
 class RenamePanel;
 class SettingsStore;
 class WorkListPanel;
@@ -73,6 +74,7 @@ private:
     BrowsePanel* m_browse;
     WorkListPanel* m_workList;
     RenamePanel* m_rename;
+    RenameController* m_renameController = nullptr;
     ConvertPanel* m_convert;
     QTabBar* m_ts1;
     QToolBar* m_toolbar1;
