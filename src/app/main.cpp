@@ -1,3 +1,4 @@
+#include "app/desktop.h"
 #include "app/icons.h"
 #include "app/mainwindow.h"
 #include "app/messageboxdialogs.h"
@@ -13,7 +14,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Morvane"));
     QApplication::setApplicationVersion(QStringLiteral(MORVANE_VERSION));
     icons::chooseIconTheme();
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("image-x-generic")));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/morvane/morvane.png")));
     installFrenchTranslation(app);
 
     SettingsStore settings(SettingsStore::defaultPath());
@@ -23,6 +24,8 @@ int main(int argc, char* argv[])
     services.settings = &settings;
     services.dialogs = &dialogs;
     services.codecs = &codecs;
+    SystemDesktop desktop;
+    services.desktop = &desktop;
     services.programFolder = QCoreApplication::applicationDirPath();
     services.exit = [](int status) { QCoreApplication::exit(status); };
 

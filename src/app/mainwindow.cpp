@@ -1,16 +1,21 @@
 #include "app/mainwindow.h"
 
+#include "about/aboutbox.h"
+#include "app/desktop.h"
 #include "app/dialogs.h"
+#include "app/help.h"
 #include "app/icons.h"
 #include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
 #include "convert/outputformats.h"
+#include "fileops/fileopscontroller.h"
 #include "lists/browsepanel.h"
 #include "lists/listscontroller.h"
 #include "lists/worklistpanel.h"
 #include "preview/previewbox.h"
 #include "rename/renamecontroller.h"
 #include "rename/renamepanel.h"
+#include "settings/optionsdialog.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 
@@ -23,6 +28,10 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabBar>
@@ -67,6 +76,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
 {
     if (!m_services.exit)
         m_services.exit = [](int status) { QCoreApplication::exit(status); };
+    if (!m_services.hasHelpHandler)
+        m_services.hasHelpHandler = help::hasDefaultApplication;
 
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(morvaneTitle);
@@ -106,6 +117,12 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                            [this] { m_workList->videLV2(); }});
     connect(m_workList, &WorkListPanel::entriesAdded, m_renameController,
             &RenameController::VisuRenom);
+    m_fileOps = new FileOpsController(
+        m_browse, m_services.dialogs, m_services.desktop,
+        [this](bool refill) { cleanUpAfterFileAction(refill); }, this);
+    m_help = new HelpCommand(m_services.programFolder, m_services.desktop,
+                             m_services.hasHelpHandler, this);
+    buildMenus();
     connect(m_workList, &WorkListPanel::countTextChanged, m_countPanel, &QLabel::setText);
     connect(m_workList, &WorkListPanel::exampleCleared, m_rename->example(), &QLabel::clear);
     connect(m_ts1, &QTabBar::currentChanged, this, [this](int index) {
@@ -136,6 +153,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // The modeless windows have no owner; they go with the main window.
+    delete m_options;
+    delete m_about;
     // Unloading the window ends the codec session.
     if (m_sessionOpen && m_services.codecs)
         m_services.codecs->end();
@@ -177,6 +197,73 @@ QAction* MainWindow::toolbarAction(const QString& key) const
             return action;
     }
     return nullptr;
+}
+
+void MainWindow::buildMenus()
+{
+    m_menus = buildMainMenus(menuBar(), this);
+    const auto on = [this](const char* name, auto routine) {
+        connect(m_menus.item(QLatin1String(name)), &QAction::triggered, this, routine);
+    };
+    on("ouvr1", [this] { m_fileOps->ouvr(); });
+    on("quit", [this] { quitte(); });
+    on("cop", [this] { m_fileOps->copie(); });
+    on("supp", [this] { m_fileOps->supprim(); });
+    on("depl", [this] { m_fileOps->deplace(); });
+    on("ajfich", [this] { m_lists->ajouter(); });
+    on("ajtout", [this] { m_lists->tout(); });
+    on("enfich", [this] { m_workList->enlever(); });
+    on("vide", [this] { m_workList->videLV2(); });
+    on("opt", [this] { openOptions(); });
+    on("aide", [this] { m_help->aide(); });
+    on("ap", [this] { openAbout(); });
+    on("ouvrir", [this] { m_fileOps->ouvr(); });
+    on("copier", [this] { m_fileOps->copie(); });
+    on("sup", [this] { m_fileOps->supprim(); });
+    on("depla", [this] { m_fileOps->deplace(); });
+    on("ajfichier", [this] { m_lists->ajouter(); });
+    on("ajtotal", [this] { m_lists->tout(); });
+    on("selectall", [this] { m_lists->selectall(); });
+
+    QListView* lv1 = m_browse->files();
+    lv1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lv1, &QWidget::customContextMenuRequested, this, [this, lv1](const QPoint& position) {
+        m_menus.flottant->popup(lv1->viewport()->mapToGlobal(position));
+    });
+}
+
+void MainWindow::cleanUpAfterFileAction(bool refill)
+{
+    if (refill)
+        m_browse->rempliLV1();
+    m_workList->videLV2();
+    m_rename->nameText()->setText(QStringLiteral("image"));
+    m_browse->previewBox()->clearPicture();
+}
+
+void MainWindow::openOptions()
+{
+    if (!m_options) {
+        m_options = new OptionsDialog(*m_services.settings, *m_services.dialogs);
+        m_options->setAttribute(Qt::WA_DeleteOnClose);
+        m_options->load();
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            m_options->move(screen->availableGeometry().center() - m_options->rect().center());
+    }
+    m_options->show();
+    m_options->raise();
+    m_options->activateWindow();
+}
+
+void MainWindow::openAbout()
+{
+    if (!m_about) {
+        m_about = new AboutBox(*m_services.settings, *m_services.desktop);
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
 }
 
 void MainWindow::buildStatusBar()
@@ -308,6 +395,16 @@ void MainWindow::onToolbarKey(const QString& key)
 {
     if (key == QLatin1String("quit"))
         quitte();
+    else if (key == QLatin1String("ouvrir"))
+        m_fileOps->ouvr();
+    else if (key == QLatin1String("copier"))
+        m_fileOps->copie();
+    else if (key == QLatin1String("supprimer"))
+        m_fileOps->supprim();
+    else if (key == QLatin1String("deplacer"))
+        m_fileOps->deplace();
+    else if (key == QLatin1String("aide"))
+        m_help->aide();
     else if (key == QLatin1String("renommer"))
         m_renameController->renom();
 }

@@ -1,11 +1,19 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSize>
 
 #include <functional>
 
+#include "about/aboutbox.h"
+#include "app/menus.h"
+#include "settings/optionsdialog.h"
+
 class BrowsePanel;
+class Desktop;
+class FileOpsController;
+class HelpCommand;
 namespace convert {
 class CodecSession;
 }
@@ -28,6 +36,9 @@ struct MainWindowServices
     SettingsStore* settings = nullptr;
     Dialogs* dialogs = nullptr;
     convert::CodecSession* codecs = nullptr;
+    Desktop* desktop = nullptr;
+    // Whether the desktop has a default program for the help file; xdg-mime by default.
+    std::function<bool(const QString&)> hasHelpHandler;
     QString programFolder;
     // Ends the program with the given status; QCoreApplication::exit by default.
     std::function<void(int)> exit;
@@ -54,6 +65,16 @@ public:
     ConvertPanel* convertPanel() const { return m_convert; }
     ListsController* lists() const { return m_lists; }
     QAction* toolbarAction(const QString& key) const;
+    QAction* menuItem(const QString& name) const { return m_menus.item(name); }
+    QMenu* flottant() const { return m_menus.flottant; }
+    FileOpsController* fileOps() const { return m_fileOps; }
+    HelpCommand* helpCommand() const { return m_help; }
+
+    // The options dialog and the about box: modeless, one instance each, brought to the
+    // front when already open.
+    void openOptions();
+    void openAbout();
+    OptionsDialog* optionsDialog() const { return m_options; }
 
     static constexpr QSize clientSize{545, 536};
 
@@ -63,6 +84,8 @@ protected:
 
 private:
     void buildToolbar();
+    void buildMenus();
+    void cleanUpAfterFileAction(bool refill);
     void buildStatusBar();
     void reportStartupOfSettings();
     void rempliCombo();
@@ -79,6 +102,11 @@ private:
     QTabBar* m_ts1;
     QToolBar* m_toolbar1;
     ListsController* m_lists = nullptr;
+    FileOpsController* m_fileOps = nullptr;
+    HelpCommand* m_help = nullptr;
+    MainMenus m_menus;
+    QPointer<OptionsDialog> m_options;
+    QPointer<AboutBox> m_about;
     QLabel* m_countPanel = nullptr;
     QLabel* m_datePanel = nullptr;
     QLabel* m_timePanel = nullptr;

@@ -2,16 +2,24 @@
 #include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
 #include "lists/browsepanel.h"
+#include "rename/renamepanel.h"
 #include "scripteddialogs.h"
+#include "settings/optionsdialog.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
+
+#include "app/desktop.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -20,6 +28,17 @@
 #include <optional>
 
 namespace n = settings::names;
+
+namespace {
+
+class NullDesktop : public Desktop
+{
+public:
+    bool openUrl(const QUrl&) override { return true; }
+    bool startProgram(const QString&) override { return true; }
+};
+
+} // namespace
 
 class MainWindowTest : public QObject
 {
@@ -33,6 +52,7 @@ private:
         std::unique_ptr<SettingsStore> store;
         ScriptedDialogs dialogs;
         convert::CodecSession codecs;
+        NullDesktop desktop;
         std::optional<int> exitStatus;
         std::unique_ptr<MainWindow> window;
 
@@ -47,6 +67,8 @@ private:
             services.settings = store.get();
             services.dialogs = &dialogs;
             services.codecs = &codecs;
+            services.desktop = &desktop;
+            services.hasHelpHandler = [](const QString&) { return false; };
             services.programFolder = QStringLiteral("/opt/morvane");
             services.exit = [this](int status) { exitStatus = status; };
             window = std::make_unique<MainWindow>(services);
@@ -67,6 +89,8 @@ private Q_SLOTS:
     void unwritableSettingsAreReportedOnceAtStartup();
     void malformedSettingsAreMovedAsideAndReported();
     void toolbarKeysAndTips();
+    void menusInOrder();
+    void tabSwitch();
 };
 
 void MainWindowTest::visuAtLoadAndOnActivation_data()
@@ -270,6 +294,91 @@ void MainWindowTest::toolbarKeysAndTips()
         QCOMPARE(actions[position]->toolTip(), expected[button].second);
         ++button;
     }
+}
+
+void MainWindowTest::menusInOrder()
+{
+    Fixture f;
+    MainWindow& window = f.make();
+    // Name and caption of every item of the bar, in order; "-" is a separator.
+    const QList<std::pair<const char*, QStringList>> bar = {
+        {"fich",
+         {QStringLiteral("ouvr1=Ouvrir"), QStringLiteral("sep3=-"),
+          QStringLiteral("quit=Quitter")}},
+        {"edit",
+         {QStringLiteral("cop=Copier"), QStringLiteral("supp=Supprimer"),
+          QStringLiteral("depl=Déplacer"), QStringLiteral("sep2=-"),
+          QStringLiteral("ajfich=Ajouter fichier(s) séléctionné(s)"),
+          QStringLiteral("ajtout=Ajouter tous les fichiers"),
+          QStringLiteral("enfich=Enlever fichier(s) séléctionné(s)"),
+          QStringLiteral("vide=Vider la liste des fichiers à renommer")}},
+        {"opt", {}},
+        {"apropos",
+         {QStringLiteral("aide=Aide"), QStringLiteral("sep1=-"), QStringLiteral("ap=A propos")}},
+    };
+    const auto describe = [](const QList<QAction*>& actions) {
+        QStringList result;
+        for (const QAction* action : actions) {
+            result.append(action->objectName() + QLatin1Char('=') +
+                          (action->isSeparator() ? QStringLiteral("-") : action->text()) +
+                          (action->shortcut().isEmpty() ? QString() : QStringLiteral(" (touche)")));
+        }
+        return result;
+    };
+    const QList<QAction*> top = window.menuBar()->actions();
+    QCOMPARE(top.size(), bar.size());
+    for (int i = 0; i < bar.size(); ++i) {
+        QCOMPARE(window.menuItem(QLatin1String(bar[i].first)), top[i]);
+        QCOMPARE(top[i]->menu() ? describe(top[i]->menu()->actions()) : QStringList(),
+                 bar[i].second);
+    }
+    QCOMPARE(top[2]->text(), QStringLiteral("Options"));
+
+    QMenu* flottant = window.flottant();
+    QCOMPARE(flottant->objectName(), QStringLiteral("flottant"));
+    QCOMPARE(flottant->title(), QStringLiteral("Flottant"));
+    QCOMPARE(describe(flottant->actions()),
+             (QStringList{QStringLiteral("ouvrir=Ouvrir"), QStringLiteral("sep=-"),
+                          QStringLiteral("copier=Copier"), QStringLiteral("sup=Supprimer"),
+                          QStringLiteral("depla=Déplacer"), QStringLiteral("sep12=-"),
+                          QStringLiteral("ajfichier=Ajouter fichier"),
+                          QStringLiteral("ajtotal=Ajouter tout"), QStringLiteral("sep13=-"),
+                          QStringLiteral("selectall=Selectionner tout")}));
+
+    // With nothing selected, the pop-up's "Copier" asks the user to select a file.
+    QVERIFY(window.Form_Load());
+    f.dialogs.clear();
+    window.menuItem(QStringLiteral("copier"))->trigger();
+    QCOMPARE(f.dialogs.calls().size(), 1);
+    QCOMPARE(f.dialogs.calls().first().text, QStringLiteral("Selectionner un fichier!"));
+
+    // "Options" opens one modeless dialog, brought back rather than opened twice.
+    window.menuItem(QStringLiteral("opt"))->trigger();
+    QPointer<OptionsDialog> options = window.optionsDialog();
+    QVERIFY(options && options->isVisible() && !options->isModal());
+    window.menuItem(QStringLiteral("opt"))->trigger();
+    QCOMPARE(window.optionsDialog(), options.data());
+}
+
+void MainWindowTest::tabSwitch()
+{
+    Fixture f;
+    MainWindow& window = f.make();
+    QVERIFY(window.Form_Load());
+    auto* tabs = window.findChild<QTabBar*>(QStringLiteral("TS1"));
+    auto* frame2 = window.findChild<QGroupBox*>(QStringLiteral("Frame2"));
+    tabs->setCurrentIndex(1);
+    QVERIFY(window.renamePanel()->isHidden());
+    QVERIFY(!window.convertPanel()->isHidden());
+    QVERIFY(!window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
+    QVERIFY(window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
+    QCOMPARE(frame2->title(), QStringLiteral("Liste des fichiers à convertir"));
+    tabs->setCurrentIndex(0);
+    QVERIFY(!window.renamePanel()->isHidden());
+    QVERIFY(window.convertPanel()->isHidden());
+    QVERIFY(window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
+    QVERIFY(!window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
+    QCOMPARE(frame2->title(), QStringLiteral("Liste des fichiers à renomer"));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,0 +1,70 @@
+#include "app/menus.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+struct Item
+{
+    const char* name;
+    const char* caption; // "-" is a separator line
+};
+
+QAction* addItem(QMenu* menu, const Item& item, MainMenus& menus)
+{
+    const QString caption = QString::fromUtf8(item.caption);
+    QAction* action =
+        caption == QLatin1String("-") ? menu->addSeparator() : menu->addAction(caption);
+    action->setObjectName(QLatin1String(item.name));
+    menus.items.insert(action->objectName(), action);
+    return action;
+}
+
+QMenu* addMenu(QMenuBar* bar, const Item& title, std::initializer_list<Item> items,
+               MainMenus& menus)
+{
+    QMenu* menu = bar->addMenu(QString::fromUtf8(title.caption));
+    menu->setObjectName(QLatin1String(title.name));
+    menus.items.insert(menu->objectName(), menu->menuAction());
+    for (const Item& item : items)
+        addItem(menu, item, menus);
+    return menu;
+}
+
+} // namespace
+
+MainMenus buildMainMenus(QMenuBar* bar, QWidget* owner)
+{
+    MainMenus menus;
+    addMenu(bar, {"fich", "Fichier"}, {{"ouvr1", "Ouvrir"}, {"sep3", "-"}, {"quit", "Quitter"}},
+            menus);
+    addMenu(bar, {"edit", "Edition"},
+            {{"cop", "Copier"},
+             {"supp", "Supprimer"},
+             {"depl", "Déplacer"},
+             {"sep2", "-"},
+             {"ajfich", "Ajouter fichier(s) séléctionné(s)"},
+             {"ajtout", "Ajouter tous les fichiers"},
+             {"enfich", "Enlever fichier(s) séléctionné(s)"},
+             {"vide", "Vider la liste des fichiers à renommer"}},
+            menus);
+    // "Options" is an item of the bar itself, without sub-items.
+    QAction* options = bar->addAction(QStringLiteral("Options"));
+    options->setObjectName(QStringLiteral("opt"));
+    menus.items.insert(options->objectName(), options);
+    addMenu(bar, {"apropos", "A propos"}, {{"aide", "Aide"}, {"sep1", "-"}, {"ap", "A propos"}},
+            menus);
+
+    // Never shown in the bar: a pop-up over the browse list.
+    menus.flottant = new QMenu(QStringLiteral("Flottant"), owner);
+    menus.flottant->setObjectName(QStringLiteral("flottant"));
+    for (const Item& item :
+         {Item{"ouvrir", "Ouvrir"}, Item{"sep", "-"}, Item{"copier", "Copier"},
+          Item{"sup", "Supprimer"}, Item{"depla", "Déplacer"}, Item{"sep12", "-"},
+          Item{"ajfichier", "Ajouter fichier"}, Item{"ajtotal", "Ajouter tout"}, Item{"sep13", "-"},
+          Item{"selectall", "Selectionner tout"}})
+        addItem(menus.flottant, item, menus);
+    return menus;
+}

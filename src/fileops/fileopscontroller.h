@@ -1,0 +1,35 @@
+#pragma once
+
+#include "fileops/fileactions.h"
+
+#include <QObject>
+
+#include <functional>
+
+class BrowsePanel;
+class Desktop;
+class Dialogs;
+
+// Copy, move, delete and open of the files selected in the browse list.
+class FileOpsController : public QObject
+{
+    Q_OBJECT
+public:
+    // `cleanUp(refill)` runs after every copy, move or delete that had a selection, whatever
+    // happened; `refill` is true after move and delete (the browse list changed).
+    FileOpsController(BrowsePanel* browse, Dialogs* dialogs, Desktop* desktop,
+                      std::function<void(bool refill)> cleanUp, QObject* parent = nullptr);
+
+    void copie();
+    void deplace();
+    void supprim();
+    void ouvr();
+
+private:
+    void run(fileops::Action action);
+
+    BrowsePanel* m_browse;
+    Dialogs* m_dialogs;
+    Desktop* m_desktop;
+    std::function<void(bool)> m_cleanUp;
+};

@@ -1,0 +1,112 @@
+#include "app/desktop.h"
+#include "app/help.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+
+namespace {
+
+class RecordingDesktop : public Desktop
+{
+public:
+    QList<QUrl> urls;
+    bool opens = true;
+    bool openUrl(const QUrl& url) override
+    {
+        urls.append(url);
+        return opens;
+    }
+    bool startProgram(const QString&) override { return true; }
+};
+
+void writeHelp(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the help file");
+    file.write("<html><body><h1>Aide de Morvane</h1></body></html>");
+}
+
+} // namespace
+
+class HelpTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void helpFileBesideOrInstalled();
+    void opensWithTheDesktopsProgramOrShowsItself_data();
+    void opensWithTheDesktopsProgramOrShowsItself();
+    void missingHelpFileShowsNothing();
+};
+
+void HelpTest::helpFileBesideOrInstalled()
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
+    QCOMPARE(help::helpFilePath(bin), QString());
+    const QString installed = dir.filePath(QStringLiteral("share/morvane/morvane.hlp"));
+    writeHelp(installed);
+    QCOMPARE(help::helpFilePath(bin), installed);
+    writeHelp(bin + QStringLiteral("/morvane.hlp"));
+    QCOMPARE(help::helpFilePath(bin + QLatin1Char('/')), bin + QStringLiteral("/morvane.hlp"));
+}
+
+void HelpTest::opensWithTheDesktopsProgramOrShowsItself_data()
+{
+    QTest::addColumn<bool>("hasHandler");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<bool>("ownWindow");
+    QTest::newRow("the desktop has a program for it") << true << true << false;
+    QTest::newRow("no program for the type") << false << true << true;
+    QTest::newRow("the opener fails to start") << true << false << true;
+}
+
+void HelpTest::opensWithTheDesktopsProgramOrShowsItself()
+{
+    QFETCH(bool, hasHandler);
+    QFETCH(bool, opens);
+    QFETCH(bool, ownWindow);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("morvane.hlp"));
+    writeHelp(path);
+    RecordingDesktop desktop;
+    desktop.opens = opens;
+    QStringList probed;
+    HelpCommand command(dir.path(), &desktop, [&](const QString& file) {
+        probed.append(file);
+        return hasHandler;
+    });
+    command.aide();
+
+    QCOMPARE(probed, QStringList{path});
+    QCOMPARE(desktop.urls.size(), hasHandler ? 1 : 0);
+    QCOMPARE(bool(command.window()), ownWindow);
+    if (ownWindow) {
+        QVERIFY(command.window()->isVisible());
+        QVERIFY(command.window()->toPlainText().contains(QStringLiteral("Aide de Morvane")));
+        // A second request reuses the window.
+        QTextBrowser* first = command.window();
+        command.aide();
+        QCOMPARE(command.window(), first);
+    }
+}
+
+void HelpTest::missingHelpFileShowsNothing()
+{
+    QTemporaryDir dir;
+    RecordingDesktop desktop;
+    bool probed = false;
+    HelpCommand command(dir.path(), &desktop, [&](const QString&) { return probed = true; });
+    command.aide();
+    QVERIFY(!probed);
+    QVERIFY(desktop.urls.isEmpty());
+    QVERIFY(!command.window());
+}
+
+QTEST_MAIN(HelpTest)
+#include "help_test.moc"
