@@ -132,7 +132,7 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.repertNom = readText(n::repertNom);
     s.repertConv = readText(n::repertConv);
     s.format = static_cast<int>(readNumber(n::format));
-    s.copieOriginal = readFlag(n::copieOriginal);
+    s.copieOriginal = readNumber(n::copieOriginal) == 1; // a number: only 1 keeps copies
     s.supOriginal = readNumber(n::supOriginal);
     s.repertCopieOriginal = readFlag(n::repertCopieOriginal);
     s.repertCopieDest = readFlag(n::repertCopieDest);

@@ -14,7 +14,7 @@ struct SettingsSnapshot
     QString repertNom;
     QString repertConv;
     int format = 0;
-    bool copieOriginal = false;
+    bool copieOriginal = false; // "CopieOriginal" is 1
     long long supOriginal = 0;
     bool repertCopieOriginal = false;
     bool repertCopieDest = false;
