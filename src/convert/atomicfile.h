@@ -16,4 +16,12 @@ namespace convert {
 Status writeAtomically(const QString& destination,
                        const std::function<Status(QIODevice& device)>& write);
 
+namespace testing {
+// Test support: when the hook returns a byte budget for a destination, the device handed to
+// the writer accepts that many bytes and then fails every write, as a full disk does. No
+// hook (or a negative budget) writes normally.
+using WriteFailureHook = std::function<qint64(const QString& destination)>;
+void setWriteFailureHook(WriteFailureHook hook);
+} // namespace testing
+
 } // namespace convert

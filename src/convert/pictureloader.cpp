@@ -1,9 +1,15 @@
 #include "convert/pictureloader.h"
 
+#include "convert/damage.h"
+
+#include <QBuffer>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QLoggingCategory>
 #include <QString>
 
+#include <cstring>
 #include <functional>
 #include <mutex>
 
@@ -18,6 +24,66 @@ void applyAllocationLimit()
     std::call_once(once,
                    [] { QImageReader::setAllocationLimit(PictureLoader::allocationLimitMiB); });
 }
+
+// libjpeg reports a premature end of data as a warning and Qt's JPEG reader passes its
+// warnings to this logging category. The decode running on a thread registers itself in
+// `currentDecode`, so a warning raised by several decodes at once is charged to the one that
+// raised it: Qt's reader runs libjpeg on the thread that called read().
+constexpr char jpegCategory[] = "qt.gui.imageio.jpeg";
+
+struct DecodeWatch
+{
+    bool damaged = false;
+};
+
+thread_local DecodeWatch* currentDecode = nullptr;
+QtMessageHandler previousHandler = nullptr;
+QLoggingCategory::CategoryFilter previousFilter = nullptr;
+
+void watchJpegWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (currentDecode && context.category && std::strcmp(context.category, jpegCategory) == 0) {
+        // "Premature end of JPEG file", "Corrupt JPEG data: premature end of data segment".
+        // Other warnings (extraneous bytes, common on sound camera files) are not damage.
+        if (text.contains(QLatin1String("premature end"), Qt::CaseInsensitive))
+            currentDecode->damaged = true;
+        return; // the loader reports through its status; nothing is logged
+    }
+    if (previousHandler)
+        previousHandler(type, context, text);
+}
+
+void keepJpegWarningsEnabled(QLoggingCategory* category)
+{
+    if (previousFilter)
+        previousFilter(category);
+    if (std::strcmp(category->categoryName(), jpegCategory) == 0)
+        category->setEnabled(QtWarningMsg, true);
+}
+
+// Registers the calling thread's decode for the JPEG warnings during its lifetime.
+class WatchedDecode
+{
+public:
+    WatchedDecode()
+    {
+        static std::once_flag once;
+        std::call_once(once, [] {
+            previousHandler = qInstallMessageHandler(&watchJpegWarnings);
+            previousFilter = QLoggingCategory::installFilter(&keepJpegWarningsEnabled);
+        });
+        m_outer = currentDecode;
+        currentDecode = &m_watch;
+    }
+    ~WatchedDecode() { currentDecode = m_outer; }
+    WatchedDecode(const WatchedDecode&) = delete;
+    WatchedDecode& operator=(const WatchedDecode&) = delete;
+    bool damaged() const { return m_watch.damaged; }
+
+private:
+    DecodeWatch m_watch;
+    DecodeWatch* m_outer = nullptr;
+};
 
 Status statusOfReaderError(QImageReader::ImageReaderError error)
 {
@@ -48,14 +114,18 @@ struct OpenedPicture
     QSize uprightSize() const { return quarterTurn ? storedSize.transposed() : storedSize; }
 };
 
-OpenedPicture open(QImageReader& reader, const QString& path)
+// Opens `reader` on `device` (when given) or on the file `path`.
+OpenedPicture open(QImageReader& reader, const QString& path, QIODevice* device = nullptr)
 {
     applyAllocationLimit();
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        return {Status::SourceNotFound, {}, false};
-
-    reader.setFileName(path);
+    if (device) {
+        reader.setDevice(device);
+    } else {
+        const QFileInfo info(path);
+        if (!info.exists() || info.isDir())
+            return {Status::SourceNotFound, {}, false};
+        reader.setFileName(path);
+    }
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     if (!reader.canRead())
@@ -88,8 +158,25 @@ OpenedPicture open(QImageReader& reader, const QString& path)
 // (an invalid choice keeps the natural size).
 LoadedPicture decode(const QString& path, const std::function<QSize(QSize upright)>& chooseSize)
 {
+    // The file is read once into memory: the damage check and the decoder both use the bytes.
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.exists() || info.isDir())
+        return {Status::SourceNotFound, {}};
+    if (info.size() > qint64(PictureLoader::allocationLimitMiB) * 1024 * 1024)
+        return {Status::SourceTooLarge, {}};
+    if (!file.open(QIODevice::ReadOnly))
+        return {Status::SourceNotFound, {}};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {Status::SourceNotFound, {}};
+    file.close();
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+
     QImageReader reader;
-    const OpenedPicture opened = open(reader, path);
+    const OpenedPicture opened = open(reader, path, &buffer);
     if (opened.status != Status::Ok)
         return {opened.status, {}};
 
@@ -110,9 +197,15 @@ LoadedPicture decode(const QString& path, const std::function<QSize(QSize uprigh
         (upright.isValid() && exceedsAllocationLimit(upright, format)))
         return {Status::SourceTooLarge, {}};
 
+    if (endsPrematurely(bytes, reader.format()))
+        return {Status::SourceDamaged, {}};
+
     QImage image;
+    const WatchedDecode watch;
     if (!reader.read(&image) || image.isNull())
         return {statusOfReaderError(reader.error()), {}};
+    if (watch.damaged())
+        return {Status::SourceDamaged, {}};
     return {Status::Ok, std::move(image)};
 }
 

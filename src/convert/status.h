@@ -13,12 +13,13 @@ enum class Status : int
     SourceNotFound = 1,     // no file at the source path (or it is a folder)
     SourceNotDecodable = 2, // empty, not a picture, or a type no reader knows
     SourceTooLarge = 3,     // decoding would exceed the allocation limit (a decompression bomb)
-    // 4 is reserved for a damaged source (truncated or corrupt picture data).
-    NoEncoder = 10,              // the registry has no encoder for the wanted MIME type
-    UnknownFormat = 11,          // a format code outside the output-format table
-    EncodeFailed = 12,           // the encoder could not encode this picture
+    SourceDamaged = 4,      // the picture data ends before the picture does (truncated file)
+    NoEncoder = 10,         // the registry has no encoder for the wanted MIME type
+    UnknownFormat = 11,     // a format code outside the output-format table
+    EncodeFailed = 12,      // the encoder could not encode this picture
     DestinationNotWritable = 20, // folder missing, parent not a folder, or no permission
     DestinationWriteFailed = 21, // writing, syncing or renaming into place failed
+    DestinationTaken = 22,       // an earlier entry of the same run writes this output
 };
 
 constexpr int statusCode(Status status)

@@ -1,0 +1,234 @@
+#include "convert/batchconversion.h"
+
+#include "convert/conversion.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QThread>
+#include <QThreadPool>
+
+#include <condition_variable>
+#include <mutex>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace convert {
+
+namespace {
+
+QString folderOf(const QString& path)
+{
+    return path.left(path.lastIndexOf(u'/') + 1);
+}
+
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+bool sameEntry(const QByteArray& a, const QByteArray& b, bool* bExists)
+{
+    struct stat sa;
+    struct stat sb;
+    *bExists = ::lstat(b.constData(), &sb) == 0;
+    return *bExists && ::lstat(a.constData(), &sa) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// File systems that compare names without regard to case.
+bool caseInsensitiveFileSystem(const QByteArray& folder)
+{
+    struct statfs info;
+    if (::statfs(folder.constData(), &info) != 0)
+        return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case 0x4d44UL:     // FAT (msdos, vfat)
+    case 0x2011BAB0UL: // exFAT
+    case 0xFF534D42UL: // CIFS
+    case 0xFE534D42UL: // SMB2
+    case 0x482bUL:     // HFS+
+        return true;
+    default:
+        break;
+    }
+    // A folder with case folding on ext4 or f2fs.
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    long flags = 0;
+    const bool folding = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & 0x40000000L);
+    ::close(fd);
+    return folding;
+}
+
+} // namespace
+
+bool batchConverts(const OutputFormat& target, SourceType type)
+{
+    switch (type) {
+    case SourceType::None:
+        return false;
+    case SourceType::Bmp:
+        return target.code != formatCodeBmp;
+    case SourceType::Png:
+        return target.code != formatCodePng;
+    case SourceType::Jpg:
+    case SourceType::Jpeg:
+        return target.code != formatCodeJpeg;
+    case SourceType::Gif:
+        return target.code != formatCodeGif;
+    case SourceType::Ico:
+        return true;
+    }
+    return false;
+}
+
+QString batchOutputPath(const QString& source, SourceType type, const OutputFormat& target,
+                        const BatchSettings& settings)
+{
+    const QString folder = settings.convDest ? withSlash(settings.repertConv) : folderOf(source);
+    const QString name = source.mid(source.lastIndexOf(u'/') + 1);
+    return folder + name.chopped(sourceTypeSuffixLength(type)) + target.batchExtension;
+}
+
+bool folderIgnoresCase(const QString& folder)
+{
+    const QByteArray native = QFile::encodeName(withSlash(folder));
+    // An entry whose name changes with case: does the other spelling reach the same entry?
+    QDirIterator entries(folder,
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (int looked = 0; entries.hasNext() && looked < 64; ++looked) {
+        const QString name = entries.nextFileInfo().fileName();
+        QString other = name.toUpper();
+        if (other == name)
+            other = name.toLower();
+        if (other == name)
+            continue;
+        bool otherExists = false;
+        const bool same = sameEntry(native + QFile::encodeName(name),
+                                    native + QFile::encodeName(other), &otherExists);
+        return same;
+    }
+    return caseInsensitiveFileSystem(native);
+}
+
+std::vector<BatchPlanItem> planBatch(const QStringList& sources, const OutputFormat& target,
+                                     const BatchSettings& settings)
+{
+    std::vector<BatchPlanItem> plan;
+    plan.reserve(std::size_t(sources.size()));
+    // Output folder (as written) -> its canonical form and whether it ignores case.
+    struct FolderKey
+    {
+        QString canonical;
+        bool ignoresCase = false;
+    };
+    QHash<QString, FolderKey> folders;
+    QHash<QString, qsizetype> taken; // output key -> planned entry
+    for (const QString& source : sources) {
+        BatchPlanItem item;
+        item.source = source;
+        item.type = sourceTypeOf(source.mid(source.lastIndexOf(u'/') + 1));
+        item.convert = batchConverts(target, item.type);
+        if (item.convert) {
+            item.output = batchOutputPath(source, item.type, target, settings);
+            const QString folder = folderOf(item.output);
+            auto known = folders.find(folder);
+            if (known == folders.end()) {
+                const QString canonical = QFileInfo(folder).canonicalFilePath();
+                known = folders.insert(folder,
+                                       {canonical.isEmpty() ? QDir::cleanPath(folder) : canonical,
+                                        folderIgnoresCase(folder)});
+            }
+            QString name = item.output.mid(folder.size());
+            if (known->ignoresCase)
+                name = name.toCaseFolded();
+            const QString key = known->canonical + u'/' + name;
+            if (taken.contains(key)) {
+                item.convert = false;
+                item.status = Status::DestinationTaken;
+            } else {
+                taken.insert(key, qsizetype(plan.size()));
+                item.outputIsSource = fileops::sameFile(source, item.output);
+            }
+        }
+        plan.push_back(std::move(item));
+    }
+    return plan;
+}
+
+std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringList& sources,
+                                  const OutputFormat& target, const BatchSettings& settings,
+                                  const std::function<void(int, const BatchResult&)>& onResult,
+                                  const std::atomic<bool>* cancel)
+{
+    const std::vector<BatchPlanItem> plan = planBatch(sources, target, settings);
+    const std::size_t count = plan.size();
+    std::vector<BatchResult> results(count);
+    std::vector<char> done(count, 0);
+    std::mutex mutex;
+    std::condition_variable finished;
+
+    QThreadPool pool;
+    // One thread more than cores: while a worker waits for its file to reach the disk, the
+    // others keep every core busy.
+    pool.setMaxThreadCount(settings.threads > 0 ? settings.threads
+                                                : QThread::idealThreadCount() + 1);
+    for (std::size_t index = 0; index < count; ++index) {
+        const BatchPlanItem& item = plan[index];
+        BatchResult& result = results[index];
+        result.source = item.source;
+        result.output = item.output;
+        if (!item.convert) {
+            result.status = item.status;
+            result.outcome = item.status == Status::Ok ? BatchResult::Outcome::Skipped
+                                                       : BatchResult::Outcome::Failed;
+            done[index] = 1;
+            continue;
+        }
+        pool.start([&, index] {
+            BatchResult& own = results[index];
+            if (cancel && cancel->load()) {
+                own.outcome = BatchResult::Outcome::Cancelled;
+            } else {
+                own.status = convertFile(registry, own.source, own.output, target.code,
+                                         settings.jpegQuality);
+                own.outcome = own.status == Status::Ok ? BatchResult::Outcome::Converted
+                                                       : BatchResult::Outcome::Failed;
+            }
+            const std::lock_guard lock(mutex);
+            done[index] = 1;
+            finished.notify_all();
+        });
+    }
+
+    // Deletions and reports follow the work list, whatever order the workers finish in.
+    for (std::size_t index = 0; index < count; ++index) {
+        {
+            std::unique_lock lock(mutex);
+            finished.wait(lock, [&] { return done[index] != 0; });
+        }
+        BatchResult& result = results[index];
+        if (result.outcome == BatchResult::Outcome::Converted && settings.supOriginal == 1 &&
+            !plan[index].outputIsSource) {
+            const fileops::FileResult removed = fileops::removeFile(result.source);
+            result.originalDeleted = removed.ok();
+            if (!removed.ok())
+                result.deletionFailure = removed;
+        }
+        if (onResult)
+            onResult(int(index), result);
+    }
+    pool.waitForDone();
+    return results;
+}
+
+} // namespace convert

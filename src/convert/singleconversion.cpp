@@ -1,0 +1,95 @@
+#include "convert/singleconversion.h"
+
+#include "convert/conversion.h"
+
+#include <QImage>
+
+#include <cmath>
+#include <limits>
+
+namespace convert {
+
+int roundHalfEven(double value)
+{
+    return int(std::nearbyint(value)); // the default rounding mode rounds halves to even
+}
+
+QString singleOutputBasePath(const QString& originalPath, bool convOrig, const QString& repertConv)
+{
+    if (convOrig)
+        return originalPath;
+    const QString name = originalPath.mid(originalPath.lastIndexOf(u'/') + 1);
+    if (repertConv.endsWith(u'/'))
+        return repertConv + name;
+    return repertConv + u'/' + name;
+}
+
+QString singleOutputPath(const QString& basePath, const OutputFormat& format)
+{
+    const qsizetype cut = basePath.endsWith(u"jpeg", Qt::CaseInsensitive) ? 4 : 3;
+    return basePath.chopped(qMin(cut, basePath.size())) + format.singleExtension;
+}
+
+QSize previewFit(QSize natural, QSize box, double aspectRatio)
+{
+    const double w = natural.width();
+    const double h = natural.height();
+    const double mw = box.width();
+    const double mh = box.height();
+    double fw = mw;
+    double fh = mh;
+    if (w <= mw && h <= mh) {
+        fw = w;
+        fh = h;
+    } else if (w >= mw) {
+        fh = mw / aspectRatio;
+        if (fh > mh) {
+            fh = mh;
+            fw = mh * aspectRatio;
+        }
+    } else {
+        fw = mh * aspectRatio;
+        if (fw > mw) {
+            fw = mw;
+            fh = mw / aspectRatio;
+        }
+    }
+    return QSize(qMax(1, roundHalfEven(fw)), qMax(1, roundHalfEven(fh)));
+}
+
+int outputHeightFor(int width, double aspectRatio)
+{
+    if (!(aspectRatio > 0))
+        return 1;
+    const double height = width / aspectRatio;
+    if (!(height < double(std::numeric_limits<int>::max())))
+        return std::numeric_limits<int>::max();
+    return qMax(1, roundHalfEven(height));
+}
+
+SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture, QSize outputSize,
+                            const QString& originalPath, const QString& outputPath,
+                            const OutputFormat& format, int quality, bool deleteOriginal)
+{
+    // Decided now: once saved, the output is a new file even where it replaced the original.
+    const bool outputIsOriginal = fileops::sameFile(originalPath, outputPath);
+    SingleResult result;
+    if (outputSize.isEmpty() || outputSize == picture.size()) {
+        result.status = SauverFormat(registry, picture, outputPath, format.code, quality);
+    } else {
+        const QImage scaled =
+            picture.scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        result.status = scaled.isNull()
+                            ? Status::EncodeFailed
+                            : SauverFormat(registry, scaled, outputPath, format.code, quality);
+    }
+    if (result.written() && deleteOriginal && !outputIsOriginal) {
+        const fileops::FileResult removed = fileops::removeFile(originalPath);
+        result.originalDeleted = removed.ok();
+        if (!removed.ok())
+            result.deletionFailure = removed;
+    }
+    return result;
+}
+
+} // namespace convert

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "convert/codecregistry.h"
+#include "convert/outputformats.h"
+#include "convert/status.h"
+
+#include "fileops/fileops.h"
+
+#include <QSize>
+#include <QString>
+
+#include <optional>
+
+class QImage;
+
+namespace convert {
+
+// Rounds to the nearest integer, halves to even (2.5 gives 2, 3.5 gives 4).
+int roundHalfEven(double value);
+
+// Where the single conversion writes, before the extension is replaced: the original path
+// when `convOrig` is true, else the conversion folder followed by the original's name.
+QString singleOutputBasePath(const QString& originalPath, bool convOrig, const QString& repertConv);
+
+// The output path of the single conversion: `basePath` less its extension (its last three
+// characters, or four when it ends with "jpeg" in any letter case) followed by the format's
+// lower-case extension.
+QString singleOutputPath(const QString& basePath, const OutputFormat& format);
+
+// The size of the conversion preview for a picture of natural size `natural` in a box of
+// `box`, proportions `aspectRatio` (width / height): the natural size when it fits,
+// otherwise the box's width or height with the other side from the ratio.
+QSize previewFit(QSize natural, QSize box, double aspectRatio);
+
+// The output height for the output width `width`: width / aspectRatio, rounded half to
+// even, never below 1 pixel.
+int outputHeightFor(int width, double aspectRatio);
+
+struct SingleResult
+{
+    Status status = Status::Ok; // of the encoding and the atomic save
+    bool originalDeleted = false;
+    // Set when the original should have been deleted and could not be.
+    std::optional<fileops::FileResult> deletionFailure;
+    bool written() const { return status == Status::Ok; }
+};
+
+// Writes `picture` (decoded from `originalPath`) at `outputSize` to `outputPath` in
+// `format`, encoded from memory and saved atomically. With `deleteOriginal` the original is
+// then deleted, provided the output was written and is another file than the original:
+// that is decided before writing, because the save replaces the file at the output path.
+SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture, QSize outputSize,
+                            const QString& originalPath, const QString& outputPath,
+                            const OutputFormat& format, int quality, bool deleteOriginal);
+
+} // namespace convert

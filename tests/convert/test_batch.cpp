@@ -1,0 +1,272 @@
+#include "convert/batchconversion.h"
+#include "convert/codecregistry.h"
+#include "convert/gifencoder.h"
+#include "convert/outputformats.h"
+
+#include "fileops/fileops.h"
+
+#include "testimages.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <map>
+#include <numeric>
+#include <vector>
+
+using namespace convert;
+using namespace Qt::StringLiterals;
+using Outcome = BatchResult::Outcome;
+
+namespace {
+
+QStringList files(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+class BatchTest : public testing::Test
+{
+protected:
+    void TearDown() override { fileops::testing::setFailureHook({}); }
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    // Writes a small picture of the type its name says (any letter case).
+    QString make(const QString& name, QColor colour = QColor(200, 30, 30), int width = 48)
+    {
+        QImage picture = testimages::quadrants(width, width * 3 / 4);
+        picture.fill(colour);
+        const QString file = path(name);
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        const SourceType type = sourceTypeOf(name);
+        if (type == SourceType::Gif)
+            EXPECT_EQ(encodeGif(picture, file), Status::Ok);
+        else if (type == SourceType::None)
+            EXPECT_TRUE(testimages::write(picture, file, "PNG"));
+        else
+            EXPECT_TRUE(testimages::write(picture, file,
+                                          type == SourceType::Bmp   ? "BMP"
+                                          : type == SourceType::Png ? "PNG"
+                                          : type == SourceType::Ico ? "ICO"
+                                                                    : "JPEG"));
+        return file;
+    }
+
+    QTemporaryDir dir;
+    const CodecRegistry registry = CodecRegistry::system();
+};
+
+} // namespace
+
+TEST_F(BatchTest, MatrixConvertsEveryOtherTypeAndSkipsTheRest)
+{
+    const QStringList names{u"a.bmp"_s, u"b.png"_s, u"c.jpg"_s, u"d.JPEG"_s,
+                            u"e.gif"_s, u"f.ico"_s, u"g.tif"_s};
+    // Per target: the outputs expected, in work-list order ("" for a skipped entry).
+    const std::map<int, QStringList> expected{
+        {0, {u""_s, u"b.BMP"_s, u"c.BMP"_s, u"d.BMP"_s, u"e.BMP"_s, u"f.BMP"_s, u""_s}},
+        {1, {u"a.GIF"_s, u"b.GIF"_s, u"c.GIF"_s, u"d.GIF"_s, u""_s, u"f.GIF"_s, u""_s}},
+        {2, {u"a.JPG"_s, u"b.JPG"_s, u""_s, u""_s, u"e.JPG"_s, u"f.JPG"_s, u""_s}},
+        {3, {u"a.PNG"_s, u""_s, u"c.PNG"_s, u"d.PNG"_s, u"e.PNG"_s, u"f.PNG"_s, u""_s}},
+    };
+    for (const auto& [position, outputs] : expected) {
+        const OutputFormat& target = *outputFormatAt(position);
+        SCOPED_TRACE(target.entryPointName.data());
+        const QString folder = u"t%1/"_s.arg(position);
+        const QDir run(path(folder));
+        QStringList sources;
+        for (const QString& name : names)
+            sources.append(make(folder + name));
+        BatchSettings settings;
+        settings.supOriginal = 1;
+        const std::vector<BatchResult> results = runBatch(registry, sources, target, settings);
+        ASSERT_EQ(results.size(), std::size_t(names.size()));
+        QStringList written = names;
+        for (int i = 0; i < names.size(); ++i) {
+            const BatchResult& result = results[std::size_t(i)];
+            EXPECT_EQ(result.source, sources[i]);
+            if (outputs[i].isEmpty()) {
+                EXPECT_EQ(result.outcome, Outcome::Skipped) << i;
+                EXPECT_TRUE(QFile::exists(sources[i])) << "skipped entries are kept";
+            } else {
+                EXPECT_EQ(result.outcome, Outcome::Converted) << i;
+                EXPECT_EQ(result.output, run.filePath(outputs[i]));
+                EXPECT_TRUE(result.originalDeleted);
+                EXPECT_FALSE(QImage(result.output).isNull());
+                written[i] = outputs[i];
+            }
+        }
+        written.sort();
+        EXPECT_EQ(files(run.path()), written);
+    }
+}
+
+TEST_F(BatchTest, OutputFolderFromTheSettings)
+{
+    struct Row
+    {
+        QString source;
+        bool convDest;
+        QString repertConv;
+        QString output;
+    };
+    const OutputFormat& gif = *outputFormatAt(1);
+    const OutputFormat& png = *outputFormatAt(3);
+    const std::vector<Row> rows{
+        {u"/img/photo.JPEG"_s, false, u"/out"_s, u"/img/photo.GIF"_s},
+        {u"/img/photo.jpeg"_s, true, u"/out"_s, u"/out/photo.GIF"_s},
+        {u"/img/photo.png"_s, true, u"/out/"_s, u"/out/photo.GIF"_s},
+        {u"/img/x.y.Ico"_s, true, u"/"_s, u"/x.y.GIF"_s},
+    };
+    for (const Row& row : rows) {
+        BatchSettings settings;
+        settings.convDest = row.convDest;
+        settings.repertConv = row.repertConv;
+        const SourceType type = sourceTypeOf(row.source);
+        EXPECT_EQ(batchOutputPath(row.source, type, gif, settings), row.output);
+    }
+    BatchSettings next;
+    EXPECT_EQ(batchOutputPath(u"/img/photo.jpeg"_s, SourceType::Jpeg, png, next),
+              u"/img/photo.PNG"_s);
+}
+
+TEST_F(BatchTest, TwoEntriesWithOneOutputConvertOnlyTheFirst)
+{
+    BatchSettings settings;
+    settings.convDest = true;
+    settings.repertConv = path(u"out"_s);
+    settings.supOriginal = 1;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"out"_s));
+    const QStringList sources{
+        make(u"card1/IMG_0001.PNG"_s, Qt::red), make(u"card2/IMG_0001.PNG"_s, Qt::blue),
+        make(u"card1/a.png"_s, Qt::green),      make(u"card1/a.gif"_s, Qt::yellow),
+        make(u"card1/A.bmp"_s, Qt::cyan), // another name where case matters
+    };
+    const std::vector<BatchResult> results =
+        runBatch(registry, sources, *outputFormatAt(2), settings);
+    const std::vector<Outcome> outcomes{Outcome::Converted, Outcome::Failed, Outcome::Converted,
+                                        Outcome::Failed, Outcome::Converted};
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        EXPECT_EQ(results[i].outcome, outcomes[i]) << i;
+        if (outcomes[i] == Outcome::Failed) {
+            EXPECT_EQ(results[i].status, Status::DestinationTaken);
+            EXPECT_FALSE(results[i].originalDeleted);
+            EXPECT_TRUE(QFile::exists(sources[int(i)]));
+        }
+    }
+    EXPECT_EQ(files(path(u"out"_s)), QStringList({u"A.JPG"_s, u"IMG_0001.JPG"_s, u"a.JPG"_s}));
+    // The first entry's picture, not the later one's.
+    EXPECT_GT(qRed(QImage(path(u"out/IMG_0001.JPG"_s)).pixel(5, 5)), 200);
+    EXPECT_GT(qGreen(QImage(path(u"out/a.JPG"_s)).pixel(5, 5)), 100);
+}
+
+TEST_F(BatchTest, ResultsFollowTheWorkListUnderParallelConversion)
+{
+    // Big pictures first, failures between them: workers finish out of order.
+    QStringList sources;
+    std::vector<Outcome> expected;
+    for (int i = 0; i < 14; ++i) {
+        const QString name = u"f%1.bmp"_s.arg(i, 2, 10, QChar(u'0'));
+        if (i % 4 == 3) {
+            ASSERT_TRUE(testimages::writeBytes(path(name), "BM broken"));
+            sources.append(path(name));
+            expected.push_back(Outcome::Failed);
+        } else {
+            sources.append(make(name, QColor(i * 15, 0, 0), i < 3 ? 1200 : 16));
+            expected.push_back(Outcome::Converted);
+        }
+    }
+    BatchSettings settings;
+    settings.threads = 4;
+    settings.supOriginal = 1;
+    std::vector<int> order;
+    const std::vector<BatchResult> results = runBatch(
+        registry, sources, *outputFormatAt(3), settings, [&](int index, const BatchResult& result) {
+            order.push_back(index);
+            EXPECT_EQ(result.source, sources[index]);
+            // Deletion happened before the report, in list order.
+            EXPECT_EQ(QFile::exists(sources[index]), result.outcome != Outcome::Converted);
+        });
+    std::vector<int> wanted(sources.size());
+    std::iota(wanted.begin(), wanted.end(), 0);
+    EXPECT_EQ(order, wanted);
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(results[i].outcome, expected[i]) << i;
+        if (expected[i] == Outcome::Failed) {
+            EXPECT_EQ(results[i].status, Status::SourceNotDecodable);
+        }
+    }
+}
+
+TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
+{
+    QStringList sources;
+    for (int i = 0; i < 16; ++i)
+        sources.append(make(u"p%1.png"_s.arg(i), Qt::red, 1200));
+    BatchSettings settings;
+    settings.threads = 2;
+    settings.supOriginal = 1;
+    std::atomic<bool> cancel{false};
+    const std::vector<BatchResult> results = runBatch(
+        registry, sources, *outputFormatAt(2), settings,
+        [&](int, const BatchResult&) { cancel = true; }, &cancel);
+    // Entries start in list order, so the finished ones come first, then the cancelled ones.
+    std::size_t converted = 0;
+    while (converted < results.size() && results[converted].outcome == Outcome::Converted)
+        ++converted;
+    EXPECT_GE(converted, 1u);
+    EXPECT_LT(converted, results.size());
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const bool done = i < converted;
+        EXPECT_EQ(results[i].outcome, done ? Outcome::Converted : Outcome::Cancelled) << i;
+        EXPECT_EQ(QFile::exists(results[i].output), done) << i;
+        EXPECT_EQ(QFile::exists(results[i].source), !done) << i;
+    }
+
+    // Cancelled before the start: nothing is touched.
+    const QStringList kept{make(u"k1.png"_s), make(u"k2.png"_s)};
+    const std::vector<BatchResult> none =
+        runBatch(registry, kept, *outputFormatAt(2), settings, {}, &cancel);
+    for (const BatchResult& result : none) {
+        EXPECT_EQ(result.outcome, Outcome::Cancelled);
+        EXPECT_FALSE(QFile::exists(result.output));
+    }
+}
+
+TEST_F(BatchTest, FailedDeletionIsReportedAndTheRunGoesOn)
+{
+    const QStringList sources{make(u"a.png"_s), make(u"b.png"_s), make(u"c.png"_s)};
+    fileops::testing::setFailureHook([&](fileops::testing::Call call, const QString& file) {
+        return call == fileops::testing::Call::Unlink && file == sources[0] ? EROFS : 0;
+    });
+    BatchSettings settings;
+    settings.supOriginal = 1;
+    const std::vector<BatchResult> results =
+        runBatch(registry, sources, *outputFormatAt(0), settings);
+    ASSERT_TRUE(results[0].deletionFailure.has_value());
+    EXPECT_EQ(results[0].deletionFailure->error, EROFS);
+    EXPECT_FALSE(results[0].originalDeleted);
+    EXPECT_TRUE(results[1].originalDeleted);
+    EXPECT_TRUE(results[2].originalDeleted);
+    EXPECT_EQ(files(dir.path()), QStringList({u"a.BMP"_s, u"a.png"_s, u"b.BMP"_s, u"c.BMP"_s}));
+}
+
+TEST_F(BatchTest, OriginalsAreDeletedOnlyWithSupOriginalOne)
+{
+    for (const long long sup : {0LL, 2LL, -1LL}) {
+        QTemporaryDir run;
+        const QString source = run.filePath(u"a.png"_s);
+        ASSERT_TRUE(testimages::write(testimages::quadrants(20, 20), source, "PNG"));
+        BatchSettings settings;
+        settings.supOriginal = sup;
+        const auto results = runBatch(registry, {source}, *outputFormatAt(2), settings);
+        EXPECT_EQ(results[0].outcome, Outcome::Converted);
+        EXPECT_TRUE(QFile::exists(source)) << sup;
+    }
+}
