@@ -63,7 +63,9 @@ BrowsePanel::BrowsePanel(QWidget* parent)
     layout->addWidget(m_lv1);
     layout->addWidget(m_picture2);
     layout->addStretch(1);
-    setFixedWidth(previewBoxSize.width() + 20);
+    // Wide enough for the preview box inside the frame's margins; the lists take the same width.
+    const QMargins margins = layout->contentsMargins();
+    setFixedWidth(previewBoxSize.width() + margins.left() + margins.right() + 4);
     setPreviewShown(true);
 
     connect(m_drive1, &QComboBox::activated, this,

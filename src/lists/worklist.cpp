@@ -62,6 +62,8 @@ int WorkList::add(const QString& folder, const QStringList& names)
     int added = 0;
     m_entries.reserve(m_entries.size() + std::size_t(names.size()));
     m_identities.reserve(m_entries.capacity());
+    m_byInode.reserve(m_entries.capacity());
+    m_byPath.reserve(m_entries.capacity());
     for (const QString& name : names) {
         Identity identity;
         identity.canonicalPath = canonical + name;
@@ -90,9 +92,13 @@ bool WorkList::remove(int row)
 {
     if (row < 0 || row >= count())
         return false;
+    // Identities are unique in the list (the duplicate rule), so the keys go with the row.
+    const Identity& identity = m_identities[std::size_t(row)];
+    if (identity.known)
+        m_byInode.erase({identity.device, identity.inode});
+    m_byPath.erase(identity.canonicalPath);
     m_entries.erase(m_entries.begin() + row);
     m_identities.erase(m_identities.begin() + row);
-    rebuildIndex();
     m_marker = false;
     return true;
 }
@@ -130,14 +136,6 @@ void WorkList::indexIdentity(const Identity& identity)
     if (identity.known)
         m_byInode.insert({identity.device, identity.inode});
     m_byPath.insert(identity.canonicalPath);
-}
-
-void WorkList::rebuildIndex()
-{
-    m_byInode.clear();
-    m_byPath.clear();
-    for (const Identity& identity : m_identities)
-        indexIdentity(identity);
 }
 
 bool WorkList::isConsistent() const

@@ -73,7 +73,6 @@ private:
     };
 
     void indexIdentity(const Identity& identity);
-    void rebuildIndex();
     bool swapRows(int a, int b);
 
     std::vector<WorkEntry> m_entries;
