@@ -1,8 +1,5 @@
 #include "preview/previewcontroller.h"
 
-// busycursor.h uses QCursor without including it.
-#include <QCursor>
-
 #include "app/busycursor.h"
 #include "app/dialogs.h"
 #include "preview/enlargedview.h"
