@@ -1,0 +1,282 @@
+#include "convert/conversioncontroller.h"
+
+#include <QCursor> // before busycursor.h, which needs the complete type
+
+#include "app/busycursor.h"
+#include "app/dialogs.h"
+#include "convert/codecregistry.h"
+#include "convert/convertpanel.h"
+#include "convert/outputformats.h"
+#include "convert/pictureloader.h"
+#include "convert/singleconversion.h"
+#include "fileops/fileops.h"
+#include "lists/worklist.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
+
+#include <QComboBox>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QLabel>
+#include <QProgressDialog>
+#include <QScrollBar>
+#include <QtConcurrent>
+
+#include <deque>
+#include <mutex>
+#include <optional>
+
+using namespace convert;
+
+namespace {
+
+const QString morvaneTitle = QStringLiteral("Morvane");
+
+QString fileName(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/') + 1);
+}
+
+} // namespace
+
+ConversionController::ConversionController(ConvertPanel* panel, const WorkList* workList,
+                                           SettingsStore* settings, Dialogs* dialogs,
+                                           const CodecSession* codecs, QObject* parent)
+    : QObject(parent), m_panel(panel), m_workList(workList), m_settings(settings),
+      m_dialogs(dialogs), m_codecs(codecs)
+{
+    connect(panel->sizeControl(), &QScrollBar::valueChanged, this,
+            &ConversionController::HScrollTaille_Change);
+}
+
+void ConversionController::conversion()
+{
+    if (m_workList->count() == 1)
+        SauverUni();
+    else if (m_workList->count() > 1)
+        SauverMulti();
+}
+
+void ConversionController::HScrollTaille_Change(int value)
+{
+    m_outputSize = QSize(value, outputHeightFor(value, m_aspectRatio));
+    m_panel->showOutputSize(m_outputSize);
+}
+
+Status ConversionController::load(bool full, QImage* picture)
+{
+    if (m_workList->isEmpty())
+        return Status::SourceNotFound;
+    const WorkEntry& entry = m_workList->entries().front();
+    m_originalPath = entry.path();
+    m_basePath =
+        singleOutputBasePath(m_originalPath, m_settings->readFlag(settings::names::convOrig),
+                             m_settings->readText(settings::names::repertConv));
+    m_panel->outputPath()->setText(m_basePath);
+
+    // A name without a source type (a TIFF file) is refused like an unreadable picture.
+    if (sourceTypeOf(entry.name) == SourceType::None) {
+        m_panel->showPreview({}, {});
+        return Status::SourceNotDecodable;
+    }
+    QSize natural;
+    QImage shown;
+    if (full) {
+        LoadedPicture loaded = PictureLoader::load(m_originalPath);
+        if (!loaded.ok()) {
+            m_panel->showPreview({}, {});
+            return loaded.status;
+        }
+        natural = loaded.image.size();
+        *picture = std::move(loaded.image);
+        shown = *picture;
+    } else {
+        const PictureProbe probe = PictureLoader::probe(m_originalPath);
+        LoadedPicture loaded =
+            probe.status == Status::Ok
+                ? PictureLoader::loadFitted(m_originalPath, ConvertPanel::previewBoxSize)
+                : LoadedPicture{probe.status, {}};
+        if (!loaded.ok()) {
+            m_panel->showPreview({}, {});
+            return loaded.status;
+        }
+        natural = probe.uprightSize;
+        shown = std::move(loaded.image);
+    }
+
+    m_aspectRatio = double(natural.width()) / natural.height();
+    // Set directly: setValue emits nothing when the value is unchanged.
+    QScrollBar* size = m_panel->sizeControl();
+    const int width = qBound(size->minimum(), natural.width(), size->maximum());
+    {
+        const QSignalBlocker blocker(size);
+        size->setValue(width);
+    }
+    HScrollTaille_Change(width);
+    m_panel->showPreview(shown, previewFit(natural, ConvertPanel::previewBoxSize, m_aspectRatio));
+    return Status::Ok;
+}
+
+void ConversionController::ouvririmage()
+{
+    if (m_workList->isEmpty())
+        return;
+    QImage unused;
+    Status status = Status::Ok;
+    {
+        const BusyCursor busy;
+        status = load(false, &unused);
+    }
+    if (status != Status::Ok)
+        m_dialogs->message(conversionFailureText(m_originalPath, status), morvaneTitle,
+                           DialogIcon::Critical);
+}
+
+void ConversionController::SauverUni()
+{
+    if (m_workList->isEmpty())
+        return;
+    std::optional<QString> failure;
+    {
+        const BusyCursor busy;
+        QImage picture;
+        const Status loaded = load(true, &picture);
+        const OutputFormat* format = outputFormatAt(m_panel->outputFormats()->currentIndex());
+        if (loaded != Status::Ok) {
+            failure = conversionFailureText(m_originalPath, loaded);
+        } else if (format) {
+            const QString output = singleOutputPath(m_basePath, *format);
+            if (format->code == formatCodeBmp)
+                m_panel->outputPath()->setText(output);
+            const SingleResult result = convertPicture(
+                m_codecs->registry(), picture, m_outputSize, m_originalPath, output, *format,
+                conversionJpegQuality, m_settings->readNumber(settings::names::supOriginal) == 1);
+            // A failed deletion of the original passes silently: the original is simply kept.
+            if (!result.written())
+                failure = conversionFailureText(m_originalPath, result.status);
+        }
+    }
+    if (failure)
+        m_dialogs->message(*failure, morvaneTitle, DialogIcon::Critical);
+    finish(QStringLiteral("la conversion du fichier est terminée !"));
+}
+
+void ConversionController::SauverMulti()
+{
+    const SettingsSnapshot snapshot = m_settings->snapshot();
+    const OutputFormat* format = outputFormatAt(m_panel->outputFormats()->currentIndex());
+    m_lastBatch.clear();
+    if (format) {
+        QStringList sources;
+        sources.reserve(m_workList->count());
+        for (const WorkEntry& entry : m_workList->entries())
+            sources.append(entry.path());
+        BatchSettings settings;
+        settings.repertConv = snapshot.repertConv;
+        settings.convDest = snapshot.convDest;
+        settings.supOriginal = snapshot.supOriginal;
+        settings.jpegQuality = conversionJpegQuality;
+        m_lastBatch = runWithProgress(sources, *format, settings);
+    }
+    finish(QStringLiteral("les conversions sont terminées !"));
+}
+
+std::vector<BatchResult> ConversionController::runWithProgress(const QStringList& sources,
+                                                               const OutputFormat& target,
+                                                               const BatchSettings& settings)
+{
+    const int total = int(sources.size());
+    QProgressDialog progress(m_dialogParent);
+    progress.setWindowTitle(morvaneTitle);
+    progress.setCancelButtonText(QStringLiteral("Annuler"));
+    progress.setRange(0, total);
+    progress.setWindowModality(Qt::ApplicationModal); // nothing else changes the work list
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(0);
+    const auto showNext = [&](int done) {
+        progress.setValue(done);
+        const QString current = done < total ? fileName(sources[done]) : QString();
+        progress.setLabelText(QStringLiteral("Conversion des fichiers : %1 / %2\n%3")
+                                  .arg(done)
+                                  .arg(total)
+                                  .arg(current));
+    };
+    showNext(0);
+
+    std::atomic<bool> cancel{false};
+    connect(&progress, &QProgressDialog::canceled, &progress, [&] {
+        cancel = true;
+        progress.setLabelText(QStringLiteral("Arrêt après les fichiers en cours..."));
+    });
+
+    // Results come from the engine's thread in list order; each is shown on this thread, one
+    // message at a time, while the engine goes on.
+    QEventLoop loop;
+    std::mutex mutex;
+    std::deque<std::pair<int, BatchResult>> pending;
+    bool engineDone = false;
+    bool draining = false;
+    std::function<void()> drain = [&] {
+        if (draining)
+            return; // a message box's own event loop; the outer drain carries on
+        draining = true;
+        for (;;) {
+            std::optional<std::pair<int, BatchResult>> next;
+            {
+                const std::lock_guard lock(mutex);
+                if (!pending.empty()) {
+                    next = std::move(pending.front());
+                    pending.pop_front();
+                }
+            }
+            if (!next)
+                break;
+            const BatchResult& result = next->second;
+            if (!cancel)
+                showNext(next->first + 1);
+            if (result.outcome == BatchResult::Outcome::Failed)
+                m_dialogs->message(conversionFailureText(result.source, result.status),
+                                   morvaneTitle, DialogIcon::Critical);
+            if (result.deletionFailure)
+                m_dialogs->message(fileops::describe(*result.deletionFailure), morvaneTitle,
+                                   DialogIcon::Warning);
+        }
+        draining = false;
+        if (engineDone)
+            loop.quit();
+    };
+
+    const CodecRegistry& registry = m_codecs->registry();
+    QFutureWatcher<std::vector<BatchResult>> watcher;
+    connect(&watcher, &QFutureWatcherBase::finished, &loop, [&] {
+        engineDone = true;
+        drain();
+    });
+    watcher.setFuture(QtConcurrent::run([&] {
+        return runBatch(
+            registry, sources, target, settings,
+            [&](int index, const BatchResult& result) {
+                {
+                    const std::lock_guard lock(mutex);
+                    pending.emplace_back(index, result);
+                }
+                QMetaObject::invokeMethod(
+                    &loop, [&] { drain(); }, Qt::QueuedConnection);
+            },
+            &cancel);
+    }));
+    progress.show();
+    loop.exec();
+    return watcher.result();
+}
+
+void ConversionController::finish(const QString& completion)
+{
+    m_dialogs->message(completion, morvaneTitle, DialogIcon::Information);
+    if (m_finish.refreshBrowseList)
+        m_finish.refreshBrowseList();
+    if (m_finish.emptyWorkList)
+        m_finish.emptyWorkList();
+}

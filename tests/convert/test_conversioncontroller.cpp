@@ -1,0 +1,215 @@
+#include "convert/conversioncontroller.h"
+
+#include "convert/codecregistry.h"
+#include "convert/convertpanel.h"
+#include "convert/outputformats.h"
+#include "lists/worklist.h"
+#include "scripteddialogs.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
+#include "testimages.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using Kind = ScriptedDialogs::Kind;
+
+namespace {
+
+const QString done1 = u"la conversion du fichier est terminée !"_s;
+const QString doneMany = u"les conversions sont terminées !"_s;
+
+// The panel and its controller over a work list of pictures made in a temporary folder.
+struct Rig
+{
+    Rig()
+        : store(settingsDir.filePath(u"Morvane.ini"_s)),
+          controller(&panel, &list, &store, &dialogs, &codecs)
+    {
+        store.initialise(files.path());
+        codecs.start();
+        panel.outputFormats()->addItems(convert::outputFormatListTexts());
+        panel.outputFormats()->setCurrentIndex(convert::defaultOutputFormatPosition);
+        controller.setFinishingSteps({[this] { ++refreshes; }, [this] { list.clear(); }});
+    }
+
+    QString path(const QString& name) const { return files.filePath(name); }
+
+    void add(const QString& name, const QImage& picture, const char* format)
+    {
+        QVERIFY(testimages::write(picture, path(name), format));
+        list.add(files.path() + u'/', {name});
+    }
+
+    QStringList fileNames() const { return QDir(files.path()).entryList(QDir::Files, QDir::Name); }
+
+    QList<ScriptedDialogs::Call> messages() const { return dialogs.messages(); }
+
+    QTemporaryDir settingsDir;
+    QTemporaryDir files;
+    SettingsStore store;
+    WorkList list;
+    ScriptedDialogs dialogs;
+    convert::CodecSession codecs;
+    ConvertPanel panel;
+    ConversionController controller;
+    int refreshes = 0;
+};
+
+} // namespace
+
+class ConversionControllerTest : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void singleConversionWritesAndEnds_data();
+    void singleConversionWritesAndEnds();
+    void loadingShowsTheFittedPreviewAndTheOutputSize();
+    void batchReportsEachFailureInListOrder();
+};
+
+void ConversionControllerTest::singleConversionWritesAndEnds_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("repertConv"); // empty: next to the original
+    QTest::addColumn<QString>("supOriginal");
+    QTest::addColumn<QStringList>("filesAfter");
+    QTest::addColumn<QString>("failure"); // the failure message, if any
+    QTest::addColumn<QString>("label8");
+
+    QTest::newRow("png to jpeg, original deleted")
+        << u"photo.png"_s << 2 << QString() << u"1"_s << QStringList{u"photo.jpg"_s} << QString()
+        << u"photo.png"_s;
+    QTest::newRow("jpeg to itself is kept")
+        << u"photo.jpg"_s << 2 << QString() << u"1"_s << QStringList{u"photo.jpg"_s} << QString()
+        << u"photo.jpg"_s;
+    QTest::newRow("bmp shows the output path")
+        << u"photo.JPEG"_s << 0 << QString() << u"0"_s
+        << QStringList{u"photo.JPEG"_s, u"photo.bmp"_s} << QString() << u"photo.bmp"_s;
+    QTest::newRow("no source type")
+        << u"scan.tif"_s << 3 << QString() << u"1"_s << QStringList{u"scan.tif"_s}
+        << u"il y a eu erreur pendant la conversion descan.tif !Status Code= 2"_s << u"scan.tif"_s;
+    QTest::newRow("missing conversion folder")
+        << u"photo.png"_s << 1 << u"missing"_s << u"1"_s << QStringList{u"photo.png"_s}
+        << u"il y a eu erreur pendant la conversion dephoto.png !Status Code= 20"_s
+        << u"photo.png"_s;
+    QTest::newRow("no format selected")
+        << u"photo.png"_s << -1 << QString() << u"1"_s << QStringList{u"photo.png"_s} << QString()
+        << u"photo.png"_s;
+}
+
+void ConversionControllerTest::singleConversionWritesAndEnds()
+{
+    QFETCH(QString, name);
+    QFETCH(int, position);
+    QFETCH(QString, repertConv);
+    QFETCH(QString, supOriginal);
+    QFETCH(QStringList, filesAfter);
+    QFETCH(QString, failure);
+    QFETCH(QString, label8);
+
+    Rig rig;
+    rig.add(name, testimages::quadrants(120, 90, true), "PNG");
+    rig.panel.outputFormats()->setCurrentIndex(position);
+    rig.store.write(settings::names::supOriginal, supOriginal);
+    if (!repertConv.isEmpty()) {
+        rig.store.writeFlag(settings::names::convOrig, false);
+        rig.store.write(settings::names::repertConv, rig.path(repertConv));
+    }
+
+    rig.controller.conversion();
+
+    QCOMPARE(rig.fileNames(), filesAfter);
+    QStringList texts;
+    for (const auto& call : rig.messages())
+        texts.append(call.text);
+    QStringList expected;
+    if (!failure.isEmpty())
+        expected.append(failure);
+    expected.append(done1);
+    QCOMPARE(texts, expected);
+    QCOMPARE(rig.messages().last().icon, DialogIcon::Information);
+    QCOMPARE(rig.messages().last().title, u"Morvane"_s);
+    if (!failure.isEmpty())
+        QCOMPARE(rig.messages().first().icon, DialogIcon::Critical);
+    QVERIFY(rig.panel.outputPath()->text().endsWith(label8));
+    QCOMPARE(rig.refreshes, 1);
+    QVERIFY(rig.list.isEmpty());
+    // The transparent quadrant is white in a JPEG.
+    if (filesAfter.contains(u"photo.jpg"_s) && name == u"photo.png"_s) {
+        const QImage written(rig.path(u"photo.jpg"_s));
+        QVERIFY(qGray(written.pixel(100, 80)) > 240);
+    }
+}
+
+void ConversionControllerTest::loadingShowsTheFittedPreviewAndTheOutputSize()
+{
+    Rig rig;
+    rig.add(u"wide.png"_s, testimages::quadrants(800, 400), "PNG");
+    rig.controller.ouvririmage();
+    QVERIFY(rig.messages().isEmpty());
+    QCOMPARE(rig.panel.preview()->size(), QSize(200, 100));
+    QCOMPARE(rig.panel.sizeControl()->value(), 800);
+    QCOMPARE(rig.controller.outputSize(), QSize(800, 400));
+    QCOMPARE(rig.panel.outputPath()->text(), rig.path(u"wide.png"_s));
+
+    rig.panel.sizeControl()->setValue(300);
+    QCOMPARE(rig.controller.outputSize(), QSize(300, 150));
+    QCOMPARE(rig.panel.outputSizeText()->text(), u"300 x 150 pixels"_s);
+
+    // Same width, other height: the height follows although the value does not change.
+    rig.list.clear();
+    rig.add(u"square.png"_s, testimages::quadrants(300, 300), "PNG");
+    rig.controller.ouvririmage();
+    QCOMPARE(rig.controller.outputSize(), QSize(300, 300));
+    QCOMPARE(rig.panel.preview()->size(), QSize(150, 150));
+
+    // A file that cannot be loaded: only the failure message, nothing else happens.
+    rig.list.clear();
+    QVERIFY(testimages::writeBytes(rig.path(u"broken.gif"_s), "GIF89a"));
+    rig.list.add(rig.files.path() + u'/', {u"broken.gif"_s});
+    rig.controller.ouvririmage();
+    QCOMPARE(rig.messages().size(), 1);
+    QCOMPARE(rig.messages().first().text,
+             u"il y a eu erreur pendant la conversion debroken.gif !Status Code= 2"_s);
+    QCOMPARE(rig.refreshes, 0);
+    QCOMPARE(rig.list.count(), 1);
+}
+
+void ConversionControllerTest::batchReportsEachFailureInListOrder()
+{
+    Rig rig;
+    rig.store.write(settings::names::supOriginal, u"1"_s);
+    rig.add(u"a.png"_s, testimages::quadrants(64, 48), "PNG");
+    QVERIFY(testimages::writeBytes(rig.path(u"b.bmp"_s), "BM not a bitmap"));
+    rig.list.add(rig.files.path() + u'/', {u"b.bmp"_s});
+    rig.add(u"c.jpg"_s, testimages::quadrants(64, 48), "JPEG"); // skipped for JPEG
+    rig.add(u"d.gif.png"_s, testimages::quadrants(64, 48), "PNG");
+    QVERIFY(testimages::writeBytes(rig.path(u"e.ico"_s), {}));
+    rig.list.add(rig.files.path() + u'/', {u"e.ico"_s, u"f.tif"_s});
+
+    rig.controller.conversion();
+
+    QStringList texts;
+    for (const auto& call : rig.messages())
+        texts.append(call.text);
+    QCOMPARE(texts,
+             QStringList({u"il y a eu erreur pendant la conversion deb.bmp !Status Code= 2"_s,
+                          u"il y a eu erreur pendant la conversion dee.ico !Status Code= 2"_s,
+                          doneMany}));
+    QCOMPARE(rig.fileNames(),
+             QStringList({u"a.JPG"_s, u"b.bmp"_s, u"c.jpg"_s, u"d.gif.JPG"_s, u"e.ico"_s}));
+    QCOMPARE(rig.controller.lastBatch().size(), std::size_t(6));
+    QCOMPARE(rig.refreshes, 1);
+    QVERIFY(rig.list.isEmpty());
+}
+
+QTEST_MAIN(ConversionControllerTest)
+#include "test_conversioncontroller.moc"
