@@ -6,6 +6,7 @@
 #include "app/help.h"
 #include "app/icons.h"
 #include "convert/codecregistry.h"
+#include "convert/conversioncontroller.h"
 #include "convert/convertpanel.h"
 #include "convert/outputformats.h"
 #include "fileops/fileopscontroller.h"
@@ -117,6 +118,14 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                            [this] { m_workList->videLV2(); }});
     connect(m_workList, &WorkListPanel::entriesAdded, m_renameController,
             &RenameController::VisuRenom);
+    m_conversion = new ConversionController(m_convert, &m_workList->workList(),
+                                            m_services.settings, m_services.dialogs,
+                                            m_services.codecs, this);
+    m_conversion->setDialogParent(this);
+    m_conversion->setFinishingSteps(
+        {[this] { m_browse->rempliLV1(); }, [this] { m_workList->videLV2(); }});
+    connect(m_lists, &ListsController::conversionEntryClicked, m_conversion,
+            &ConversionController::ouvririmage);
     m_fileOps = new FileOpsController(
         m_browse, m_services.dialogs, m_services.desktop,
         [this](bool refill) { cleanUpAfterFileAction(refill); }, this);
@@ -407,4 +416,6 @@ void MainWindow::onToolbarKey(const QString& key)
         m_help->aide();
     else if (key == QLatin1String("renommer"))
         m_renameController->renom();
+    else if (key == QLatin1String("conversion"))
+        m_conversion->conversion();
 }

@@ -17,6 +17,7 @@ class HelpCommand;
 namespace convert {
 class CodecSession;
 }
+class ConversionController;
 class ConvertPanel;
 class Dialogs;
 class ListsController;
@@ -98,6 +99,7 @@ private:
     WorkListPanel* m_workList;
     RenamePanel* m_rename;
     RenameController* m_renameController = nullptr;
+    ConversionController* m_conversion = nullptr;
     ConvertPanel* m_convert;
     QTabBar* m_ts1;
     QToolBar* m_toolbar1;
