@@ -95,6 +95,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     auto* tabPage = new QFrame;
     tabPage->setFrameShape(QFrame::StyledPanel);
     auto* pageLayout = new QVBoxLayout(tabPage);
+    pageLayout->setContentsMargins(6, 6, 6, 6);
     pageLayout->addWidget(m_workList, 1);
     pageLayout->addWidget(m_rename);
     pageLayout->addWidget(m_convert);
@@ -103,6 +104,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
 
     auto* central = new QWidget;
     auto* layout = new QHBoxLayout(central);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->setSpacing(6);
     layout->addWidget(m_browse);
     layout->addLayout(right, 1);
     setCentralWidget(central);
@@ -154,7 +157,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
 
     // The client area is fixed by the window design; the frame adds the toolbar and the
     // status bar around it.
-    resize(clientSize.width(), clientSize.height() + m_toolbar1->sizeHint().height() +
+    resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height() +
+                                   m_toolbar1->sizeHint().height() +
                                    statusBar()->sizeHint().height());
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());

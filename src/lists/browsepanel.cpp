@@ -56,6 +56,7 @@ BrowsePanel::BrowsePanel(QWidget* parent)
     m_label6->hide();
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
     layout->setSpacing(7); // 105 + 7 + 153 = 265: the long list covers the box exactly
     layout->addWidget(m_drive1);
     layout->addWidget(m_combo1);
