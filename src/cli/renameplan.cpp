@@ -1,0 +1,387 @@
+#include "cli/renameplan.h"
+
+#include "rename/namerule.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+QString folderPart(const QString& path)
+{
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString namePart(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// File systems that compare names without regard to case, by type.
+bool caseInsensitiveFileSystem(const QByteArray& folder)
+{
+    struct statfs info;
+    if (::statfs(folder.constData(), &info) != 0)
+        return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case 0x4d44UL:     // FAT (msdos, vfat)
+    case 0x2011BAB0UL: // exFAT
+    case 0xFF534D42UL: // CIFS
+    case 0xFE534D42UL: // SMB2
+    case 0x482bUL:     // HFS+
+        return true;
+    default:
+        break;
+    }
+    // A folder with case folding on ext4 or f2fs.
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    long flags = 0;
+    const bool folding = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & 0x40000000L);
+    ::close(fd);
+    return folding;
+}
+
+// Whether the folder ignores letter case in names: asked of one of its own entries whose
+// name changes with case where it has one, else of its file system.
+bool folderIgnoresCase(const QString& folder)
+{
+    QDirIterator entries(folder,
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (int looked = 0; entries.hasNext() && looked < 64; ++looked) {
+        const QString name = entries.nextFileInfo().fileName();
+        QString other = name.toUpper();
+        if (other == name)
+            other = name.toLower();
+        if (other == name)
+            continue;
+        const auto own = fileops::identityOf(folder + name);
+        return own && fileops::identityOf(folder + other) == own;
+    }
+    return caseInsensitiveFileSystem(QFile::encodeName(folder));
+}
+
+// What the plan needs to know of a folder, asked of the disk once per folder text.
+struct FolderInfo
+{
+    QString key; // canonical path, or the cleaned absolute path of a missing folder
+    bool isFolder = false;
+    bool writable = false;
+    bool ignoresCase = false;
+    long nameMax = 255;
+};
+
+class Folders
+{
+public:
+    const FolderInfo& info(const QString& folderText)
+    {
+        const auto found = m_known.constFind(folderText);
+        if (found != m_known.cend())
+            return *found;
+        const QString folder = folderText.isEmpty() ? QStringLiteral("./") : folderText;
+        const QByteArray native = QFile::encodeName(folder);
+        FolderInfo info;
+        struct stat st;
+        info.isFolder = ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        const QString canonical = QFileInfo(folder).canonicalFilePath();
+        info.key =
+            canonical.isEmpty() ? QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) : canonical;
+        if (info.isFolder) {
+            info.writable = ::access(native.constData(), W_OK | X_OK) == 0;
+            info.ignoresCase = folderIgnoresCase(folder);
+            const long nameMax = ::pathconf(native.constData(), _PC_NAME_MAX);
+            if (nameMax > 0)
+                info.nameMax = nameMax;
+        }
+        return *m_known.insert(folderText, info);
+    }
+
+    // The key under which a path is compared with the others of the run.
+    QString keyOf(const QString& path)
+    {
+        const FolderInfo& folder = info(folderPart(path));
+        const QString name = namePart(path);
+        return folder.key + QLatin1Char('/') + (folder.ignoresCase ? name.toCaseFolded() : name);
+    }
+
+private:
+    QHash<QString, FolderInfo> m_known;
+};
+
+struct IdentityHash
+{
+    std::size_t operator()(const fileops::FileIdentity& id) const noexcept
+    {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) *
+                                                   0x9E3779B97F4A7C15ULL ^
+                                               static_cast<unsigned long long>(id.device));
+    }
+};
+
+// A name the run will hold when it ends (or while it runs, for a temporary copy).
+struct Claim
+{
+    enum class Kind
+    {
+        Target,
+        KeptName,
+        Copy,
+        CopyTemporary,
+    };
+    Kind kind;
+    int entry;
+};
+
+QString claimedAs(Claim::Kind kind)
+{
+    switch (kind) {
+    case Claim::Kind::Target:
+        return QStringLiteral("Nom final");
+    case Claim::Kind::KeptName:
+        return QStringLiteral("Nom inchangé");
+    case Claim::Kind::Copy:
+        return QStringLiteral("Nom de la copie gardée");
+    case Claim::Kind::CopyTemporary:
+        return QStringLiteral("Nom temporaire de la copie gardée");
+    }
+    return {};
+}
+
+QString holder(const Claim& claim, const QString& source)
+{
+    switch (claim.kind) {
+    case Claim::Kind::Target:
+        return QStringLiteral("le nom final de %1").arg(source);
+    case Claim::Kind::KeptName:
+        return QStringLiteral("%1, qui garde son nom").arg(source);
+    case Claim::Kind::Copy:
+        return QStringLiteral("la copie gardée de %1").arg(source);
+    case Claim::Kind::CopyTemporary:
+        return QStringLiteral("la copie temporaire de %1").arg(source);
+    }
+    return {};
+}
+
+} // namespace
+
+bool RenamePlan::refused() const
+{
+    for (const PlannedRename& entry : entries) {
+        if (!entry.conflicts.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
+                      const QDateTime& clock)
+{
+    RenamePlan plan;
+    const int count = static_cast<int>(sources.size());
+    plan.entries.resize(static_cast<std::size_t>(count));
+    const renaming::NameForm* form = renaming::nameForm(options.form);
+    long long number = 0;
+    const bool numeric = renaming::readsAsNumber(options.start, &number);
+    const QString dest = options.dest.isEmpty() ? QString() : withSlash(options.dest);
+    Folders folders;
+    std::unordered_map<fileops::FileIdentity, int, IdentityHash> seen;
+    QHash<QString, int> sourceKeys; // the old path of each file of the run
+
+    for (int i = 0; i < count; ++i) {
+        PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
+        entry.source = sources.at(i);
+        const QString ownFolder = folderPart(entry.source);
+        const QString name = namePart(entry.source);
+        const QString targetFolder = dest.isEmpty() ? ownFolder : dest;
+
+        struct stat st;
+        if (name.isEmpty()) {
+            entry.conflicts.append(QStringLiteral("Ce n'est pas un nom de fichier."));
+        } else if (::lstat(QFile::encodeName(entry.source).constData(), &st) != 0) {
+            entry.conflicts.append(
+                QStringLiteral("Fichier introuvable (%1).").arg(fileops::systemDescription(errno)));
+        } else if (S_ISDIR(st.st_mode)) {
+            entry.conflicts.append(QStringLiteral("C'est un dossier, pas un fichier."));
+        } else {
+            entry.identity = fileops::FileIdentity{st.st_dev, st.st_ino};
+            const auto [first, inserted] = seen.emplace(*entry.identity, i);
+            if (!inserted) {
+                entry.conflicts.append(
+                    QStringLiteral("Fichier donné deux fois (déjà en position %1 : %2).")
+                        .arg(first->second + 1)
+                        .arg(plan.entries[static_cast<std::size_t>(first->second)].source));
+            } else {
+                sourceKeys.insert(folders.keyOf(entry.source), i);
+            }
+        }
+
+        const FolderInfo& own = folders.info(ownFolder);
+        const FolderInfo& target = folders.info(targetFolder);
+        if (!target.isFolder) {
+            entry.conflicts.append(
+                QStringLiteral("Dossier de destination introuvable : %1").arg(targetFolder));
+        } else if (!target.writable) {
+            entry.conflicts.append(QStringLiteral("Dossier de destination protégé en écriture : %1")
+                                       .arg(targetFolder));
+        } else if (own.isFolder && !own.writable) {
+            entry.conflicts.append(
+                QStringLiteral("Dossier du fichier protégé en écriture : %1").arg(ownFolder));
+        }
+        if (!entry.identity)
+            continue;
+
+        renaming::NameInput input{name,
+                                  options.form,
+                                  options.nameText,
+                                  numeric ? QString::number(number + i) : options.start,
+                                  options.format,
+                                  count,
+                                  clock,
+                                  {}};
+        if (form && form->usesFileTime) {
+            const fileops::FileResult read =
+                fileops::modificationTime(entry.source, &input.fileTime);
+            if (!read.ok()) {
+                entry.conflicts.append(fileops::describe(read));
+                continue;
+            }
+        }
+        const renaming::NameResult newName = renaming::newName(input);
+        if (!newName.ok()) {
+            entry.conflicts.append(newName.error);
+            continue;
+        }
+        entry.target = targetFolder + newName.name;
+        if (QFile::encodeName(newName.name).size() > target.nameMax)
+            entry.conflicts.append(
+                QStringLiteral("Nom trop long pour le dossier : %1").arg(newName.name));
+        entry.unchanged = own.key == target.key && newName.name == name;
+        if (entry.unchanged || options.keep == KeepCopy::None)
+            continue;
+        if (options.keep == KeepCopy::Dest && own.key != target.key) {
+            entry.copyPath = targetFolder + name;
+        } else {
+            entry.copyPath = entry.source;
+            entry.copyTemporary = entry.source + QStringLiteral("Temp");
+            if (QFile::encodeName(name).size() + 4 > own.nameMax)
+                entry.conflicts.append(QStringLiteral("Nom trop long pour le dossier : %1")
+                                           .arg(namePart(entry.copyTemporary)));
+        }
+    }
+
+    // Every name the run ends with (and every temporary copy) is held once.
+    QHash<QString, Claim> claims;
+    auto claim = [&](int i, const QString& path, Claim::Kind kind) {
+        const QString key = folders.keyOf(path);
+        const auto found = claims.constFind(key);
+        if (found == claims.cend()) {
+            claims.insert(key, Claim{kind, i});
+            return;
+        }
+        plan.entries[static_cast<std::size_t>(i)].conflicts.append(
+            QStringLiteral("%1 %2 déjà pris par %3.")
+                .arg(claimedAs(kind), namePart(path),
+                     holder(*found, plan.entries[static_cast<std::size_t>(found->entry)].source)));
+    };
+    for (int i = 0; i < count; ++i) {
+        const PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
+        if (!entry.identity || entry.target.isEmpty())
+            continue;
+        if (entry.unchanged) {
+            claim(i, entry.source, Claim::Kind::KeptName);
+            continue;
+        }
+        claim(i, entry.target, Claim::Kind::Target);
+        if (!entry.copyPath.isEmpty())
+            claim(i, entry.copyPath, Claim::Kind::Copy);
+        if (!entry.copyTemporary.isEmpty())
+            claim(i, entry.copyTemporary, Claim::Kind::CopyTemporary);
+    }
+
+    // Names taken on disk: free only when the file holding them is renamed away in this run.
+    for (int i = 0; i < count; ++i) {
+        PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
+        if (!entry.identity || entry.target.isEmpty() || entry.unchanged)
+            continue;
+        if (const auto there = fileops::identityOf(entry.target)) {
+            const int holderIndex = sourceKeys.value(folders.keyOf(entry.target), -1);
+            const bool caseOnly =
+                *there == *entry.identity &&
+                namePart(entry.target).compare(namePart(entry.source), Qt::CaseInsensitive) == 0;
+            if (holderIndex >= 0 && holderIndex != i &&
+                !plan.entries[static_cast<std::size_t>(holderIndex)].unchanged) {
+                entry.waitsFor = holderIndex;
+            } else if (holderIndex != i && !caseOnly) {
+                entry.conflicts.append(
+                    QStringLiteral("Le fichier %1 existe déjà.").arg(entry.target));
+            }
+        }
+        if (!entry.copyTemporary.isEmpty() && fileops::identityOf(entry.copyTemporary))
+            entry.conflicts.append(
+                QStringLiteral("Le fichier %1 existe déjà.").arg(entry.copyTemporary));
+        else if (entry.copyTemporary.isEmpty() && !entry.copyPath.isEmpty() &&
+                 fileops::identityOf(entry.copyPath))
+            entry.conflicts.append(
+                QStringLiteral("Le fichier %1 existe déjà.").arg(entry.copyPath));
+    }
+    return plan;
+}
+
+std::vector<RenameStep> executionOrder(const RenamePlan& plan)
+{
+    const std::size_t count = plan.entries.size();
+    std::vector<int> movesInto(count, -1); // the entry whose target is this entry's old path
+    for (std::size_t i = 0; i < count; ++i) {
+        if (const int holder = plan.entries[i].waitsFor; holder >= 0)
+            movesInto[static_cast<std::size_t>(holder)] = static_cast<int>(i);
+    }
+    std::vector<RenameStep> steps;
+    steps.reserve(count);
+    std::vector<char> placed(count, 0);
+    auto follow = [&](int from, int until) {
+        for (int next = from; next >= 0 && next != until;
+             next = movesInto[static_cast<std::size_t>(next)]) {
+            steps.push_back({next, RenameStep::Kind::Whole});
+            placed[static_cast<std::size_t>(next)] = 1;
+        }
+    };
+    // Chains start at a file whose target is free.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!plan.entries[i].unchanged && plan.entries[i].waitsFor < 0)
+            follow(static_cast<int>(i), -1);
+    }
+    // What is left are cycles: one file steps aside, the others follow, it comes last.
+    for (std::size_t i = 0; i < count; ++i) {
+        if (plan.entries[i].unchanged || placed[i])
+            continue;
+        const int first = static_cast<int>(i);
+        steps.push_back({first, RenameStep::Kind::AsideFirst});
+        placed[i] = 1;
+        follow(movesInto[i], first);
+        steps.push_back({first, RenameStep::Kind::FromTemporary});
+    }
+    return steps;
+}
+
+} // namespace cli
