@@ -15,7 +15,9 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -23,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <memory>
 #include <optional>
@@ -91,6 +94,7 @@ private Q_SLOTS:
     void toolbarKeysAndTips();
     void menusInOrder();
     void tabSwitch();
+    void everyControlHasAFrenchAccessibleName();
 };
 
 void MainWindowTest::visuAtLoadAndOnActivation_data()
@@ -379,6 +383,31 @@ void MainWindowTest::tabSwitch()
     QVERIFY(window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
     QVERIFY(!window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
     QCOMPARE(frame2->title(), QStringLiteral("Liste des fichiers à renomer"));
+}
+
+void MainWindowTest::everyControlHasAFrenchAccessibleName()
+{
+    Fixture f;
+    MainWindow& window = f.make();
+    QVERIFY(window.Form_Load());
+    QStringList unnamed;
+    const QList<QWidget*> widgets = window.findChildren<QWidget*>();
+    for (QWidget* widget : widgets) {
+        const bool control = qobject_cast<QAbstractButton*>(widget) ||
+                             qobject_cast<QComboBox*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+                             qobject_cast<QAbstractItemView*>(widget) ||
+                             qobject_cast<QTabBar*>(widget);
+        // Headers are read through their section titles.
+        if (!control || qobject_cast<QHeaderView*>(widget) ||
+            widget->objectName().startsWith(QLatin1String("qt_")))
+            continue;
+        // A button with a caption is read by its caption.
+        const auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (widget->accessibleName().isEmpty() && !(button && !button->text().isEmpty()))
+            unnamed.append(widget->objectName() + QLatin1Char(':') +
+                           QLatin1String(widget->metaObject()->className()));
+    }
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
 }
 
 QTEST_MAIN(MainWindowTest)
