@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRandomGenerator>
 #include <QThread>
 #include <QThreadPool>
 
@@ -19,6 +20,8 @@
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace convert {
 
@@ -67,6 +70,25 @@ bool caseInsensitiveFileSystem(const QByteArray& folder)
     const bool folding = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & 0x40000000L);
     ::close(fd);
     return folding;
+}
+
+// Converts into a unique hidden name beside the output, then moves it into place by a
+// rename that never replaces: an output that appeared meanwhile is kept as it is.
+Status convertWithoutReplacing(const CodecRegistry& registry, const QString& source,
+                               const QString& output, int formatCode, int quality)
+{
+    const QString staging =
+        folderOf(output) +
+        u".morvane-%1"_s.arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+    const Status status = convertFile(registry, source, staging, formatCode, quality);
+    if (status != Status::Ok)
+        return status;
+    const fileops::FileResult placed = fileops::renameNoReplace(staging, output);
+    if (placed.ok())
+        return Status::Ok;
+    fileops::removeFile(staging);
+    return placed.outcome == fileops::Outcome::Exists ? Status::DestinationExists
+                                                      : Status::DestinationWriteFailed;
 }
 
 } // namespace
@@ -199,8 +221,11 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
             if (cancel && cancel->load()) {
                 own.outcome = BatchResult::Outcome::Cancelled;
             } else {
-                own.status = convertFile(registry, own.source, own.output, target.code,
-                                         settings.jpegQuality);
+                own.status = settings.replaceExisting
+                                 ? convertFile(registry, own.source, own.output, target.code,
+                                               settings.jpegQuality)
+                                 : convertWithoutReplacing(registry, own.source, own.output,
+                                                           target.code, settings.jpegQuality);
                 own.outcome = own.status == Status::Ok ? BatchResult::Outcome::Converted
                                                        : BatchResult::Outcome::Failed;
             }

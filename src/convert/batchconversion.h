@@ -24,6 +24,9 @@ struct BatchSettings
     long long supOriginal = 0; // 1: delete each converted original
     int jpegQuality = conversionJpegQuality;
     int threads = 0; // worker threads; 0 picks one per core, plus one to cover file syncs
+    // false: an output that exists when it is about to be put in place is never replaced;
+    // the entry fails with Status::DestinationExists and nothing is written.
+    bool replaceExisting = true;
 };
 
 // What the run does with one entry, decided before any file is converted.

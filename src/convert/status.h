@@ -20,6 +20,7 @@ enum class Status : int
     DestinationNotWritable = 20, // folder missing, parent not a folder, or no permission
     DestinationWriteFailed = 21, // writing, syncing or renaming into place failed
     DestinationTaken = 22,       // an earlier entry of the same run writes this output
+    DestinationExists = 23,      // the output exists and the run must not replace it
 };
 
 constexpr int statusCode(Status status)
