@@ -1,0 +1,140 @@
+#include "app/desktop.h"
+#include "app/mainwindow.h"
+#include "convert/codecregistry.h"
+#include "lists/browsepanel.h"
+#include "lists/listscontroller.h"
+#include "lists/worklist.h"
+#include "lists/worklistpanel.h"
+#include "rename/renamepanel.h"
+#include "scripteddialogs.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
+#include "testimages.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+class NullDesktop : public Desktop
+{
+public:
+    bool openUrl(const QUrl&) override { return true; }
+    bool startProgram(const QString&) override { return true; }
+};
+
+QStringList filesIn(const QString& folder)
+{
+    QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
+    return names;
+}
+
+} // namespace
+
+// The user's roads through the main window, with scripted answers.
+class RoadsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_settingsDir;
+    QTemporaryDir m_photos;
+    std::unique_ptr<SettingsStore> m_store;
+    ScriptedDialogs m_dialogs;
+    NullDesktop m_desktop;
+    convert::CodecSession m_codecs;
+    std::unique_ptr<MainWindow> m_window;
+
+    // Browses to the photo folder, filters on `filter`, selects `names` and adds them.
+    void browseSelectAndAdd(int filter, const QStringList& names)
+    {
+        BrowsePanel* browse = m_window->browsePanel();
+        QVERIFY(browse->setFolder(m_photos.path()));
+        browse->typeFilter()->setCurrentIndex(filter);
+        browse->chooseFilter(filter);
+        QListView* lv1 = browse->files();
+        for (int row = 0; row < lv1->model()->rowCount(); ++row) {
+            const QModelIndex index = lv1->model()->index(row, 0);
+            if (names.contains(index.data().toString()))
+                lv1->selectionModel()->select(index, QItemSelectionModel::Select);
+        }
+        m_window->lists()->ajouter();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_store = std::make_unique<SettingsStore>(m_settingsDir.filePath(QStringLiteral("m.ini")));
+        m_dialogs.clear();
+        MainWindowServices services;
+        services.settings = m_store.get();
+        services.dialogs = &m_dialogs;
+        services.codecs = &m_codecs;
+        services.desktop = &m_desktop;
+        services.programFolder = m_settingsDir.path();
+        services.exit = [](int) {};
+        services.hasHelpHandler = [](const QString&) { return false; };
+        m_window = std::make_unique<MainWindow>(services);
+        QVERIFY(m_window->Form_Load());
+        const QImage picture = testimages::quadrants(64, 48);
+        for (const char* name : {"IMG_0002.JPG", "IMG_0001.JPG", "IMG_0003.JPG", "logo.png"})
+            QVERIFY(testimages::write(picture, m_photos.filePath(QLatin1String(name)),
+                                      QByteArray(name).endsWith(".png") ? "PNG" : "JPEG"));
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        m_codecs.end();
+    }
+
+    void renameRoad()
+    {
+        // "JPG/JPEG" lists the three photos; two are picked, in list order.
+        browseSelectAndAdd(3, {QStringLiteral("IMG_0001.JPG"), QStringLiteral("IMG_0003.JPG")});
+        WorkListPanel* workList = m_window->workListPanel();
+        QCOMPARE(workList->workList().count(), 2);
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("StatusCount"))->text(),
+                 QStringLiteral("2 fichier(s) séléctionné(s)"));
+
+        // Form 20 with a name text and the style "000".
+        RenamePanel* panel = m_window->renamePanel();
+        panel->nameForms()->setCurrentIndex(20);
+        Q_EMIT panel->nameForms()->activated(20);
+        panel->nameText()->setText(QStringLiteral("vacances"));
+        panel->numberingStyles()->setCurrentIndex(2);
+        Q_EMIT panel->numberingStyles()->activated(2);
+        QCOMPARE(m_store->readText(settings::names::format), QStringLiteral("2"));
+        QCOMPARE(panel->example()->text(), QStringLiteral("vacances001.JPG"));
+
+        m_dialogs.answerAsk(true);
+        m_window->toolbarAction(QStringLiteral("renommer"))->trigger();
+
+        QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().value(0).text));
+        QCOMPARE(
+            filesIn(m_photos.path()),
+            (QStringList{QStringLiteral("IMG_0002.JPG"), QStringLiteral("logo.png"),
+                         QStringLiteral("vacances001.JPG"), QStringLiteral("vacances002.JPG")}));
+        QVERIFY(workList->workList().isEmpty());
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("StatusCount"))->text(), QString());
+        QCOMPARE(panel->example()->text(), QString());
+        // The browse list shows the folder as it is now.
+        QListView* lv1 = m_window->browsePanel()->files();
+        QStringList listed;
+        for (int row = 0; row < lv1->model()->rowCount(); ++row)
+            listed.append(lv1->model()->index(row, 0).data().toString());
+        QCOMPARE(listed,
+                 (QStringList{QStringLiteral("IMG_0002.JPG"), QStringLiteral("vacances001.JPG"),
+                              QStringLiteral("vacances002.JPG")}));
+    }
+};
+
+QTEST_MAIN(RoadsTest)
+#include "roads_test.moc"
