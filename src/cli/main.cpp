@@ -81,6 +81,8 @@ int main(int argc, char* argv[])
         std::printf("morvane-batch %s\n", MORVANE_VERSION);
         return cli::ExitOk;
     }
+    if (command == QLatin1String("convert"))
+        return cli::convertCommand(arguments.mid(1), stops);
     if (command == QLatin1String("rename"))
         return cli::renameCommand(arguments.mid(1), stops);
     if (command.startsWith(QLatin1Char('-')))

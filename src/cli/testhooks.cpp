@@ -1,6 +1,7 @@
 #include "cli/testhooks.h"
 
 #include "cli/stopsignals.h"
+#include "convert/atomicfile.h"
 #include "fileops/fileops.h"
 
 #include <QHash>
@@ -47,6 +48,17 @@ std::optional<QString> installFailures()
             return QStringLiteral("MORVANE_BATCH_TEST_FAIL illisible : %1").arg(rule);
         rules.emplace_back(*call, rule.mid(colon + 1));
     }
+    // Writes of converted pictures go through the conversion's own writer: a "write" rule
+    // makes it fail at the first byte, as a full disk would.
+    QStringList writeFailures;
+    for (const auto& [call, name] : rules) {
+        if (call == Call::Write)
+            writeFailures.append(name);
+    }
+    convert::testing::setWriteFailureHook([writeFailures](const QString& destination) {
+        const QString name = destination.mid(destination.lastIndexOf(QLatin1Char('/')) + 1);
+        return writeFailures.contains(name) ? qint64(0) : qint64(-1);
+    });
     fileops::testing::setFailureHook([rules](Call call, const QString& path) {
         const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
         for (const auto& [ruleCall, ruleName] : rules) {

@@ -10,7 +10,8 @@
 //
 //   MORVANE_BATCH_TEST_FAIL="call:name[,call:name...]"
 //       makes every file-layer call of that kind on a path whose file name is `name` fail
-//       with EIO. Calls: rename, link, unlink, create, write, sync, settimes.
+//       with EIO. Calls: rename, link, unlink, create, write, sync, settimes; "write" also
+//       makes the conversion's writer fail on an output of that name.
 //   MORVANE_BATCH_TEST_PAUSE_AFTER=N
 //       after N files are done, prints "pause de test" on standard error and waits (at most
 //       a minute) for SIGINT or SIGTERM before going on.

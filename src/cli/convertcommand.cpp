@@ -1,0 +1,463 @@
+#include "cli/commandline.h"
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/exitstatus.h"
+#include "cli/stopsignals.h"
+#include "cli/testhooks.h"
+#include "convert/batchconversion.h"
+#include "convert/codecregistry.h"
+#include "convert/outputformats.h"
+#include "convert/status.h"
+#include "fileops/fileops.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QJsonObject>
+
+#include <csignal>
+#include <unordered_map>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+enum class Existing
+{
+    Refuse,
+    Skip,
+    Overwrite,
+};
+
+const convert::OutputFormat* formatFrom(const QString& text)
+{
+    const QString name = text.toLower();
+    if (name == QLatin1String("bmp"))
+        return convert::outputFormatForCode(convert::formatCodeBmp);
+    if (name == QLatin1String("gif"))
+        return convert::outputFormatForCode(convert::formatCodeGif);
+    if (name == QLatin1String("jpeg") || name == QLatin1String("jpg"))
+        return convert::outputFormatForCode(convert::formatCodeJpeg);
+    if (name == QLatin1String("png"))
+        return convert::outputFormatForCode(convert::formatCodePng);
+    return nullptr;
+}
+
+QString statusText(convert::Status status)
+{
+    using convert::Status;
+    switch (status) {
+    case Status::Ok:
+        return {};
+    case Status::SourceNotFound:
+        return QStringLiteral("Fichier source introuvable.");
+    case Status::SourceNotDecodable:
+        return QStringLiteral("Fichier source illisible : ce n'est pas une image d'un type connu.");
+    case Status::SourceTooLarge:
+        return QStringLiteral("Image trop grande pour la limite de mémoire.");
+    case Status::SourceDamaged:
+        return QStringLiteral("Fichier source endommagé : les données de l'image sont "
+                              "incomplètes.");
+    case Status::NoEncoder:
+        return QStringLiteral("Aucun encodeur pour ce format.");
+    case Status::UnknownFormat:
+        return QStringLiteral("Format de sortie inconnu.");
+    case Status::EncodeFailed:
+        return QStringLiteral("L'encodage de l'image a échoué.");
+    case Status::DestinationNotWritable:
+        return QStringLiteral("Impossible d'écrire dans le dossier de sortie.");
+    case Status::DestinationWriteFailed:
+        return QStringLiteral("L'écriture du fichier de sortie a échoué.");
+    case Status::DestinationTaken:
+        return QStringLiteral("Un autre fichier de la liste écrit déjà cette sortie.");
+    case Status::DestinationExists:
+        return QStringLiteral("Le fichier de sortie existe déjà.");
+    }
+    return QStringLiteral("Statut %1.").arg(convert::statusCode(status));
+}
+
+QString skippedText(convert::SourceType type)
+{
+    return type == convert::SourceType::None
+               ? QStringLiteral("Ignoré : type de fichier non converti.")
+               : QStringLiteral("Ignoré : déjà dans le format demandé.");
+}
+
+QString convertHelp()
+{
+    return QStringLiteral(
+        "Les noms de sortie, la qualité JPEG (90) et les types ignorés sont ceux de la\n"
+        "conversion par lot de la fenêtre, même pour un seul fichier : la sortie est le nom\n"
+        "sans son type, suivi de .BMP, .GIF, .JPG ou .PNG. Sources converties : BMP, GIF,\n"
+        "JPG, JPEG, PNG et ICO ; un fichier déjà dans le format demandé, ou d'un autre type,\n"
+        "est ignoré. Aucun fichier de réglages n'est lu.\n"
+        "\n"
+        "Avant toute écriture, tout est vérifié : fichier donné deux fois, deux fichiers de\n"
+        "même sortie (sans égard à la casse là où le système de fichiers l'ignore), sortie\n"
+        "existante (avec --existing refuse), dossier de sortie introuvable ou protégé,\n"
+        "fichier introuvable. Le moindre conflit : rien n'est fait, statut 2.\n"
+        "\n"
+        "Les fichiers sont convertis en parallèle ; les résultats sont affichés et les\n"
+        "originaux supprimés dans l'ordre donné. Chaque sortie est écrite dans un fichier\n"
+        "temporaire (.morvane-*) puis mise en place : jamais de sortie partielle. Un\n"
+        "original n'est supprimé qu'une fois sa sortie complète, et jamais quand la sortie\n"
+        "est le même fichier ; s'il ne peut pas l'être, le fichier compte comme en échec et\n"
+        "la sortie reste. Sur SIGINT ou SIGTERM, les fichiers en cours sont terminés, les\n"
+        "autres ne sont pas commencés, puis un bilan est affiché.\n");
+}
+
+QJsonObject jsonLine(const QString& source, const QString& output, const char* result,
+                     convert::Status status, const QString& message)
+{
+    return QJsonObject{{QStringLiteral("source"), source},
+                       {QStringLiteral("output"), output},
+                       {QStringLiteral("result"), QLatin1String(result)},
+                       {QStringLiteral("status"), convert::statusCode(status)},
+                       {QStringLiteral("message"), message}};
+}
+
+struct IdentityHash
+{
+    std::size_t operator()(const fileops::FileIdentity& id) const noexcept
+    {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) *
+                                                   0x9E3779B97F4A7C15ULL ^
+                                               static_cast<unsigned long long>(id.device));
+    }
+};
+
+// One file of the command, as the check before the run leaves it.
+struct Planned
+{
+    convert::BatchPlanItem item;
+    QStringList conflicts;
+    bool skipExisting = false; // --existing skip and the output is there already
+};
+
+struct OutputFolder
+{
+    bool isFolder = false;
+    bool writable = false;
+    long nameMax = 255;
+};
+
+std::vector<Planned> check(const QStringList& sources, const convert::OutputFormat& target,
+                           const convert::BatchSettings& settings, Existing existing)
+{
+    const std::vector<convert::BatchPlanItem> items = convert::planBatch(sources, target, settings);
+    std::vector<Planned> plan(items.size());
+    std::unordered_map<fileops::FileIdentity, int, IdentityHash> seen;
+    QHash<QString, int> outputs; // case-folded output -> first entry writing it
+    QHash<QString, OutputFolder> folders;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        Planned& entry = plan[i];
+        entry.item = items[i];
+        const convert::BatchPlanItem& item = entry.item;
+        struct stat st;
+        if (::stat(QFile::encodeName(item.source).constData(), &st) != 0) {
+            entry.conflicts.append(
+                QStringLiteral("Fichier introuvable (%1).").arg(fileops::systemDescription(errno)));
+        } else if (S_ISDIR(st.st_mode)) {
+            entry.conflicts.append(QStringLiteral("C'est un dossier, pas un fichier."));
+        } else if (const auto id = fileops::identityOf(item.source)) {
+            const auto [first, inserted] = seen.emplace(*id, static_cast<int>(i));
+            if (!inserted)
+                entry.conflicts.append(
+                    QStringLiteral("Fichier donné deux fois (déjà en position %1 : %2).")
+                        .arg(first->second + 1)
+                        .arg(sources.at(first->second)));
+        }
+        if (item.output.isEmpty())
+            continue;
+        const QString folded = item.output.toCaseFolded();
+        if (item.status == convert::Status::DestinationTaken) {
+            const int other = outputs.value(folded, -1);
+            entry.conflicts.append(
+                other >= 0 ? QStringLiteral("Même fichier de sortie que %1.").arg(sources.at(other))
+                           : statusText(item.status));
+            continue;
+        }
+        outputs.insert(folded, static_cast<int>(i));
+
+        const QString folderText = item.output.left(item.output.lastIndexOf(QLatin1Char('/')) + 1);
+        auto folder = folders.find(folderText);
+        if (folder == folders.end()) {
+            const QByteArray native =
+                QFile::encodeName(folderText.isEmpty() ? QStringLiteral(".") : folderText);
+            OutputFolder info;
+            struct stat fst;
+            info.isFolder = ::stat(native.constData(), &fst) == 0 && S_ISDIR(fst.st_mode);
+            info.writable = info.isFolder && ::access(native.constData(), W_OK | X_OK) == 0;
+            if (const long nameMax = ::pathconf(native.constData(), _PC_NAME_MAX); nameMax > 0)
+                info.nameMax = nameMax;
+            folder = folders.insert(folderText, info);
+        }
+        if (!folder->isFolder) {
+            entry.conflicts.append(
+                QStringLiteral("Dossier de sortie introuvable : %1").arg(folderText));
+            continue;
+        }
+        if (!folder->writable) {
+            entry.conflicts.append(
+                QStringLiteral("Dossier de sortie protégé en écriture : %1").arg(folderText));
+            continue;
+        }
+        const QString name = item.output.mid(folderText.size());
+        if (QFile::encodeName(name).size() > folder->nameMax) {
+            entry.conflicts.append(QStringLiteral("Nom de sortie trop long : %1").arg(name));
+            continue;
+        }
+        if (fileops::identityOf(item.output)) {
+            if (existing == Existing::Refuse)
+                entry.conflicts.append(
+                    QStringLiteral("Le fichier %1 existe déjà (--existing refuse).")
+                        .arg(item.output));
+            else if (existing == Existing::Skip)
+                entry.skipExisting = true;
+        }
+    }
+    return plan;
+}
+
+// The plan, printed: in a dry run every file; otherwise the conflicts. Returns the status
+// the real run gives at this point.
+int reportCheck(const std::vector<Planned>& plan, const Console& console, bool dryRun)
+{
+    int conflicts = 0;
+    for (const Planned& entry : plan) {
+        if (!entry.conflicts.isEmpty())
+            ++conflicts;
+    }
+    for (const Planned& entry : plan) {
+        const convert::BatchPlanItem& item = entry.item;
+        const bool conflict = !entry.conflicts.isEmpty();
+        const bool skipped = !item.convert || entry.skipExisting;
+        const QString message = conflict ? entry.conflicts.join(QStringLiteral(" ; "))
+                                : entry.skipExisting
+                                    ? QStringLiteral("Ignoré : la sortie existe déjà.")
+                                : !item.convert ? skippedText(item.type)
+                                                : QString();
+        if (console.json()) {
+            if (!dryRun && conflicts == 0)
+                continue;
+            const char* result = conflict  ? "conflict"
+                                 : skipped ? "skipped"
+                                 : dryRun  ? "planned"
+                                           : "not-run";
+            console.result(jsonLine(item.source, item.output, result,
+                                    conflict ? item.status : convert::Status::Ok, message));
+        } else if (dryRun) {
+            if (conflict)
+                console.result(item.source + QStringLiteral(" -> ") + item.output +
+                               QStringLiteral(" : conflit : ") + message);
+            else if (skipped)
+                console.result(item.source + QStringLiteral(" : ") + message);
+            else
+                console.result(item.source + QStringLiteral(" -> ") + item.output);
+        } else if (conflict) {
+            Console::message(item.source + QStringLiteral(" : ") + message);
+        }
+    }
+    if (conflicts > 0) {
+        Console::message(
+            QStringLiteral("%1 fichier(s) en conflit : rien n'a été changé.").arg(conflicts));
+        return ExitRefused;
+    }
+    return ExitOk;
+}
+
+} // namespace
+
+int convertCommand(const QStringList& arguments, StopSignals& stops)
+{
+    CommandLine commandLine(QStringLiteral("convert"),
+                            QStringLiteral("Convertit les fichiers en BMP, GIF, JPEG ou PNG."));
+    const QCommandLineOption to(QStringLiteral("to"),
+                                QStringLiteral("Format de sortie, obligatoire : bmp, gif, jpeg "
+                                               "ou png."),
+                                QStringLiteral("FORMAT"));
+    const QCommandLineOption outputDir(
+        QStringLiteral("output-dir"),
+        QStringLiteral("Écrire les sorties dans ce dossier (par défaut à côté de chaque "
+                       "original)."),
+        QStringLiteral("DOSSIER"));
+    const QCommandLineOption deleteOriginals(
+        QStringLiteral("delete-originals"),
+        QStringLiteral("Supprimer chaque original une fois sa sortie écrite (jamais quand la "
+                       "sortie est le même fichier)."));
+    const QCommandLineOption jobs(
+        QStringLiteral("jobs"),
+        QStringLiteral("Nombre de conversions simultanées (par défaut : tous les cœurs)."),
+        QStringLiteral("N"));
+    const QCommandLineOption existingOption(
+        QStringLiteral("existing"),
+        QStringLiteral("Quand la sortie existe : refuse (par défaut ; vérifié avant la "
+                       "conversion et encore au moment de la mise en place : le fichier est "
+                       "alors en échec), skip (le fichier est ignoré) ou overwrite (la sortie "
+                       "est remplacée, comme dans la fenêtre)."),
+        QStringLiteral("refuse|skip|overwrite"), QStringLiteral("refuse"));
+    for (const QCommandLineOption& option : {to, outputDir, deleteOriginals, jobs, existingOption})
+        commandLine.addOption(option);
+    if (const std::optional<int> status = commandLine.parse(arguments, convertHelp()))
+        return *status;
+
+    const QCommandLineParser& parser = commandLine.parser();
+    const QString& command = commandLine.command();
+    if (!parser.isSet(to))
+        return usageError(command, QStringLiteral("--to est obligatoire."));
+    const convert::OutputFormat* target = formatFrom(parser.value(to));
+    if (!target)
+        return usageError(command, QStringLiteral("Format de sortie inconnu : %1 (bmp, gif, jpeg "
+                                                  "ou png)")
+                                       .arg(parser.value(to)));
+    convert::BatchSettings settings;
+    if (parser.isSet(outputDir)) {
+        settings.repertConv = parser.value(outputDir);
+        settings.convDest = true;
+        if (settings.repertConv.isEmpty())
+            return usageError(command, QStringLiteral("--output-dir est vide."));
+    }
+    settings.supOriginal = parser.isSet(deleteOriginals) ? 1 : 0;
+    if (parser.isSet(jobs)) {
+        bool ok = false;
+        settings.threads = parser.value(jobs).toInt(&ok);
+        if (!ok || settings.threads < 1)
+            return usageError(command, QStringLiteral("--jobs attend un nombre entier positif, "
+                                                      "pas %1")
+                                           .arg(parser.value(jobs)));
+    }
+    Existing existing = Existing::Refuse;
+    const QString existingValue = parser.value(existingOption);
+    if (existingValue == QLatin1String("skip"))
+        existing = Existing::Skip;
+    else if (existingValue == QLatin1String("overwrite"))
+        existing = Existing::Overwrite;
+    else if (existingValue != QLatin1String("refuse"))
+        return usageError(command, QStringLiteral("--existing vaut refuse, skip ou overwrite, "
+                                                  "pas %1")
+                                       .arg(existingValue));
+    settings.replaceExisting = existing == Existing::Overwrite;
+
+    const Inputs inputs = readInputs(commandLine.files(), commandLine.nulSeparated());
+    if (inputs.error)
+        return usageError(command, *inputs.error);
+    if (inputs.paths.isEmpty())
+        return ExitOk; // nothing read from standard input: nothing to do
+
+    const Console console(commandLine.json());
+    const std::vector<Planned> plan = check(inputs.paths, *target, settings, existing);
+    const int checked = reportCheck(plan, console, commandLine.dryRun());
+    if (commandLine.dryRun() || checked != ExitOk)
+        return checked;
+
+    convert::CodecSession codecs;
+    if (codecs.start() != convert::Status::Ok) {
+        Console::message(QStringLiteral("Erreur chargement des encodeurs d'image."));
+        return ExitRefused;
+    }
+
+    // Files whose output is already there (--existing skip) are not handed to the engine;
+    // the others keep their order.
+    QStringList sources;
+    std::vector<std::size_t> planIndex;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        if (!plan[i].skipExisting) {
+            sources.append(plan[i].item.source);
+            planIndex.push_back(i);
+        }
+    }
+
+    int converted = 0;
+    int skipped = 0;
+    int failed = 0;
+    int notRun = 0;
+    std::size_t printed = 0;
+    auto printSkippedUpTo = [&](std::size_t end) {
+        for (; printed < end; ++printed) {
+            const Planned& entry = plan[printed];
+            ++skipped;
+            if (console.json())
+                console.result(jsonLine(entry.item.source, entry.item.output, "skipped",
+                                        convert::Status::Ok,
+                                        QStringLiteral("Ignoré : la sortie existe déjà.")));
+        }
+    };
+    Progress progress(static_cast<int>(plan.size()));
+    const testhooks::Pause pause;
+    int done = 0;
+    const auto onResult = [&](int index, const convert::BatchResult& result) {
+        const std::size_t at = planIndex[static_cast<std::size_t>(index)];
+        printSkippedUpTo(at);
+        printed = at + 1;
+        const char* outcome = "ok";
+        QString message;
+        switch (result.outcome) {
+        case convert::BatchResult::Outcome::Converted:
+            if (result.deletionFailure) {
+                outcome = "failed";
+                message = QStringLiteral("Sortie écrite, mais l'original n'a pas pu être "
+                                         "supprimé : %1")
+                              .arg(fileops::describe(*result.deletionFailure));
+                ++failed;
+            } else {
+                message = result.originalDeleted ? QStringLiteral("Original supprimé.") : QString();
+                ++converted;
+            }
+            break;
+        case convert::BatchResult::Outcome::Skipped:
+            outcome = "skipped";
+            message = skippedText(plan[at].item.type);
+            ++skipped;
+            break;
+        case convert::BatchResult::Outcome::Failed:
+            if (result.status == convert::Status::DestinationExists && existing == Existing::Skip) {
+                outcome = "skipped";
+                message = QStringLiteral("Ignoré : la sortie est apparue pendant la conversion.");
+                ++skipped;
+            } else {
+                outcome = "failed";
+                message = statusText(result.status);
+                ++failed;
+            }
+            break;
+        case convert::BatchResult::Outcome::Cancelled:
+            outcome = "not-run";
+            ++notRun;
+            break;
+        }
+        if (console.json()) {
+            console.result(jsonLine(result.source, result.output, outcome, result.status, message));
+        } else if (qstrcmp(outcome, "failed") == 0) {
+            progress.clear();
+            Console::message(QStringLiteral("%1 : %2 (statut %3)")
+                                 .arg(result.source, message)
+                                 .arg(convert::statusCode(result.status)));
+        }
+        ++done;
+        progress.update(done, result.source);
+        pause.afterFiles(done, stops);
+    };
+    convert::runBatch(codecs.registry(), sources, *target, settings, onResult, &stops.cancelFlag());
+    printSkippedUpTo(plan.size());
+    progress.clear();
+
+    const QString summary =
+        QStringLiteral("%1 converti(s), %2 ignoré(s), %3 en échec, %4 non commencé(s).")
+            .arg(converted)
+            .arg(skipped)
+            .arg(failed)
+            .arg(notRun);
+    if (stops.stopRequested()) {
+        Console::message((stops.signal() == SIGTERM ? QStringLiteral("Arrêté par SIGTERM : ")
+                                                    : QStringLiteral("Interrompu par SIGINT : ")) +
+                         summary);
+        return stops.exitStatus();
+    }
+    Console::message(summary);
+    return failed > 0 ? ExitSomeFailed : ExitOk;
+}
+
+} // namespace cli
