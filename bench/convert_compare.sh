@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Batch conversion benchmark: the same sources (the corpus camera JPEGs plus generated 12- to
+# 24-megapixel JPEGs, and the corpus PNG and BMP samples) converted to each target by
+# Morvane's batch engine, ImageMagick's `mogrify -format` and GraphicsMagick's
+# `gm mogrify -format`, side by side. Prints images per second per tool and target, the
+# ratio against the faster of the two others, and for GIF the PSNR against the source.
+#
+#   bench/convert_compare.sh [release build folder]     (default: build-conv2/release)
+#   GENERATED=27 WORK=/tmp/morvane-convert-bench  (environment, optional)
+#
+# The build folder needs the bench_convert target of a Release build:
+#   cmake -S . -B <dir> -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF
+#   cmake --build <dir> --target bench_convert
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$here/build-conv2/release}
+bench=$build/bench/bench_convert
+corpus=${CORPUS:-$here/../shared/corpus}
+work=${WORK:-/tmp/morvane-convert-bench}
+generated=${GENERATED:-27}
+
+for tool in mogrify gm "$bench"; do
+    command -v "$tool" >/dev/null || { echo "missing: $tool (scripts/deps.sh, or build bench_convert)"; exit 1; }
+done
+
+# Private copies: the corpus is never written to.
+mkdir -p "$work/src"
+cp -n "$corpus"/jpeg/*.jpg "$corpus"/png/*.png "$corpus"/bmp/*.bmp "$work/src/"
+if [ "$(ls "$work"/src/gen_*.jpg 2>/dev/null | wc -l)" -lt "$generated" ]; then
+    echo "generating $generated photo-like JPEGs of 12 to 24 megapixels..."
+    "$bench" generate "$work/src" "$generated"
+fi
+
+seconds() { # runs "$@", prints the wall time in seconds
+    local start=$EPOCHREALTIME
+    "$@" >/dev/null 2>&1
+    echo "$EPOCHREALTIME $start" | awk '{ printf "%.2f", $1 - $2 }'
+}
+
+cd "$work/src"
+printf '%-5s %6s %14s %14s %14s %9s\n' target files "morvane img/s" "IM img/s" "GM img/s" ratio
+for target in BMP GIF JPEG PNG; do
+    ext=$(echo "$target" | tr 'A-Z' 'a-z')
+    case $target in
+        JPEG) skip='\.(jpg|jpeg)$'; ext=jpg; quality=(-quality 90) ;;
+        *) skip="\\.$ext\$"; quality=() ;;
+    esac
+    mapfile -t files < <(ls | grep -Eiv "$skip" | grep -Ei '\.(jpg|jpeg|png|bmp)$')
+    n=${#files[@]}
+    for tool in morvane im gm; do
+        rm -rf "$work/out-$tool-$target" && mkdir -p "$work/out-$tool-$target"
+    done
+    t_m=$(seconds "$bench" run "$target" "$work/out-morvane-$target" "${files[@]/#/$work/src/}")
+    t_i=$(seconds mogrify -path "$work/out-im-$target" -format "$ext" "${quality[@]}" "${files[@]}")
+    t_g=$(seconds gm mogrify -output-directory "$work/out-gm-$target" -format "$ext" "${quality[@]}" "${files[@]}")
+    awk -v t="$target" -v n="$n" -v m="$t_m" -v i="$t_i" -v g="$t_g" 'BEGIN {
+        best = (n / i > n / g) ? n / i : n / g
+        printf "%-5s %6d %14.2f %14.2f %14.2f %8.2fx\n", t, n, n / m, n / i, n / g, (n / m) / best }'
+done
+
+echo
+echo "GIF quality, mean PSNR against the source (corpus camera photos):"
+psnr_sum() { awk '{ s += $2; c++ } END { printf "%.2f dB over %d photos", s / c, c }'; }
+for tool in morvane im gm; do
+    for source in exs_*.jpg; do
+        base=${source%.jpg}
+        case $tool in
+            morvane) out=$work/out-morvane-GIF/$base.GIF ;;
+            *) out=$work/out-$tool-GIF/$base.gif ;;
+        esac
+        "$bench" psnr "$source" "$out"
+    done | psnr_sum | sed "s/^/  $tool: /"
+    echo
+done
