@@ -256,7 +256,11 @@ private:
         }
         at = to;
         s.touched = true;
-        m_journal.push_back({entry, isCopy, false, from, to, fileops::identityOf(to)});
+        // A rename keeps the inode; only a move to another file system makes a new one.
+        const PlannedRename& planned = m_plan.entries[static_cast<std::size_t>(entry)];
+        const bool sameInode = !isCopy && !planned.movesAcrossDevices && planned.identity;
+        m_journal.push_back({entry, isCopy, false, from, to,
+                             sameInode ? planned.identity : fileops::identityOf(to)});
         return true;
     }
 

@@ -7,9 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <cerrno>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -89,7 +91,24 @@ struct FolderInfo
     bool writable = false;
     bool ignoresCase = false;
     long nameMax = 255;
+    dev_t device = 0;
+    // The folder's names, read once when a name of it is looked up: a name that is not
+    // there costs no lookup of its own (in a large folder, the slow kind).
+    std::optional<QSet<QByteArray>> names;
 };
+
+std::optional<QSet<QByteArray>> listNames(const QString& folderText)
+{
+    DIR* dir = ::opendir(
+        QFile::encodeName(folderText.isEmpty() ? QStringLiteral(".") : folderText).constData());
+    if (!dir)
+        return std::nullopt;
+    QSet<QByteArray> names;
+    while (const dirent* entry = ::readdir(dir))
+        names.insert(QByteArray(entry->d_name));
+    ::closedir(dir);
+    return names;
+}
 
 class Folders
 {
@@ -108,6 +127,7 @@ public:
         info.key =
             canonical.isEmpty() ? QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) : canonical;
         if (info.isFolder) {
+            info.device = st.st_dev;
             info.writable = ::access(native.constData(), W_OK | X_OK) == 0;
             info.ignoresCase = folderIgnoresCase(folder);
             const long nameMax = ::pathconf(native.constData(), _PC_NAME_MAX);
@@ -115,6 +135,21 @@ public:
                 info.nameMax = nameMax;
         }
         return *m_known.insert(folderText, info);
+    }
+
+    // The identity of the entry at `path`, if there is one.
+    std::optional<fileops::FileIdentity> identityOf(const QString& path)
+    {
+        const QString folderText = folderPart(path);
+        info(folderText);
+        FolderInfo& folder = m_known[folderText];
+        if (folder.isFolder && !folder.ignoresCase) {
+            if (!folder.names)
+                folder.names = listNames(folderText);
+            if (folder.names && !folder.names->contains(QFile::encodeName(namePart(path))))
+                return std::nullopt;
+        }
+        return fileops::identityOf(path);
     }
 
     // The key under which a path is compared with the others of the run.
@@ -277,6 +312,7 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
             entry.conflicts.append(
                 QStringLiteral("Nom trop long pour le dossier : %1").arg(newName.name));
         entry.unchanged = own.key == target.key && newName.name == name;
+        entry.movesAcrossDevices = own.device != target.device;
         if (entry.unchanged || options.keep == KeepCopy::None)
             continue;
         if (options.keep == KeepCopy::Dest && own.key != target.key) {
@@ -324,7 +360,7 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
         if (!entry.identity || entry.target.isEmpty() || entry.unchanged)
             continue;
-        if (const auto there = fileops::identityOf(entry.target)) {
+        if (const auto there = folders.identityOf(entry.target)) {
             const int holderIndex = sourceKeys.value(folders.keyOf(entry.target), -1);
             const bool caseOnly =
                 *there == *entry.identity &&
@@ -337,11 +373,11 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
                     QStringLiteral("Le fichier %1 existe déjà.").arg(entry.target));
             }
         }
-        if (!entry.copyTemporary.isEmpty() && fileops::identityOf(entry.copyTemporary))
+        if (!entry.copyTemporary.isEmpty() && folders.identityOf(entry.copyTemporary))
             entry.conflicts.append(
                 QStringLiteral("Le fichier %1 existe déjà.").arg(entry.copyTemporary));
         else if (entry.copyTemporary.isEmpty() && !entry.copyPath.isEmpty() &&
-                 fileops::identityOf(entry.copyPath))
+                 folders.identityOf(entry.copyPath))
             entry.conflicts.append(
                 QStringLiteral("Le fichier %1 existe déjà.").arg(entry.copyPath));
     }

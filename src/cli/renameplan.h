@@ -41,6 +41,8 @@ struct PlannedRename
     QString copyPath;
     QString copyTemporary;
     std::optional<fileops::FileIdentity> identity;
+    // The target is on another file system: the file arrives there as a copy (a new inode).
+    bool movesAcrossDevices = false;
     // The entry whose old path is this one's target: it has to move first.
     int waitsFor = -1;
     QStringList conflicts;
