@@ -1,27 +1,29 @@
 #!/usr/bin/env bash
 # Batch conversion benchmark: the same sources (the corpus camera JPEGs plus generated 12- to
 # 24-megapixel JPEGs, and the corpus PNG and BMP samples) converted to each target by
-# Morvane's batch engine, ImageMagick's `mogrify -format` and GraphicsMagick's
-# `gm mogrify -format`, side by side. Prints images per second per tool and target, the
-# ratio against the faster of the two others, and for GIF the PSNR against the source.
+# Morvane's batch engine, the `morvane-batch convert` command (a whole process, like the
+# others), ImageMagick's `mogrify -format` and GraphicsMagick's `gm mogrify -format`, side by
+# side. Prints images per second per tool and target, the ratios of the engine and of the
+# command against the faster of the two others, and for GIF the PSNR against the source.
 #
 #   bench/convert_compare.sh [release build folder]     (default: build-conv2/release)
 #   GENERATED=27 WORK=/tmp/morvane-convert-bench  (environment, optional)
 #
-# The build folder needs the bench_convert target of a Release build:
+# The build folder needs the bench_convert and morvane-batch targets of a Release build:
 #   cmake -S . -B <dir> -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF
-#   cmake --build <dir> --target bench_convert
+#   cmake --build <dir> --target bench_convert morvane-batch
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build-conv2/release}
 bench=$build/bench/bench_convert
+cli=$build/morvane-batch
 corpus=${CORPUS:-$here/../shared/corpus}
 work=${WORK:-/tmp/morvane-convert-bench}
 generated=${GENERATED:-27}
 
-for tool in mogrify gm "$bench"; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool (scripts/deps.sh, or build bench_convert)"; exit 1; }
+for tool in mogrify gm "$bench" "$cli"; do
+    command -v "$tool" >/dev/null || { echo "missing: $tool (scripts/deps.sh, or build bench_convert and morvane-batch)"; exit 1; }
 done
 
 # Private copies: the corpus is never written to.
@@ -39,7 +41,8 @@ seconds() { # runs "$@", prints the wall time in seconds
 }
 
 cd "$work/src"
-printf '%-5s %6s %14s %14s %14s %9s\n' target files "morvane img/s" "IM img/s" "GM img/s" ratio
+printf '%-5s %6s %14s %14s %14s %14s %9s %9s\n' target files "morvane img/s" "cli img/s" "IM img/s" \
+    "GM img/s" ratio "cli ratio"
 for target in BMP GIF JPEG PNG; do
     ext=$(echo "$target" | tr 'A-Z' 'a-z')
     case $target in
@@ -48,15 +51,18 @@ for target in BMP GIF JPEG PNG; do
     esac
     mapfile -t files < <(ls | grep -Eiv "$skip" | grep -Ei '\.(jpg|jpeg|png|bmp)$')
     n=${#files[@]}
-    for tool in morvane im gm; do
+    for tool in morvane cli im gm; do
         rm -rf "$work/out-$tool-$target" && mkdir -p "$work/out-$tool-$target"
     done
     t_m=$(seconds "$bench" run "$target" "$work/out-morvane-$target" "${files[@]/#/$work/src/}")
+    t_c=$(seconds "$cli" convert --to "$ext" --output-dir "$work/out-cli-$target" --existing overwrite \
+        "${files[@]}")
     t_i=$(seconds mogrify -path "$work/out-im-$target" -format "$ext" "${quality[@]}" "${files[@]}")
     t_g=$(seconds gm mogrify -output-directory "$work/out-gm-$target" -format "$ext" "${quality[@]}" "${files[@]}")
-    awk -v t="$target" -v n="$n" -v m="$t_m" -v i="$t_i" -v g="$t_g" 'BEGIN {
+    awk -v t="$target" -v n="$n" -v m="$t_m" -v c="$t_c" -v i="$t_i" -v g="$t_g" 'BEGIN {
         best = (n / i > n / g) ? n / i : n / g
-        printf "%-5s %6d %14.2f %14.2f %14.2f %8.2fx\n", t, n, n / m, n / i, n / g, (n / m) / best }'
+        printf "%-5s %6d %14.2f %14.2f %14.2f %14.2f %8.2fx %8.2fx\n", t, n, n / m, n / c, n / i, n / g,
+            (n / m) / best, (n / c) / best }'
 done
 
 echo
