@@ -1,6 +1,7 @@
 #include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "convert/codecregistry.h"
+#include "convert/convertpanel.h"
 #include "lists/browsepanel.h"
 #include "lists/listscontroller.h"
 #include "lists/worklist.h"
@@ -17,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,7 +48,7 @@ class RoadsTest : public QObject
 
 private:
     QTemporaryDir m_settingsDir;
-    QTemporaryDir m_photos;
+    std::unique_ptr<QTemporaryDir> m_photoDir;
     std::unique_ptr<SettingsStore> m_store;
     ScriptedDialogs m_dialogs;
     NullDesktop m_desktop;
@@ -57,7 +59,7 @@ private:
     void browseSelectAndAdd(int filter, const QStringList& names)
     {
         BrowsePanel* browse = m_window->browsePanel();
-        QVERIFY(browse->setFolder(m_photos.path()));
+        QVERIFY(browse->setFolder(m_photoDir->path()));
         browse->typeFilter()->setCurrentIndex(filter);
         browse->chooseFilter(filter);
         QListView* lv1 = browse->files();
@@ -72,6 +74,7 @@ private:
 private Q_SLOTS:
     void init()
     {
+        m_photoDir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<SettingsStore>(m_settingsDir.filePath(QStringLiteral("m.ini")));
         m_dialogs.clear();
         MainWindowServices services;
@@ -86,7 +89,7 @@ private Q_SLOTS:
         QVERIFY(m_window->Form_Load());
         const QImage picture = testimages::quadrants(64, 48);
         for (const char* name : {"IMG_0002.JPG", "IMG_0001.JPG", "IMG_0003.JPG", "logo.png"})
-            QVERIFY(testimages::write(picture, m_photos.filePath(QLatin1String(name)),
+            QVERIFY(testimages::write(picture, m_photoDir->filePath(QLatin1String(name)),
                                       QByteArray(name).endsWith(".png") ? "PNG" : "JPEG"));
     }
     void cleanup()
@@ -119,7 +122,7 @@ private Q_SLOTS:
 
         QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().value(0).text));
         QCOMPARE(
-            filesIn(m_photos.path()),
+            filesIn(m_photoDir->path()),
             (QStringList{QStringLiteral("IMG_0002.JPG"), QStringLiteral("logo.png"),
                          QStringLiteral("vacances001.JPG"), QStringLiteral("vacances002.JPG")}));
         QVERIFY(workList->workList().isEmpty());
@@ -133,6 +136,44 @@ private Q_SLOTS:
         QCOMPARE(listed,
                  (QStringList{QStringLiteral("IMG_0002.JPG"), QStringLiteral("vacances001.JPG"),
                               QStringLiteral("vacances002.JPG")}));
+    }
+
+    void conversionRoad()
+    {
+        auto* tabs = m_window->findChild<QTabBar*>(QStringLiteral("TS1"));
+        tabs->setCurrentIndex(1);
+        QComboBox* formats = m_window->convertPanel()->outputFormats();
+
+        // One file: the single conversion, PNG to JPEG beside the original.
+        browseSelectAndAdd(0, {QStringLiteral("logo.png")});
+        formats->setCurrentIndex(2);
+        m_window->toolbarAction(QStringLiteral("conversion"))->trigger();
+        QCOMPARE(m_dialogs.messages().size(), 1);
+        QCOMPARE(m_dialogs.messages().first().text,
+                 QStringLiteral("la conversion du fichier est terminée !"));
+        QCOMPARE(m_dialogs.messages().first().icon, DialogIcon::Information);
+        QVERIFY(QImage(m_photoDir->filePath(QStringLiteral("logo.jpg"))).size() == QSize(64, 48));
+        QVERIFY(m_window->workListPanel()->workList().isEmpty());
+
+        // Several files: the batch conversion to PNG; the PNG original is skipped.
+        m_dialogs.clear();
+        browseSelectAndAdd(0, {QStringLiteral("IMG_0001.JPG"), QStringLiteral("IMG_0002.JPG"),
+                               QStringLiteral("logo.png")});
+        QCOMPARE(m_window->workListPanel()->workList().count(), 3);
+        formats->setCurrentIndex(3);
+        m_window->toolbarAction(QStringLiteral("conversion"))->trigger();
+        QCOMPARE(m_dialogs.messages().size(), 1);
+        QCOMPARE(m_dialogs.messages().first().text,
+                 QStringLiteral("les conversions sont terminées !"));
+        QCOMPARE(filesIn(m_photoDir->path()),
+                 (QStringList{QStringLiteral("IMG_0001.JPG"), QStringLiteral("IMG_0001.PNG"),
+                              QStringLiteral("IMG_0002.JPG"), QStringLiteral("IMG_0002.PNG"),
+                              QStringLiteral("IMG_0003.JPG"), QStringLiteral("logo.jpg"),
+                              QStringLiteral("logo.png")}));
+        QCOMPARE(QImage(m_photoDir->filePath(QStringLiteral("IMG_0002.PNG"))).size(),
+                 QSize(64, 48));
+        QVERIFY(m_window->workListPanel()->workList().isEmpty());
+        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("StatusCount"))->text(), QString());
     }
 };
 
