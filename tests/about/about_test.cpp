@@ -1,6 +1,6 @@
 #include "about/aboutbox.h"
 #include "about/sysinfo.h"
-#include "app/desktop.h"
+#include "recordingdesktop.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 
@@ -8,27 +8,6 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-class RecordingDesktop : public Desktop
-{
-public:
-    QList<QUrl> urls;
-    QStringList programs;
-    bool openUrl(const QUrl& url) override
-    {
-        urls.append(url);
-        return true;
-    }
-    bool startProgram(const QString& path) override
-    {
-        programs.append(path);
-        return true;
-    }
-};
-
-} // namespace
 
 class AboutTest : public QObject
 {

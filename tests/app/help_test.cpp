@@ -1,5 +1,5 @@
-#include "app/desktop.h"
 #include "app/help.h"
+#include "recordingdesktop.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,19 +8,6 @@
 #include <QTextBrowser>
 
 namespace {
-
-class RecordingDesktop : public Desktop
-{
-public:
-    QList<QUrl> urls;
-    bool opens = true;
-    bool openUrl(const QUrl& url) override
-    {
-        urls.append(url);
-        return opens;
-    }
-    bool startProgram(const QString&) override { return true; }
-};
 
 void writeHelp(const QString& path)
 {

@@ -2,13 +2,12 @@
 #include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
 #include "lists/browsepanel.h"
+#include "recordingdesktop.h"
 #include "rename/renamepanel.h"
 #include "scripteddialogs.h"
 #include "settings/optionsdialog.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
-
-#include "app/desktop.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -32,17 +31,6 @@
 
 namespace n = settings::names;
 
-namespace {
-
-class NullDesktop : public Desktop
-{
-public:
-    bool openUrl(const QUrl&) override { return true; }
-    bool startProgram(const QString&) override { return true; }
-};
-
-} // namespace
-
 class MainWindowTest : public QObject
 {
     Q_OBJECT
@@ -55,7 +43,7 @@ private:
         std::unique_ptr<SettingsStore> store;
         ScriptedDialogs dialogs;
         convert::CodecSession codecs;
-        NullDesktop desktop;
+        RecordingDesktop desktop;
         std::optional<int> exitStatus;
         std::unique_ptr<MainWindow> window;
 

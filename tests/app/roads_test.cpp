@@ -1,4 +1,3 @@
-#include "app/desktop.h"
 #include "app/mainwindow.h"
 #include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
@@ -6,6 +5,7 @@
 #include "lists/listscontroller.h"
 #include "lists/worklist.h"
 #include "lists/worklistpanel.h"
+#include "recordingdesktop.h"
 #include "rename/renamepanel.h"
 #include "scripteddialogs.h"
 #include "settings/settingsschema.h"
@@ -26,13 +26,6 @@
 
 namespace {
 
-class NullDesktop : public Desktop
-{
-public:
-    bool openUrl(const QUrl&) override { return true; }
-    bool startProgram(const QString&) override { return true; }
-};
-
 QStringList filesIn(const QString& folder)
 {
     QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
@@ -51,7 +44,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_photoDir;
     std::unique_ptr<SettingsStore> m_store;
     ScriptedDialogs m_dialogs;
-    NullDesktop m_desktop;
+    RecordingDesktop m_desktop;
     convert::CodecSession m_codecs;
     std::unique_ptr<MainWindow> m_window;
 

@@ -1,7 +1,7 @@
-#include "app/desktop.h"
 #include "fileops/fileopscontroller.h"
 #include "filetestutil.h"
 #include "lists/browsepanel.h"
+#include "recordingdesktop.h"
 #include "scripteddialogs.h"
 
 #include <QDir>
@@ -13,18 +13,6 @@
 #include <cerrno>
 
 namespace {
-
-class RecordingDesktop : public Desktop
-{
-public:
-    QList<QUrl> urls;
-    bool openUrl(const QUrl& url) override
-    {
-        urls.append(url);
-        return true;
-    }
-    bool startProgram(const QString&) override { return true; }
-};
 
 // A browse panel on a temporary folder, a controller with scripted dialogs, and a record of
 // the clean-ups.

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "app/desktop.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+// Desktop services for tests: records what would be opened or started.
+class RecordingDesktop : public Desktop
+{
+public:
+    QList<QUrl> urls;
+    QStringList programs;
+    // What openUrl answers, as the desktop would when an opener starts or not.
+    bool opens = true;
+
+    bool openUrl(const QUrl& url) override
+    {
+        urls.append(url);
+        return opens;
+    }
+    bool startProgram(const QString& path) override
+    {
+        programs.append(path);
+        return true;
+    }
+};
