@@ -118,15 +118,18 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     exclusive(this, m_option5, m_option6);
 
     auto* rename = new QGridLayout(m_frame1);
+    rename->setContentsMargins(6, 6, 6, 6);
     rename->addWidget(m_option3, 0, 0, 1, 2);
     rename->addWidget(m_option4, 1, 0, 1, 2);
     rename->addWidget(m_text1, 2, 0);
     rename->addWidget(m_command3, 2, 1);
     auto* copy = new QVBoxLayout(m_frame4);
+    copy->setContentsMargins(6, 6, 6, 6);
     copy->addWidget(m_check3);
     copy->addWidget(m_option1);
     copy->addWidget(m_option2);
     auto* conversion = new QGridLayout(m_frame2);
+    conversion->setContentsMargins(6, 6, 6, 6);
     conversion->addWidget(m_option5, 0, 0, 1, 2);
     conversion->addWidget(m_option6, 1, 0, 1, 2);
     conversion->addWidget(m_text2, 2, 0);
@@ -140,6 +143,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     auto* page = new QFrame;
     page->setFrameShape(QFrame::StyledPanel);
     auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(4, 4, 4, 4);
     for (QGroupBox* box : {m_frame1, m_frame4, m_frame2, m_frame3})
         pageLayout->addWidget(box);
     pageLayout->addStretch(1);
@@ -151,6 +155,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     m_command1->setDefault(true);
 
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
     layout->setSpacing(0);
     layout->addWidget(m_ts1);
     layout->addWidget(page, 1);
