@@ -10,6 +10,8 @@
 #include <QSet>
 
 #include <cerrno>
+#include <memory>
+#include <unordered_map>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -110,58 +112,95 @@ std::optional<QSet<QByteArray>> listNames(const QString& folderText)
     return names;
 }
 
+// Folders by their text as written, each asked of the disk once. Entries stay where they
+// are (the plan keeps pointers to them), and the folder of the previous look-up is tried
+// first: the files of a run mostly come folder by folder.
 class Folders
 {
 public:
-    const FolderInfo& info(const QString& folderText)
+    FolderInfo* info(const QString& folderText)
     {
-        const auto found = m_known.constFind(folderText);
-        if (found != m_known.cend())
-            return *found;
-        const QString folder = folderText.isEmpty() ? QStringLiteral("./") : folderText;
-        const QByteArray native = QFile::encodeName(folder);
-        FolderInfo info;
-        struct stat st;
-        info.isFolder = ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
-        const QString canonical = QFileInfo(folder).canonicalFilePath();
-        info.key =
-            canonical.isEmpty() ? QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) : canonical;
-        if (info.isFolder) {
-            info.device = st.st_dev;
-            info.writable = ::access(native.constData(), W_OK | X_OK) == 0;
-            info.ignoresCase = folderIgnoresCase(folder);
-            const long nameMax = ::pathconf(native.constData(), _PC_NAME_MAX);
-            if (nameMax > 0)
-                info.nameMax = nameMax;
+        if (m_last && m_lastText == folderText)
+            return m_last;
+        auto found = m_known.find(folderText);
+        if (found == m_known.end()) {
+            // Two texts of one folder ("d", "./d/") share one entry, so names compare alike.
+            std::unique_ptr<FolderInfo> examined = examine(folderText);
+            auto& shared = m_byKey[examined->key];
+            if (!shared)
+                shared = std::move(examined);
+            found = m_known.emplace(folderText, shared.get()).first;
         }
-        return *m_known.insert(folderText, info);
+        m_lastText = folderText;
+        m_last = found->second;
+        return m_last;
     }
 
-    // The identity of the entry at `path`, if there is one.
-    std::optional<fileops::FileIdentity> identityOf(const QString& path)
+    // The identity of the entry `name` of `folder`, if there is one.
+    static std::optional<fileops::FileIdentity>
+    identityOf(FolderInfo& folder, const QString& folderText, const QString& name)
     {
-        const QString folderText = folderPart(path);
-        info(folderText);
-        FolderInfo& folder = m_known[folderText];
         if (folder.isFolder && !folder.ignoresCase) {
             if (!folder.names)
                 folder.names = listNames(folderText);
-            if (folder.names && !folder.names->contains(QFile::encodeName(namePart(path))))
+            if (folder.names && !folder.names->contains(QFile::encodeName(name)))
                 return std::nullopt;
         }
-        return fileops::identityOf(path);
-    }
-
-    // The key under which a path is compared with the others of the run.
-    QString keyOf(const QString& path)
-    {
-        const FolderInfo& folder = info(folderPart(path));
-        const QString name = namePart(path);
-        return folder.key + QLatin1Char('/') + (folder.ignoresCase ? name.toCaseFolded() : name);
+        return fileops::identityOf(folderText + name);
     }
 
 private:
-    QHash<QString, FolderInfo> m_known;
+    static std::unique_ptr<FolderInfo> examine(const QString& folderText)
+    {
+        const QString folder = folderText.isEmpty() ? QStringLiteral("./") : folderText;
+        const QByteArray native = QFile::encodeName(folder);
+        auto info = std::make_unique<FolderInfo>();
+        struct stat st;
+        info->isFolder = ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+        const QString canonical = QFileInfo(folder).canonicalFilePath();
+        info->key =
+            canonical.isEmpty() ? QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) : canonical;
+        if (info->isFolder) {
+            info->device = st.st_dev;
+            info->writable = ::access(native.constData(), W_OK | X_OK) == 0;
+            info->ignoresCase = folderIgnoresCase(folder);
+            const long nameMax = ::pathconf(native.constData(), _PC_NAME_MAX);
+            if (nameMax > 0)
+                info->nameMax = nameMax;
+        }
+        return info;
+    }
+
+    struct TextHash
+    {
+        std::size_t operator()(const QString& text) const noexcept { return qHash(text); }
+    };
+    std::unordered_map<QString, FolderInfo*, TextHash> m_known;
+    std::unordered_map<QString, std::unique_ptr<FolderInfo>, TextHash> m_byKey;
+    QString m_lastText;
+    FolderInfo* m_last = nullptr;
+};
+
+// A name as the run compares it: its folder (by identity of the folder entry in the plan)
+// and the name, case-folded where the folder ignores case.
+struct NameKey
+{
+    const FolderInfo* folder;
+    QString name;
+    friend bool operator==(const NameKey&, const NameKey&) = default;
+};
+
+NameKey keyOf(const FolderInfo* folder, const QString& name)
+{
+    return {folder, folder->ignoresCase ? name.toCaseFolded() : name};
+}
+
+struct NameKeyHash
+{
+    std::size_t operator()(const NameKey& key) const noexcept
+    {
+        return qHash(key.name) ^ std::hash<const void*>()(key.folder);
+    }
 };
 
 struct IdentityHash
@@ -218,6 +257,17 @@ QString holder(const Claim& claim, const QString& source)
     return {};
 }
 
+// Where one entry's names live, kept while the plan is made.
+struct Place
+{
+    FolderInfo* own = nullptr;
+    FolderInfo* target = nullptr;
+    QString ownFolder;
+    QString targetFolder;
+    QString name;
+    QString newName;
+};
+
 } // namespace
 
 bool RenamePlan::refused() const
@@ -235,20 +285,25 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     RenamePlan plan;
     const int count = static_cast<int>(sources.size());
     plan.entries.resize(static_cast<std::size_t>(count));
+    std::vector<Place> places(static_cast<std::size_t>(count));
     const renaming::NameForm* form = renaming::nameForm(options.form);
     long long number = 0;
     const bool numeric = renaming::readsAsNumber(options.start, &number);
     const QString dest = options.dest.isEmpty() ? QString() : withSlash(options.dest);
     Folders folders;
     std::unordered_map<fileops::FileIdentity, int, IdentityHash> seen;
-    QHash<QString, int> sourceKeys; // the old path of each file of the run
+    seen.reserve(static_cast<std::size_t>(count));
 
     for (int i = 0; i < count; ++i) {
         PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
+        Place& place = places[static_cast<std::size_t>(i)];
         entry.source = sources.at(i);
-        const QString ownFolder = folderPart(entry.source);
-        const QString name = namePart(entry.source);
-        const QString targetFolder = dest.isEmpty() ? ownFolder : dest;
+        place.ownFolder = folderPart(entry.source);
+        place.name = namePart(entry.source);
+        place.targetFolder = dest.isEmpty() ? place.ownFolder : dest;
+        place.own = folders.info(place.ownFolder);
+        place.target = folders.info(place.targetFolder);
+        const QString& name = place.name;
 
         struct stat st;
         if (name.isEmpty()) {
@@ -261,27 +316,22 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         } else {
             entry.identity = fileops::FileIdentity{st.st_dev, st.st_ino};
             const auto [first, inserted] = seen.emplace(*entry.identity, i);
-            if (!inserted) {
+            if (!inserted)
                 entry.conflicts.append(
                     QStringLiteral("Fichier donné deux fois (déjà en position %1 : %2).")
                         .arg(first->second + 1)
                         .arg(plan.entries[static_cast<std::size_t>(first->second)].source));
-            } else {
-                sourceKeys.insert(folders.keyOf(entry.source), i);
-            }
         }
 
-        const FolderInfo& own = folders.info(ownFolder);
-        const FolderInfo& target = folders.info(targetFolder);
-        if (!target.isFolder) {
+        if (!place.target->isFolder) {
             entry.conflicts.append(
-                QStringLiteral("Dossier de destination introuvable : %1").arg(targetFolder));
-        } else if (!target.writable) {
+                QStringLiteral("Dossier de destination introuvable : %1").arg(place.targetFolder));
+        } else if (!place.target->writable) {
             entry.conflicts.append(QStringLiteral("Dossier de destination protégé en écriture : %1")
-                                       .arg(targetFolder));
-        } else if (own.isFolder && !own.writable) {
+                                       .arg(place.targetFolder));
+        } else if (place.own->isFolder && !place.own->writable) {
             entry.conflicts.append(
-                QStringLiteral("Dossier du fichier protégé en écriture : %1").arg(ownFolder));
+                QStringLiteral("Dossier du fichier protégé en écriture : %1").arg(place.ownFolder));
         }
         if (!entry.identity)
             continue;
@@ -302,82 +352,94 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
                 continue;
             }
         }
-        const renaming::NameResult newName = renaming::newName(input);
-        if (!newName.ok()) {
-            entry.conflicts.append(newName.error);
+        const renaming::NameResult made = renaming::newName(input);
+        if (!made.ok()) {
+            entry.conflicts.append(made.error);
             continue;
         }
-        entry.target = targetFolder + newName.name;
-        if (QFile::encodeName(newName.name).size() > target.nameMax)
+        place.newName = made.name;
+        entry.target = place.targetFolder + made.name;
+        if (QFile::encodeName(made.name).size() > place.target->nameMax)
             entry.conflicts.append(
-                QStringLiteral("Nom trop long pour le dossier : %1").arg(newName.name));
-        entry.unchanged = own.key == target.key && newName.name == name;
-        entry.movesAcrossDevices = own.device != target.device;
+                QStringLiteral("Nom trop long pour le dossier : %1").arg(made.name));
+        const bool sameFolder = place.own->key == place.target->key;
+        entry.unchanged = sameFolder && made.name == name;
+        entry.movesAcrossDevices = place.own->device != place.target->device;
         if (entry.unchanged || options.keep == KeepCopy::None)
             continue;
-        if (options.keep == KeepCopy::Dest && own.key != target.key) {
-            entry.copyPath = targetFolder + name;
+        if (options.keep == KeepCopy::Dest && !sameFolder) {
+            entry.copyPath = place.targetFolder + name;
         } else {
             entry.copyPath = entry.source;
             entry.copyTemporary = entry.source + QStringLiteral("Temp");
-            if (QFile::encodeName(name).size() + 4 > own.nameMax)
+            if (QFile::encodeName(name).size() + 4 > place.own->nameMax)
                 entry.conflicts.append(QStringLiteral("Nom trop long pour le dossier : %1")
                                            .arg(namePart(entry.copyTemporary)));
         }
     }
 
     // Every name the run ends with (and every temporary copy) is held once.
-    QHash<QString, Claim> claims;
-    auto claim = [&](int i, const QString& path, Claim::Kind kind) {
-        const QString key = folders.keyOf(path);
-        const auto found = claims.constFind(key);
-        if (found == claims.cend()) {
-            claims.insert(key, Claim{kind, i});
+    std::unordered_map<NameKey, Claim, NameKeyHash> claims;
+    claims.reserve(static_cast<std::size_t>(count));
+    auto claim = [&](int i, const FolderInfo* folder, const QString& name, Claim::Kind kind) {
+        const auto [found, inserted] = claims.emplace(keyOf(folder, name), Claim{kind, i});
+        if (inserted)
             return;
-        }
         plan.entries[static_cast<std::size_t>(i)].conflicts.append(
             QStringLiteral("%1 %2 déjà pris par %3.")
-                .arg(claimedAs(kind), namePart(path),
-                     holder(*found, plan.entries[static_cast<std::size_t>(found->entry)].source)));
+                .arg(claimedAs(kind), name,
+                     holder(found->second,
+                            plan.entries[static_cast<std::size_t>(found->second.entry)].source)));
     };
     for (int i = 0; i < count; ++i) {
         const PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
+        const Place& place = places[static_cast<std::size_t>(i)];
         if (!entry.identity || entry.target.isEmpty())
             continue;
         if (entry.unchanged) {
-            claim(i, entry.source, Claim::Kind::KeptName);
+            claim(i, place.own, place.name, Claim::Kind::KeptName);
             continue;
         }
-        claim(i, entry.target, Claim::Kind::Target);
-        if (!entry.copyPath.isEmpty())
-            claim(i, entry.copyPath, Claim::Kind::Copy);
-        if (!entry.copyTemporary.isEmpty())
-            claim(i, entry.copyTemporary, Claim::Kind::CopyTemporary);
+        claim(i, place.target, place.newName, Claim::Kind::Target);
+        if (!entry.copyTemporary.isEmpty()) {
+            claim(i, place.own, place.name, Claim::Kind::Copy);
+            claim(i, place.own, namePart(entry.copyTemporary), Claim::Kind::CopyTemporary);
+        } else if (!entry.copyPath.isEmpty()) {
+            claim(i, place.target, place.name, Claim::Kind::Copy);
+        }
     }
 
     // Names taken on disk: free only when the file holding them is renamed away in this run.
     for (int i = 0; i < count; ++i) {
         PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
+        Place& place = places[static_cast<std::size_t>(i)];
         if (!entry.identity || entry.target.isEmpty() || entry.unchanged)
             continue;
-        if (const auto there = folders.identityOf(entry.target)) {
-            const int holderIndex = sourceKeys.value(folders.keyOf(entry.target), -1);
-            const bool caseOnly =
-                *there == *entry.identity &&
-                namePart(entry.target).compare(namePart(entry.source), Qt::CaseInsensitive) == 0;
-            if (holderIndex >= 0 && holderIndex != i &&
+        if (const auto there =
+                Folders::identityOf(*place.target, place.targetFolder, place.newName)) {
+            // The file of the run that holds the name itself (not another link to it).
+            const auto holding = seen.find(*there);
+            const int holderIndex = holding == seen.end() ? -1 : holding->second;
+            const Place* holderPlace =
+                holderIndex >= 0 ? &places[static_cast<std::size_t>(holderIndex)] : nullptr;
+            const bool holdsName = holderPlace && keyOf(holderPlace->own, holderPlace->name) ==
+                                                      keyOf(place.target, place.newName);
+            const bool caseOnly = *there == *entry.identity &&
+                                  place.newName.compare(place.name, Qt::CaseInsensitive) == 0;
+            if (holdsName && holderIndex != i &&
                 !plan.entries[static_cast<std::size_t>(holderIndex)].unchanged) {
                 entry.waitsFor = holderIndex;
-            } else if (holderIndex != i && !caseOnly) {
+            } else if (!(holdsName && holderIndex == i) && !caseOnly) {
                 entry.conflicts.append(
                     QStringLiteral("Le fichier %1 existe déjà.").arg(entry.target));
             }
         }
-        if (!entry.copyTemporary.isEmpty() && folders.identityOf(entry.copyTemporary))
+        if (!entry.copyTemporary.isEmpty() &&
+            Folders::identityOf(*place.own, place.ownFolder, namePart(entry.copyTemporary)))
             entry.conflicts.append(
                 QStringLiteral("Le fichier %1 existe déjà.").arg(entry.copyTemporary));
         else if (entry.copyTemporary.isEmpty() && !entry.copyPath.isEmpty() &&
-                 folders.identityOf(entry.copyPath))
+                 Folders::identityOf(*place.target, place.targetFolder, place.name))
             entry.conflicts.append(
                 QStringLiteral("Le fichier %1 existe déjà.").arg(entry.copyPath));
     }
