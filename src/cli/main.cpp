@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 
 namespace cli {
@@ -61,6 +62,9 @@ int main(int argc, char* argv[])
 {
     // First of all: the stop signals are blocked before any thread exists.
     cli::StopSignals stops;
+    // A reader that goes away (`| head`) must not end a run half way: writes then fail
+    // quietly and the run finishes (or is put back) as it would otherwise.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("morvane-batch"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MORVANE_VERSION));

@@ -529,3 +529,36 @@ TEST_F(RenameCliTest, HelpListsEveryFormKeywordAndExitStatus)
 }
 
 } // namespace
+
+namespace {
+
+// A reader that stops early (`| head`) must not end the run half way.
+TEST(RenameCliPipeTest, ClosedOutputDoesNotStopTheRun)
+{
+    QTemporaryDir dir;
+    QByteArray paths;
+    for (int i = 0; i < 3000; ++i) {
+        const QString name = dir.path() + QStringLiteral("/photo-%1.jpg").arg(i);
+        ASSERT_TRUE(touch(name));
+        paths += QFile::encodeName(name) + '\n';
+    }
+    QProcess tool;
+    QProcess reader;
+    tool.setStandardOutputProcess(&reader);
+    reader.start(QStringLiteral("head"), {QStringLiteral("-c"), QStringLiteral("1")});
+    tool.start(QStringLiteral(MORVANE_BATCH_EXECUTABLE),
+               {QStringLiteral("rename"), QStringLiteral("--form"), QStringLiteral("upper"),
+                QStringLiteral("--json"), QStringLiteral("-")});
+    ASSERT_TRUE(tool.waitForStarted());
+    tool.write(paths);
+    tool.closeWriteChannel();
+    ASSERT_TRUE(tool.waitForFinished(60000));
+    reader.waitForFinished();
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(tool.exitCode(), 0);
+    const QStringList left = names(dir.path());
+    EXPECT_EQ(left.size(), 3000);
+    EXPECT_EQ(left.filter(QStringLiteral("PHOTO-")).size(), 3000);
+}
+
+} // namespace
