@@ -30,7 +30,9 @@ std::optional<QString> ScriptedDialogs::pickFolder(const QString& title)
     m_calls.append({Kind::PickFolder, QString(), title, DialogIcon::None});
     if (m_folders.empty())
         return std::nullopt;
-    auto answer = m_folders.front();
+    const auto [picked, folder] = m_folders.front();
     m_folders.pop_front();
-    return answer;
+    if (!picked)
+        return std::nullopt;
+    return folder;
 }

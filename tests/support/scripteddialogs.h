@@ -12,7 +12,12 @@
 class ScriptedDialogs : public Dialogs
 {
 public:
-    enum class Kind { Ask, Message, PickFolder };
+    enum class Kind
+    {
+        Ask,
+        Message,
+        PickFolder
+    };
     struct Call
     {
         Kind kind;
@@ -22,7 +27,11 @@ public:
     };
 
     void answerAsk(bool ok) { m_asks.push_back(ok); }
-    void answerFolder(std::optional<QString> folder) { m_folders.push_back(std::move(folder)); }
+    // A folder to pick, or std::nullopt for a cancelled picker.
+    void answerFolder(const std::optional<QString>& folder)
+    {
+        m_folders.push_back({folder.has_value(), folder.value_or(QString())});
+    }
 
     const QList<Call>& calls() const { return m_calls; }
     QList<Call> messages() const;
@@ -35,5 +44,6 @@ public:
 private:
     QList<Call> m_calls;
     std::deque<bool> m_asks;
-    std::deque<std::optional<QString>> m_folders;
+    // Whether the picker returns a folder, and which.
+    std::deque<std::pair<bool, QString>> m_folders;
 };
