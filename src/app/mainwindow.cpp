@@ -340,9 +340,7 @@ bool MainWindow::Form_Load()
     toolbarAction(QStringLiteral("conversion"))->setEnabled(false);
     // 5. Preview layout.
     applyVisu();
-    // 6. Bounds of the single conversion's preview, and its starting aspect ratio.
-    m_previewBoxSize = ConvertPanel::previewBoxSize;
-    m_aspectRatio = 1.5F;
+    // 6. The conversion controller holds the preview's bounds and its starting aspect ratio.
     // 7. Codec session.
     if (m_services.codecs->start() != convert::Status::Ok) {
         m_services.dialogs->message(QStringLiteral("Erreur chargement GDI+ !"), morvaneTitle,

@@ -113,9 +113,6 @@ private:
     QLabel* m_datePanel = nullptr;
     QLabel* m_timePanel = nullptr;
     QTimer* m_clock = nullptr;
-    // Bounds of the single conversion's preview, recorded at load.
-    QSize m_previewBoxSize;
-    float m_aspectRatio = 1.5F;
     bool m_sessionOpen = false;
     bool m_quitting = false;
 };
