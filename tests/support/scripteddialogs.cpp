@@ -36,3 +36,12 @@ std::optional<QString> ScriptedDialogs::pickFolder(const QString& title)
         return std::nullopt;
     return folder;
 }
+
+char* toString(const ScriptedDialogs::Call& call)
+{
+    static const char* const kinds[] = {"Ask", "Message", "PickFolder"};
+    const QString text = QStringLiteral("%1(\"%2\", title \"%3\", icon %4)")
+                             .arg(QLatin1String(kinds[int(call.kind)]), call.text, call.title,
+                                  QString::number(int(call.icon)));
+    return qstrdup(text.toUtf8().constData());
+}

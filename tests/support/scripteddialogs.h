@@ -24,7 +24,13 @@ public:
         QString text;
         QString title;
         DialogIcon icon;
+        bool operator==(const Call&) const = default;
     };
+    // A message as calls() records it: compare whole calls rather than field by field.
+    static Call shown(const QString& text, const QString& title, DialogIcon icon)
+    {
+        return {Kind::Message, text, title, icon};
+    }
 
     void answerAsk(bool ok) { m_asks.push_back(ok); }
     // A folder to pick, or std::nullopt for a cancelled picker.
@@ -47,3 +53,6 @@ private:
     // Whether the picker returns a folder, and which.
     std::deque<std::pair<bool, QString>> m_folders;
 };
+
+// Readable calls in Qt Test failures.
+char* toString(const ScriptedDialogs::Call& call);
