@@ -1,18 +1,9 @@
 #include "convert/batchconversion.h"
-#include "convert/codecregistry.h"
-#include "convert/gifencoder.h"
 #include "convert/outputformats.h"
 
 #include "fileops/fileops.h"
 
-#include "testimages.h"
-
-#include <QDir>
-#include <QFile>
-#include <QImage>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
+#include "convertfixture.h"
 
 #include <cerrno>
 #include <map>
@@ -20,46 +11,31 @@
 #include <vector>
 
 using namespace convert;
+using namespace converttest;
 using namespace Qt::StringLiterals;
 using Outcome = BatchResult::Outcome;
 
 namespace {
 
-QStringList files(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-class BatchTest : public testing::Test
+class BatchTest : public ConvertTest
 {
 protected:
     void TearDown() override { fileops::testing::setFailureHook({}); }
 
-    QString path(const QString& name) const { return dir.filePath(name); }
-
-    // Writes a small picture of the type its name says (any letter case).
+    // Writes a plain picture of the type its name says (PNG for a name of no type).
     QString make(const QString& name, QColor colour = QColor(200, 30, 30), int width = 48)
     {
-        QImage picture = testimages::quadrants(width, width * 3 / 4);
+        QImage picture(width, width * 3 / 4, QImage::Format_RGB32);
         picture.fill(colour);
         const QString file = path(name);
         QDir().mkpath(QFileInfo(file).absolutePath());
-        const SourceType type = sourceTypeOf(name);
-        if (type == SourceType::Gif)
-            EXPECT_EQ(encodeGif(picture, file), Status::Ok);
-        else if (type == SourceType::None)
-            EXPECT_TRUE(testimages::write(picture, file, "PNG"));
-        else
-            EXPECT_TRUE(testimages::write(picture, file,
-                                          type == SourceType::Bmp   ? "BMP"
-                                          : type == SourceType::Png ? "PNG"
-                                          : type == SourceType::Ico ? "ICO"
-                                                                    : "JPEG"));
+        const std::map<SourceType, const char*> formats{
+            {SourceType::Bmp, "BMP"},  {SourceType::Gif, "GIF"},   {SourceType::Ico, "ICO"},
+            {SourceType::Jpg, "JPEG"}, {SourceType::Jpeg, "JPEG"}, {SourceType::None, "PNG"},
+            {SourceType::Png, "PNG"}};
+        EXPECT_TRUE(writePicture(picture, file, formats.at(sourceTypeOf(name))));
         return file;
     }
-
-    QTemporaryDir dir;
-    const CodecRegistry registry = CodecRegistry::system();
 };
 
 } // namespace
@@ -103,7 +79,7 @@ TEST_F(BatchTest, MatrixConvertsEveryOtherTypeAndSkipsTheRest)
             }
         }
         written.sort();
-        EXPECT_EQ(files(run.path()), written);
+        EXPECT_EQ(entries(run.path()), written);
     }
 }
 
@@ -160,7 +136,7 @@ TEST_F(BatchTest, TwoEntriesWithOneOutputConvertOnlyTheFirst)
             EXPECT_TRUE(QFile::exists(sources[int(i)]));
         }
     }
-    EXPECT_EQ(files(path(u"out"_s)), QStringList({u"A.JPG"_s, u"IMG_0001.JPG"_s, u"a.JPG"_s}));
+    EXPECT_EQ(entries(path(u"out"_s)), QStringList({u"A.JPG"_s, u"IMG_0001.JPG"_s, u"a.JPG"_s}));
     // The first entry's picture, not the later one's.
     EXPECT_GT(qRed(QImage(path(u"out/IMG_0001.JPG"_s)).pixel(5, 5)), 200);
     EXPECT_GT(qGreen(QImage(path(u"out/a.JPG"_s)).pixel(5, 5)), 100);
@@ -254,7 +230,7 @@ TEST_F(BatchTest, FailedDeletionIsReportedAndTheRunGoesOn)
     EXPECT_FALSE(results[0].originalDeleted);
     EXPECT_TRUE(results[1].originalDeleted);
     EXPECT_TRUE(results[2].originalDeleted);
-    EXPECT_EQ(files(dir.path()), QStringList({u"a.BMP"_s, u"a.png"_s, u"b.BMP"_s, u"c.BMP"_s}));
+    EXPECT_EQ(entries(dir.path()), QStringList({u"a.BMP"_s, u"a.png"_s, u"b.BMP"_s, u"c.BMP"_s}));
 }
 
 TEST_F(BatchTest, OriginalsAreDeletedOnlyWithSupOriginalOne)

@@ -35,6 +35,13 @@ Encoder recordingEncoder(const QByteArray& name, const QByteArray& mimeType,
         }};
 }
 
+QImage filled()
+{
+    QImage picture(4, 4, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    return picture;
+}
+
 } // namespace
 
 TEST(CodecRegistry, LookupIgnoresCaseAndFirstMatchWins)
@@ -61,53 +68,39 @@ TEST(CodecRegistry, LookupIgnoresCaseAndFirstMatchWins)
     }
 }
 
-TEST(CodecRegistry, SaveUsesFirstEncoderListedForTheMimeType)
+// The first encoder listed for a format's type is used, with exactly that format's parameters.
+TEST(CodecRegistry, SaveUsesTheFirstEncoderWithItsFormatsParameters)
 {
     std::vector<EncoderCall> calls;
-    const CodecRegistry registry({recordingEncoder("first", "IMAGE/PNG", calls),
-                                  recordingEncoder("second", "image/png", calls)});
+    const CodecRegistry registry(
+        {recordingEncoder("bmp", "image/bmp", calls), recordingEncoder("gif", "IMAGE/GIF", calls),
+         recordingEncoder("jpeg", "image/jpeg", calls), recordingEncoder("png", "image/png", calls),
+         recordingEncoder("jpeg-2", "image/jpeg", calls),
+         recordingEncoder("gif-2", "image/gif", calls)});
     QTemporaryDir dir;
-    QImage picture(4, 4, QImage::Format_RGB32);
-    picture.fill(Qt::red);
-    EXPECT_EQ(SauverFormat(registry, picture, dir.filePath(u"a.png"_s), formatCodePng, 75),
-              Status::Ok);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls.front().encoder, "first");
-}
-
-TEST(CodecRegistry, EncoderParametersPassedPerFormat)
-{
-    std::vector<EncoderCall> calls;
-    const CodecRegistry registry({recordingEncoder("bmp", "image/bmp", calls),
-                                  recordingEncoder("gif", "image/gif", calls),
-                                  recordingEncoder("jpeg", "image/jpeg", calls),
-                                  recordingEncoder("png", "image/png", calls)});
-    QTemporaryDir dir;
-    QImage picture(4, 4, QImage::Format_RGB32);
-    picture.fill(Qt::blue);
     struct Row
     {
         int code;
         int quality;
+        QByteArray encoder;
         EncoderParameters expected;
     };
-    const EncoderParameters none;
     const std::vector<Row> rows{
-        {formatCodeJpeg, -1, {{qualityParameter, 75}}},
-        {formatCodeJpeg, 0, {{qualityParameter, 0}}},
-        {formatCodeJpeg, 90, {{qualityParameter, 90}}},
-        {formatCodeJpeg, 100, {{qualityParameter, 100}}},
-        {formatCodeJpeg, 101, {{qualityParameter, 75}}},
-        {formatCodeBmp, 90, none},
-        {formatCodePng, 90, none},
-        {formatCodeGif, 90, none},
+        {formatCodeJpeg, -1, "jpeg", {{qualityParameter, 75}}},
+        {formatCodeJpeg, 0, "jpeg", {{qualityParameter, 0}}},
+        {formatCodeJpeg, 100, "jpeg", {{qualityParameter, 100}}},
+        {formatCodeJpeg, 101, "jpeg", {{qualityParameter, 75}}},
+        {formatCodeBmp, 90, "bmp", {}},
+        {formatCodePng, 90, "png", {}},
+        {formatCodeGif, 90, "gif", {}},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << "code " << row.code << " quality " << row.quality);
+        SCOPED_TRACE(::testing::Message() << "code " << row.code << " quality " << row.quality);
         calls.clear();
-        EXPECT_EQ(SauverFormat(registry, picture, dir.filePath(u"out"_s), row.code, row.quality),
+        EXPECT_EQ(SauverFormat(registry, filled(), dir.filePath(u"out"_s), row.code, row.quality),
                   Status::Ok);
         ASSERT_EQ(calls.size(), 1u);
+        EXPECT_EQ(calls.front().encoder, row.encoder);
         EXPECT_EQ(calls.front().parameters, row.expected);
     }
 }
@@ -117,27 +110,18 @@ TEST(CodecRegistry, SaveWithoutEncoderOrWithUnknownCodeWritesNothing)
     std::vector<EncoderCall> calls;
     const CodecRegistry registry({recordingEncoder("png", "image/png", calls)});
     QTemporaryDir dir;
-    QImage picture(4, 4, QImage::Format_RGB32);
-    picture.fill(Qt::green);
     const QString destination = dir.filePath(u"out"_s);
-    EXPECT_EQ(SauverFormat(registry, picture, destination, formatCodeJpeg, 90), Status::NoEncoder);
-    EXPECT_EQ(SauverFormat(registry, picture, destination, 0, 90), Status::UnknownFormat);
-    EXPECT_EQ(SauverFormat(registry, picture, destination, 5, 90), Status::UnknownFormat);
+    EXPECT_EQ(SauverFormat(registry, filled(), destination, formatCodeJpeg, 90), Status::NoEncoder);
+    EXPECT_EQ(SauverFormat(registry, filled(), destination, 0, 90), Status::UnknownFormat);
+    EXPECT_EQ(SauverFormat(registry, filled(), destination, 5, 90), Status::UnknownFormat);
     EXPECT_TRUE(calls.empty());
     EXPECT_FALSE(QFileInfo::exists(destination));
 }
 
-class CodecSessionTest : public testing::Test
-{
-protected:
-    void TearDown() override { CodecRegistry::clearHiddenMimeTypesForTesting(); }
-};
-
-TEST_F(CodecSessionTest, StartFindsAllFourEncodersAndEndReleasesThem)
+TEST(CodecSession, StartNeedsAllFourEncodersAndEndReleasesThem)
 {
     CodecSession session;
     EXPECT_EQ(session.start(), Status::Ok);
-    EXPECT_TRUE(session.isOpen());
     for (const OutputFormat& format : outputFormats()) {
         EncoderId id;
         EXPECT_GT(session.registry().ChercheEncodeur(format.mimeType, id), 0)
@@ -147,55 +131,29 @@ TEST_F(CodecSessionTest, StartFindsAllFourEncodersAndEndReleasesThem)
     EXPECT_FALSE(session.isOpen());
     EXPECT_TRUE(session.registry().encoders().empty());
     session.end(); // a second end, or an end after a failed start, is harmless
-}
 
-TEST_F(CodecSessionTest, StartFailsWhenAnEncoderIsMissing)
-{
     for (const QByteArray& hidden : {QByteArray("IMAGE/GIF"), QByteArray("image/jpeg")}) {
         SCOPED_TRACE(hidden.toStdString());
         CodecRegistry::clearHiddenMimeTypesForTesting();
         CodecRegistry::hideMimeTypeForTesting(hidden);
-        CodecSession session;
-        EXPECT_EQ(session.start(), Status::NoEncoder);
-        EXPECT_NE(statusCode(session.start()), 0);
-        EXPECT_FALSE(session.isOpen());
-        session.end();
+        CodecSession failing;
+        EXPECT_EQ(failing.start(), Status::NoEncoder);
+        EXPECT_FALSE(failing.isOpen());
+        failing.end();
     }
-}
-
-TEST(OutputFormats, ListTextsAndCodesByPosition)
-{
-    EXPECT_EQ(outputFormatListTexts(),
-              QStringList({u"BMP - Windows Bitmap"_s, u"GIF - Compuserve GIF"_s,
-                           u"JPG - JPG Images"_s, u"PNG - Portable Network Graphics"_s}));
-    EXPECT_EQ(outputFormatAt(defaultOutputFormatPosition)->mimeType, "image/jpeg");
-    EXPECT_EQ(outputFormatAt(-1), nullptr);
-    EXPECT_EQ(outputFormatAt(4), nullptr);
-    for (const OutputFormat& format : outputFormats()) {
-        EXPECT_EQ(outputFormatAt(format.position), &format);
-        EXPECT_EQ(outputFormatForCode(format.code), &format);
-    }
+    CodecRegistry::clearHiddenMimeTypesForTesting();
 }
 
 TEST(OutputFormats, SourceTypeFromTheEndOfTheName)
 {
-    struct Row
-    {
-        QString name;
-        SourceType type;
-        int suffixLength;
+    const std::vector<std::pair<QString, SourceType>> rows{
+        {u"IMG1.JPG"_s, SourceType::Jpg},       {u"photo.jpeg"_s, SourceType::Jpeg},
+        {u"c.Bmp"_s, SourceType::Bmp},          {u"icon.ico"_s, SourceType::Ico},
+        {u"scan.tif"_s, SourceType::None},      {u"noextensionpng"_s, SourceType::Png},
+        {u"photo.jpg.bak"_s, SourceType::None},
     };
-    const std::vector<Row> rows{
-        {u"IMG1.JPG"_s, SourceType::Jpg, 3},       {u"photo.jpeg"_s, SourceType::Jpeg, 4},
-        {u"c.Bmp"_s, SourceType::Bmp, 3},          {u"icon.ico"_s, SourceType::Ico, 3},
-        {u"scan.tif"_s, SourceType::None, 0},      {u"noextensionpng"_s, SourceType::Png, 3},
-        {u"photo.jpg.bak"_s, SourceType::None, 0},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name.toStdString());
-        EXPECT_EQ(sourceTypeOf(row.name), row.type);
-        EXPECT_EQ(sourceTypeSuffixLength(sourceTypeOf(row.name)), row.suffixLength);
-    }
+    for (const auto& [name, type] : rows)
+        EXPECT_EQ(sourceTypeOf(name), type) << name.toStdString();
 }
 
 TEST(ConversionFailureText, NamesTheFileWithoutFolderAndTheStatus)

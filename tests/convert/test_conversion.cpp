@@ -1,37 +1,18 @@
-#include "convert/codecregistry.h"
 #include "convert/conversion.h"
-#include "convert/gifencoder.h"
 #include "convert/outputformats.h"
 #include "convert/pictureloader.h"
 
-#include "testimages.h"
+#include "convertfixture.h"
 
-#include <QDir>
-#include <QFile>
-#include <QIODevice>
 #include <QImageReader>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <vector>
 
 using namespace convert;
+using namespace converttest;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList entries(const QString& folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                                  QDir::Name);
-}
 
 int maxChannelDifference(QRgb a, QRgb b)
 {
@@ -39,13 +20,7 @@ int maxChannelDifference(QRgb a, QRgb b)
                 qAbs(qBlue(a) - qBlue(b)));
 }
 
-class ConversionTest : public testing::Test
-{
-protected:
-    QString path(const QString& name) const { return dir.filePath(name); }
-    QTemporaryDir dir;
-    const CodecRegistry registry = CodecRegistry::system();
-};
+using ConversionTest = ConvertTest;
 
 } // namespace
 
@@ -55,20 +30,15 @@ TEST_F(ConversionTest, EverySourceTypeConvertsToEveryFormat)
     struct Source
     {
         QString name;
+        const char* format;
         bool lossless;
     };
     const std::vector<Source> sources{
-        {u"src.bmp"_s, true}, {u"src.jpg"_s, false}, {u"src.png"_s, true},
-        {u"src.gif"_s, true}, {u"src.ico"_s, true},  {u"src.JPEG"_s, false},
+        {u"src.bmp"_s, "BMP", true}, {u"src.jpg"_s, "JPEG", false}, {u"src.png"_s, "PNG", true},
+        {u"src.gif"_s, "GIF", true}, {u"src.ico"_s, "ICO", true},   {u"src.JPEG"_s, "JPEG", false},
     };
-    ASSERT_TRUE(testimages::write(picture, path(u"src.bmp"_s), "BMP"));
-    ASSERT_TRUE(testimages::write(picture, path(u"src.jpg"_s), "JPEG"));
-    ASSERT_TRUE(testimages::write(picture, path(u"src.JPEG"_s), "JPEG"));
-    ASSERT_TRUE(testimages::write(picture, path(u"src.png"_s), "PNG"));
-    ASSERT_TRUE(testimages::write(picture, path(u"src.ico"_s), "ICO"));
-    ASSERT_EQ(encodeGif(picture, path(u"src.gif"_s)), Status::Ok);
-
     for (const Source& source : sources) {
+        ASSERT_TRUE(writePicture(picture, path(source.name), source.format));
         const LoadedPicture original = PictureLoader::load(path(source.name));
         ASSERT_EQ(original.status, Status::Ok) << source.name.toStdString();
         const QImage expected = original.image.convertToFormat(QImage::Format_ARGB32);
@@ -200,15 +170,9 @@ TEST_F(ConversionTest, SaveReplacesThePreviousFileOnlyWhenEncodingSucceeds)
 TEST_F(ConversionTest, JpegQualityReachesTheWriter)
 {
     const QString source = path(u"src.png"_s);
-    QImage noisy(64, 64, QImage::Format_RGB32);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            noisy.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * y) % 256, (x ^ y) * 4 % 256));
-    ASSERT_TRUE(testimages::write(noisy, source, "PNG"));
-    ASSERT_EQ(VersJPEG(registry, source, path(u"low.jpg"_s), 5), Status::Ok);
-    ASSERT_EQ(VersJPEG(registry, source, path(u"high.jpg"_s), 100), Status::Ok);
-    ASSERT_EQ(VersJPEG(registry, source, path(u"default.jpg"_s), 101), Status::Ok);
-    ASSERT_EQ(VersJPEG(registry, source, path(u"75.jpg"_s), 75), Status::Ok);
-    EXPECT_LT(QFileInfo(path(u"low.jpg"_s)).size(), QFileInfo(path(u"high.jpg"_s)).size());
-    EXPECT_EQ(contents(path(u"default.jpg"_s)), contents(path(u"75.jpg"_s)));
+    ASSERT_TRUE(testimages::write(detailed(64, 64), source, "PNG"));
+    for (const int quality : {5, 100, 101, 75})
+        ASSERT_EQ(VersJPEG(registry, source, path(u"%1.jpg"_s.arg(quality)), quality), Status::Ok);
+    EXPECT_LT(QFileInfo(path(u"5.jpg"_s)).size(), QFileInfo(path(u"100.jpg"_s)).size());
+    EXPECT_EQ(contents(path(u"101.jpg"_s)), contents(path(u"75.jpg"_s)));
 }

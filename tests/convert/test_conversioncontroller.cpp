@@ -127,18 +127,11 @@ void ConversionControllerTest::singleConversionWritesAndEnds()
     rig.controller.conversion();
 
     QCOMPARE(rig.fileNames(), filesAfter);
-    QStringList texts;
-    for (const auto& call : rig.messages())
-        texts.append(call.text);
-    QStringList expected;
+    QList<ScriptedDialogs::Call> expected;
     if (!failure.isEmpty())
-        expected.append(failure);
-    expected.append(done1);
-    QCOMPARE(texts, expected);
-    QCOMPARE(rig.messages().last().icon, DialogIcon::Information);
-    QCOMPARE(rig.messages().last().title, u"Morvane"_s);
-    if (!failure.isEmpty())
-        QCOMPARE(rig.messages().first().icon, DialogIcon::Critical);
+        expected.append(ScriptedDialogs::shown(failure, u"Morvane"_s, DialogIcon::Critical));
+    expected.append(ScriptedDialogs::shown(done1, u"Morvane"_s, DialogIcon::Information));
+    QCOMPARE(rig.messages(), expected);
     QVERIFY(rig.panel.outputPath()->text().endsWith(label8));
     QCOMPARE(rig.refreshes, 1);
     QVERIFY(rig.list.isEmpty());
