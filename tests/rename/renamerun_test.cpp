@@ -9,8 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <optional>
 
 using namespace renaming;
+using namespace Qt::StringLiterals;
 using filetest::contents;
 using filetest::makeFile;
 using filetest::names;
@@ -19,40 +21,45 @@ namespace {
 
 using Names = QSet<QString>;
 
-Names set(std::initializer_list<const char*> list)
-{
-    Names result;
-    for (const char* name : list)
-        result.insert(QString::fromUtf8(name));
-    return result;
-}
-
 class RenameRun : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_own.isValid());
-        ASSERT_TRUE(m_dest.isValid());
-        own = m_own.path() + QLatin1Char('/');
-        dest = m_dest.path() + QLatin1Char('/');
-        settings.format = 1; // "00"
-        settings.repertNom = m_dest.path();
-    }
+    void SetUp() override { reset(); }
     void TearDown() override { fileops::testing::setFailureHook({}); }
 
-    // Makes the files in `folder` (content: the name) and lists them in that order.
-    void add(const QString& folder, std::initializer_list<const char*> files)
+    // Fresh own and destination folders, an empty work list, style "00", no kept copy.
+    void reset()
     {
-        for (const char* file : files) {
-            const QString name = QString::fromUtf8(file);
+        m_own.emplace();
+        m_dest.emplace();
+        ASSERT_TRUE(m_own->isValid() && m_dest->isValid());
+        own = m_own->path() + u'/';
+        dest = m_dest->path() + u'/';
+        settings = {};
+        settings.format = 1;
+        settings.repertNom = m_dest->path(); // without its '/'
+        request.entries.clear();
+    }
+
+    // A kept copy or none, in the destination or in the entry's own folder; "RenomDest".
+    void keep(bool copy, bool inDest, bool renomDest = false)
+    {
+        settings.copieOriginal = copy;
+        settings.repertCopieDest = inDest;
+        settings.repertCopieOriginal = !inDest;
+        settings.renomDest = renomDest;
+    }
+
+    // Makes the files in `folder` (content: the name) and lists them in that order.
+    void add(const QString& folder, const QStringList& files)
+    {
+        for (const QString& name : files) {
             ASSERT_TRUE(makeFile(folder + name, name.toUtf8()));
             request.entries.push_back({folder, name});
         }
     }
 
-    RenameReport run(int form, const QString& text = QStringLiteral("image"),
-                     const QString& start = QStringLiteral("1"))
+    RenameReport run(int form, const QString& text = u"image"_s, const QString& start = u"1"_s)
     {
         request.form = form;
         request.nameText = text;
@@ -61,8 +68,8 @@ protected:
         return runRename(request, [] { return QDateTime(QDate(2008, 2, 12), QTime(20, 59, 43)); });
     }
 
-    QTemporaryDir m_own;
-    QTemporaryDir m_dest;
+    std::optional<QTemporaryDir> m_own;
+    std::optional<QTemporaryDir> m_dest;
     QString own;
     QString dest;
     SettingsSnapshot settings;
@@ -73,62 +80,31 @@ protected:
 
 TEST_F(RenameRun, CopySettings)
 {
+    const Names renamed{u"image01.JPG"_s, u"image02.png"_s};
+    const Names copies{u"Plage.JPG"_s, u"Mer.png"_s};
+    const Names both = renamed + copies;
     struct Row
     {
         const char* what;
         bool copy;
         bool copyInDest;
-        bool copyInOwn;
         bool renomDest;
         Names ownAfter;
         Names destAfter;
     };
     const Row rows[] = {
-        {"no copy, destination = own folder",
-         false,
-         true,
-         false,
-         false,
-         set({"image01.JPG", "image02.png"}),
-         {}},
-        {"no copy, RenomDest", false, true, false, true, {}, set({"image01.JPG", "image02.png"})},
-        {"copy in destination, destination = own folder",
-         true,
-         true,
-         false,
-         false,
-         set({"Plage.JPG", "Mer.png", "image01.JPG", "image02.png"}),
-         {}},
-        {"copy in destination, RenomDest",
-         true,
-         true,
-         false,
-         true,
-         {},
-         set({"Plage.JPG", "Mer.png", "image01.JPG", "image02.png"})},
-        {"copy in own folder, RenomDest", true, false, true, true, set({"Plage.JPG", "Mer.png"}),
-         set({"image01.JPG", "image02.png"})},
-        {"copy in own folder, destination = own folder",
-         true,
-         false,
-         true,
-         false,
-         set({"Plage.JPG", "Mer.png", "image01.JPG", "image02.png"}),
-         {}},
+        {"no copy, destination = own folder", false, true, false, renamed, {}},
+        {"no copy, RenomDest", false, true, true, {}, renamed},
+        {"copy in destination, destination = own folder", true, true, false, both, {}},
+        {"copy in destination, RenomDest", true, true, true, {}, both},
+        {"copy in own folder, RenomDest", true, false, true, copies, renamed},
+        {"copy in own folder, destination = own folder", true, false, false, both, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        QTemporaryDir ownDir;
-        QTemporaryDir destDir;
-        own = ownDir.path() + QLatin1Char('/');
-        dest = destDir.path() + QLatin1Char('/');
-        request.entries.clear();
-        add(own, {"Plage.JPG", "Mer.png"});
-        settings.copieOriginal = row.copy;
-        settings.repertCopieDest = row.copyInDest;
-        settings.repertCopieOriginal = row.copyInOwn;
-        settings.renomDest = row.renomDest;
-        settings.repertNom = destDir.path(); // without its '/'
+        reset();
+        add(own, {u"Plage.JPG"_s, u"Mer.png"_s});
+        keep(row.copy, row.copyInDest, row.renomDest);
 
         const RenameReport report = run(20);
         ASSERT_TRUE(report.ok()) << report.failure->message.toStdString();
@@ -136,19 +112,18 @@ TEST_F(RenameRun, CopySettings)
         EXPECT_EQ(names(dest), row.destAfter);
         // Copies and renamed files keep the original's content and modification time.
         const QString out = row.renomDest ? dest : own;
-        EXPECT_EQ(contents(out + QStringLiteral("image01.JPG")), "Plage.JPG");
-        EXPECT_EQ(contents(out + QStringLiteral("image02.png")), "Mer.png");
-        const QString copies = row.copyInDest && row.renomDest ? dest : own;
-        for (const QString& name : {QStringLiteral("Plage.JPG"), QStringLiteral("Mer.png")}) {
+        EXPECT_EQ(contents(out + u"image01.JPG"_s), "Plage.JPG");
+        EXPECT_EQ(contents(out + u"image02.png"_s), "Mer.png");
+        const QString kept = row.copyInDest && row.renomDest ? dest : own;
+        for (const QString& name : copies) {
             if (!row.copy)
                 continue;
-            EXPECT_EQ(contents(copies + name), name.toUtf8());
-            EXPECT_EQ(filetest::modified(copies + name), filetest::stamp());
+            EXPECT_EQ(contents(kept + name), name.toUtf8());
+            EXPECT_EQ(filetest::modified(kept + name), filetest::stamp());
         }
         ASSERT_EQ(report.done.size(), 2u);
-        EXPECT_EQ(report.done[0].newPath, out + QStringLiteral("image01.JPG"));
-        EXPECT_EQ(report.done[0].copyPath,
-                  row.copy ? copies + QStringLiteral("Plage.JPG") : QString());
+        EXPECT_EQ(report.done[0].newPath, out + u"image01.JPG"_s);
+        EXPECT_EQ(report.done[0].copyPath, row.copy ? kept + u"Plage.JPG"_s : QString());
     }
 }
 
@@ -158,55 +133,48 @@ TEST_F(RenameRun, NumbersFollowTheWorkListOrder)
     {
         int format;
         int files;
-        const char* start;
-        const char* first;
-        const char* last;
+        QString start;
+        QString first;
+        QString last;
     };
-    const Row rows[] = {{1, 3, "1", "image01.jpg", "image03.jpg"},
-                        {4, 12, "1", "image01.jpg", "image12.jpg"},
-                        {0, 12, "5", "image5.jpg", "image16.jpg"},
-                        {1, 1, "1", "image.jpg", "image.jpg"}};
+    const Row rows[] = {{1, 3, u"1"_s, u"image01.jpg"_s, u"image03.jpg"_s},
+                        {4, 12, u"1"_s, u"image01.jpg"_s, u"image12.jpg"_s},
+                        {0, 12, u"5"_s, u"image5.jpg"_s, u"image16.jpg"_s},
+                        {1, 1, u"1"_s, u"image.jpg"_s, u"image.jpg"_s}};
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.first);
-        QTemporaryDir dir;
-        request.entries.clear();
+        SCOPED_TRACE(row.first.toStdString());
+        reset();
         // Listed in reverse name order, numbered in list order.
-        for (int i = row.files; i >= 1; --i) {
-            const QString name = QStringLiteral("f%1.jpg").arg(i, 2, 10, QLatin1Char('0'));
-            ASSERT_TRUE(makeFile(dir.path() + QLatin1Char('/') + name, name.toUtf8()));
-            request.entries.push_back({dir.path() + QLatin1Char('/'), name});
-        }
+        for (int i = row.files; i >= 1; --i)
+            add(own, {u"f%1.jpg"_s.arg(i, 2, 10, QChar(u'0'))});
         settings.format = row.format;
-        const RenameReport report = run(20, QStringLiteral("image"), QString::fromUtf8(row.start));
+        const RenameReport report = run(20, u"image"_s, row.start);
         ASSERT_TRUE(report.ok());
-        EXPECT_EQ(report.done.front().newPath,
-                  dir.path() + QLatin1Char('/') + QString::fromUtf8(row.first));
-        EXPECT_EQ(report.done.back().newPath,
-                  dir.path() + QLatin1Char('/') + QString::fromUtf8(row.last));
+        EXPECT_EQ(report.done.front().newPath, own + row.first);
+        EXPECT_EQ(report.done.back().newPath, own + row.last);
         EXPECT_EQ(contents(report.done.front().newPath), request.entries.front().name.toUtf8());
-        EXPECT_EQ(names(dir.path()).size(), static_cast<qsizetype>(row.files));
+        EXPECT_EQ(names(own).size(), qsizetype(row.files));
     }
 }
 
 TEST_F(RenameRun, AnExistingFileStopsTheRunAndIsKept)
 {
-    add(own, {"a.jpg", "b.jpg", "c.jpg"});
-    ASSERT_TRUE(makeFile(own + QStringLiteral("image02.jpg"), "UNRELATED"));
-    settings.copieOriginal = true;
-    settings.repertCopieOriginal = true;
-    settings.repertCopieDest = false;
+    add(own, {u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s});
+    ASSERT_TRUE(makeFile(own + u"image02.jpg"_s, "UNRELATED"));
+    keep(true, false);
 
     const RenameReport report = run(20);
     ASSERT_FALSE(report.ok());
     EXPECT_EQ(report.failure->index, 1);
-    EXPECT_EQ(report.failure->message, fileops::systemDescription(EEXIST) + QStringLiteral(" : ") +
-                                           own + QStringLiteral("image02.jpg"));
+    EXPECT_EQ(report.failure->message,
+              fileops::systemDescription(EEXIST) + u" : "_s + own + u"image02.jpg"_s);
     ASSERT_EQ(report.done.size(), 1u);
     // The first entry is done, with its copy back under the old name; the failing entry's
     // temporary copy is gone again; the third is untouched.
-    EXPECT_EQ(names(own), set({"a.jpg", "image01.jpg", "b.jpg", "image02.jpg", "c.jpg"}));
-    EXPECT_EQ(contents(own + QStringLiteral("image02.jpg")), "UNRELATED");
-    EXPECT_EQ(contents(own + QStringLiteral("b.jpg")), "b.jpg");
+    EXPECT_EQ(names(own),
+              Names({u"a.jpg"_s, u"image01.jpg"_s, u"b.jpg"_s, u"image02.jpg"_s, u"c.jpg"_s}));
+    EXPECT_EQ(contents(own + u"image02.jpg"_s), "UNRELATED");
+    EXPECT_EQ(contents(own + u"b.jpg"_s), "b.jpg");
 }
 
 TEST_F(RenameRun, ATakenPlaceForTheKeptCopyStopsBeforeTheRename)
@@ -214,112 +182,94 @@ TEST_F(RenameRun, ATakenPlaceForTheKeptCopyStopsBeforeTheRename)
     struct Row
     {
         const char* what;
-        bool copyInDest;
-        bool renomDest;
+        bool inDest; // the copy is kept in the destination, which is also "RenomDest"
         QString blocker;
     };
     const Row rows[] = {
-        {"temporary name taken", false, false, QStringLiteral("Plage.JPGTemp")},
-        {"same name taken in the destination", true, true, QStringLiteral("Plage.JPG")},
+        {"temporary name taken", false, u"Plage.JPGTemp"_s},
+        {"same name taken in the destination", true, u"Plage.JPG"_s},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        QTemporaryDir ownDir;
-        QTemporaryDir destDir;
-        own = ownDir.path() + QLatin1Char('/');
-        dest = destDir.path() + QLatin1Char('/');
-        request.entries.clear();
-        add(own, {"Plage.JPG"});
-        const QString blocker = (row.renomDest ? dest : own) + row.blocker;
-        ASSERT_TRUE(makeFile(blocker, "USER'S FILE"));
-        settings.copieOriginal = true;
-        settings.repertCopieDest = row.copyInDest;
-        settings.repertCopieOriginal = !row.copyInDest;
-        settings.renomDest = row.renomDest;
-        settings.repertNom = dest;
+        reset();
+        add(own, {u"Plage.JPG"_s});
+        const QString out = row.inDest ? dest : own;
+        ASSERT_TRUE(makeFile(out + row.blocker, "USER'S FILE"));
+        keep(true, row.inDest, row.inDest);
 
         const RenameReport report = run(20);
         ASSERT_FALSE(report.ok());
-        EXPECT_TRUE(report.failure->message.endsWith(blocker));
-        EXPECT_EQ(contents(blocker), "USER'S FILE");
-        EXPECT_EQ(contents(own + QStringLiteral("Plage.JPG")), "Plage.JPG");
-        EXPECT_FALSE(QFile::exists((row.renomDest ? dest : own) + QStringLiteral("image.JPG")));
+        EXPECT_TRUE(report.failure->message.endsWith(out + row.blocker));
+        EXPECT_EQ(contents(out + row.blocker), "USER'S FILE");
+        EXPECT_EQ(contents(own + u"Plage.JPG"_s), "Plage.JPG");
+        EXPECT_FALSE(QFile::exists(out + u"image.JPG"_s));
     }
 }
 
 TEST_F(RenameRun, ACopyThatCollidesWithItsOwnRenameIsRemovedAgain)
 {
     // Form 13 keeps "Plage.JPG", so the copy kept in the destination takes the new name.
-    add(own, {"Plage.JPG", "mer.jpg"});
-    settings.copieOriginal = true;
-    settings.repertCopieDest = true;
-    settings.renomDest = true;
+    add(own, {u"Plage.JPG"_s, u"mer.jpg"_s});
+    keep(true, true, true);
     const RenameReport report = run(13);
     ASSERT_FALSE(report.ok());
     EXPECT_EQ(report.failure->index, 0);
-    EXPECT_TRUE(report.failure->message.endsWith(dest + QStringLiteral("Plage.JPG")));
-    EXPECT_EQ(names(own), set({"Plage.JPG", "mer.jpg"}));
+    EXPECT_TRUE(report.failure->message.endsWith(dest + u"Plage.JPG"_s));
+    EXPECT_EQ(names(own), Names({u"Plage.JPG"_s, u"mer.jpg"_s}));
     EXPECT_EQ(names(dest), Names());
 }
 
 TEST_F(RenameRun, ANameAlreadyRightIsNeitherCopiedNorRenamed)
 {
-    add(own, {"IMG_0001.JPG", "img_0002.JPG"});
+    add(own, {u"IMG_0001.JPG"_s, u"img_0002.JPG"_s});
     EntryResult::Status second = EntryResult::Status::Renamed;
-    for (const bool copyInDest : {true, false}) {
-        SCOPED_TRACE(copyInDest);
-        settings.copieOriginal = true;
-        settings.repertCopieDest = copyInDest;
-        settings.repertCopieOriginal = !copyInDest;
+    for (const bool inDest : {true, false}) {
+        SCOPED_TRACE(inDest);
         // The destination is the entries' own folder written another way.
-        settings.renomDest = true;
-        settings.repertNom = own + QStringLiteral("../") + QDir(own).dirName();
+        keep(true, inDest, true);
+        settings.repertNom = own + u"../"_s + QDir(own).dirName();
         const RenameReport report = run(10);
         ASSERT_TRUE(report.ok()) << report.failure->message.toStdString();
         EXPECT_EQ(report.done[0].status, EntryResult::Status::Unchanged);
         EXPECT_EQ(report.done[0].copyPath, QString());
         EXPECT_EQ(report.done[1].status, second);
         // The second round finds the renamed file already right.
-        request.entries[1].name = QStringLiteral("IMG_0002.JPG");
+        request.entries[1].name = u"IMG_0002.JPG"_s;
         second = EntryResult::Status::Unchanged;
     }
-    EXPECT_EQ(names(own), set({"IMG_0001.JPG", "IMG_0002.JPG", "img_0002.JPG"}));
+    EXPECT_EQ(names(own), Names({u"IMG_0001.JPG"_s, u"IMG_0002.JPG"_s, u"img_0002.JPG"_s}));
 }
 
 TEST_F(RenameRun, LetterCaseOnlyIsRenamedInPlace)
 {
-    add(own, {"plage.jpg"});
-    settings.copieOriginal = true;
-    settings.repertCopieOriginal = true;
-    settings.repertCopieDest = false;
-    const RenameReport report = run(10);
-    ASSERT_TRUE(report.ok());
-    EXPECT_EQ(names(own), set({"plage.jpg", "PLAGE.jpg"}));
-    EXPECT_EQ(contents(own + QStringLiteral("PLAGE.jpg")), "plage.jpg");
+    add(own, {u"plage.jpg"_s});
+    keep(true, false);
+    ASSERT_TRUE(run(10).ok());
+    EXPECT_EQ(names(own), Names({u"plage.jpg"_s, u"PLAGE.jpg"_s}));
+    EXPECT_EQ(contents(own + u"PLAGE.jpg"_s), "plage.jpg");
 }
 
 TEST_F(RenameRun, ANameTextWithASlashIsRefused)
 {
-    add(own, {"a.jpg", "b.jpg"});
-    for (const QString& text : {QStringLiteral("../x"), QStringLiteral("sub/x")}) {
+    add(own, {u"a.jpg"_s, u"b.jpg"_s});
+    for (const QString& text : {u"../x"_s, u"sub/x"_s}) {
         const RenameReport report = run(20, text);
         ASSERT_FALSE(report.ok());
-        EXPECT_EQ(report.failure->message, QStringLiteral("Nom de fichier incorrect : « %1 »")
-                                               .arg(text + QStringLiteral("01.jpg")));
+        EXPECT_EQ(report.failure->message,
+                  u"Nom de fichier incorrect : « %1 »"_s.arg(text + u"01.jpg"_s));
         EXPECT_TRUE(report.done.empty());
     }
-    EXPECT_EQ(names(own), set({"a.jpg", "b.jpg"}));
-    EXPECT_EQ(names(own + QStringLiteral("..")).contains(QStringLiteral("x01.jpg")), false);
+    EXPECT_EQ(names(own), Names({u"a.jpg"_s, u"b.jpg"_s}));
+    EXPECT_FALSE(names(own + u".."_s).contains(u"x01.jpg"_s));
 }
 
 TEST_F(RenameRun, AVanishedFileFailsOnlyForFormsThatReadItsTime)
 {
-    request.entries.push_back({own, QStringLiteral("gone.jpg")});
+    request.entries.push_back({own, u"gone.jpg"_s});
     const RenameReport timeForm = run(17);
     ASSERT_FALSE(timeForm.ok());
-    EXPECT_EQ(timeForm.failure->message, fileops::systemDescription(ENOENT) +
-                                             QStringLiteral(" : ") + own +
-                                             QStringLiteral("gone.jpg"));
+    EXPECT_EQ(timeForm.failure->message,
+              fileops::systemDescription(ENOENT) + u" : "_s + own + u"gone.jpg"_s);
     // The other forms get as far as the rename, which fails the same way.
     const RenameReport plain = run(10);
     ASSERT_FALSE(plain.ok());
@@ -328,11 +278,11 @@ TEST_F(RenameRun, AVanishedFileFailsOnlyForFormsThatReadItsTime)
 
 TEST_F(RenameRun, FileTimeFormsUseTheFilesOwnTime)
 {
-    add(own, {"a.jpg", "b.jpg"});
-    ASSERT_TRUE(
-        makeFile(own + QStringLiteral("b.jpg"), "b", QDateTime(QDate(2001, 2, 3), QTime(0, 0, 0))));
+    add(own, {u"a.jpg"_s, u"b.jpg"_s});
+    ASSERT_TRUE(makeFile(own + u"b.jpg"_s, "b", QDateTime(QDate(2001, 2, 3), QTime(0, 0, 0))));
     ASSERT_TRUE(run(18).ok());
-    EXPECT_EQ(names(own), set({"[03-07-2007][18.45.12]01.jpg", "[03-02-2001][00.00.00]02.jpg"}));
+    EXPECT_EQ(names(own),
+              Names({u"[03-07-2007][18.45.12]01.jpg"_s, u"[03-02-2001][00.00.00]02.jpg"_s}));
 }
 
 TEST_F(RenameRun, StartNumberIsCheckedWhereItIsUsed)
@@ -341,99 +291,92 @@ TEST_F(RenameRun, StartNumberIsCheckedWhereItIsUsed)
     {
         int form;
         int entries;
-        const char* start;
-        const char* text;
+        QString start;
+        QString text;
         Refusal refusal;
     };
     const Row rows[] = {
-        {20, 2, "abc", "image", Refusal::BadStartNumber},
-        {14, 2, "1.5", "image", Refusal::BadStartNumber},
-        {19, 3, "", "image", Refusal::BadStartNumber},
-        {20, 2, "9223372036854775807", "image", Refusal::BadStartNumber},
-        {20, 2, "9223372036854775806", "image", Refusal::None},
-        {20, 1, "abc", "image", Refusal::None},
-        {13, 3, "abc", "image", Refusal::None},
-        {20, 2, " 7 ", "image", Refusal::None},
-        {20, 2, "abc", "", Refusal::EmptyName},
-        {20, 0, "1", "", Refusal::EmptyName},
-        {20, 0, "1", "image", Refusal::EmptyList},
-        {0, 0, "abc", "", Refusal::EmptyList},
+        {20, 2, u"abc"_s, u"image"_s, Refusal::BadStartNumber},
+        {14, 2, u"1.5"_s, u"image"_s, Refusal::BadStartNumber},
+        {19, 3, u""_s, u"image"_s, Refusal::BadStartNumber},
+        {20, 2, u"9223372036854775807"_s, u"image"_s, Refusal::BadStartNumber},
+        {20, 2, u"9223372036854775806"_s, u"image"_s, Refusal::None},
+        {20, 1, u"abc"_s, u"image"_s, Refusal::None},
+        {13, 3, u"abc"_s, u"image"_s, Refusal::None},
+        {20, 2, u" 7 "_s, u"image"_s, Refusal::None},
+        {20, 2, u"abc"_s, u""_s, Refusal::EmptyName},
+        {20, 0, u"1"_s, u""_s, Refusal::EmptyName},
+        {20, 0, u"1"_s, u"image"_s, Refusal::EmptyList},
+        {0, 0, u"abc"_s, u""_s, Refusal::EmptyList},
     };
     for (const Row& row : rows) {
         RenameRequest req;
         for (int i = 0; i < row.entries; ++i)
-            req.entries.push_back({own, QStringLiteral("f%1.jpg").arg(i)});
+            req.entries.push_back({own, u"f%1.jpg"_s.arg(i)});
         req.form = row.form;
-        req.startNumber = QString::fromUtf8(row.start);
-        req.nameText = QString::fromUtf8(row.text);
-        EXPECT_EQ(check(req), row.refusal) << row.form << " " << row.entries << " " << row.start;
+        req.startNumber = row.start;
+        req.nameText = row.text;
+        EXPECT_EQ(check(req), row.refusal)
+            << row.form << " " << row.entries << " " << row.start.toStdString();
     }
-    EXPECT_EQ(refusalText(Refusal::BadStartNumber),
-              QStringLiteral("Entrer un numéro de début valide !"));
+    EXPECT_EQ(refusalText(Refusal::BadStartNumber), u"Entrer un numéro de début valide !"_s);
 
     // A run asked for anyway changes nothing; forms that ignore the number run normally.
-    add(own, {"a.jpg", "b.jpg"});
-    settings.copieOriginal = true;
-    settings.repertCopieOriginal = true;
-    const RenameReport refused = run(20, QStringLiteral("image"), QStringLiteral("abc"));
-    ASSERT_FALSE(refused.ok());
-    EXPECT_EQ(names(own), set({"a.jpg", "b.jpg"}));
-    ASSERT_TRUE(run(10, QStringLiteral("image"), QStringLiteral("abc")).ok());
-    EXPECT_EQ(names(own), set({"a.jpg", "b.jpg", "A.jpg", "B.jpg"}));
+    add(own, {u"a.jpg"_s, u"b.jpg"_s});
+    keep(true, false);
+    ASSERT_FALSE(run(20, u"image"_s, u"abc"_s).ok());
+    EXPECT_EQ(names(own), Names({u"a.jpg"_s, u"b.jpg"_s}));
+    ASSERT_TRUE(run(10, u"image"_s, u"abc"_s).ok());
+    EXPECT_EQ(names(own), Names({u"a.jpg"_s, u"b.jpg"_s, u"A.jpg"_s, u"B.jpg"_s}));
 }
 
 TEST_F(RenameRun, EntriesFromSeveralFoldersAndAMissingDestination)
 {
     QTemporaryDir second;
-    add(own, {"a.jpg"});
-    add(second.path() + QLatin1Char('/'), {"b.jpg"});
+    add(own, {u"a.jpg"_s});
+    add(second.path() + u'/', {u"b.jpg"_s});
     ASSERT_TRUE(run(20).ok());
-    EXPECT_EQ(names(own), set({"image01.jpg"}));
-    EXPECT_EQ(names(second.path()), set({"image02.jpg"}));
+    EXPECT_EQ(names(own), Names({u"image01.jpg"_s}));
+    EXPECT_EQ(names(second.path()), Names({u"image02.jpg"_s}));
 
-    request.entries = {{own, QStringLiteral("image01.jpg")}};
+    request.entries = {{own, u"image01.jpg"_s}};
     settings.renomDest = true;
-    settings.repertNom = dest + QStringLiteral("missing");
+    settings.repertNom = dest + u"missing"_s;
     const RenameReport report = run(11);
     ASSERT_FALSE(report.ok());
-    EXPECT_EQ(report.failure->message, fileops::systemDescription(ENOENT) + QStringLiteral(" : ") +
-                                           dest + QStringLiteral("missing/image01.jpg"));
-    EXPECT_EQ(names(own), set({"image01.jpg"}));
+    EXPECT_EQ(report.failure->message,
+              fileops::systemDescription(ENOENT) + u" : "_s + dest + u"missing/image01.jpg"_s);
+    EXPECT_EQ(names(own), Names({u"image01.jpg"_s}));
 }
 
 TEST_F(RenameRun, DestinationOnAnotherFileSystem)
 {
     SecondFileSystem other(own);
     SKIP_WITHOUT_SECOND_FILE_SYSTEM(other);
-    add(own, {"Plage.JPG", "Mer.JPG"});
-    settings.renomDest = true;
+    add(own, {u"Plage.JPG"_s, u"Mer.JPG"_s});
+    keep(true, false, true);
     settings.repertNom = other.path();
-    settings.copieOriginal = true;
-    settings.repertCopieDest = false;
-    settings.repertCopieOriginal = true;
     const RenameReport report = run(20);
     ASSERT_TRUE(report.ok()) << report.failure->message.toStdString();
-    EXPECT_EQ(names(other.path()), set({"image01.JPG", "image02.JPG"}));
-    EXPECT_EQ(names(own), set({"Plage.JPG", "Mer.JPG"}));
-    EXPECT_EQ(contents(other.path() + QStringLiteral("image01.JPG")), "Plage.JPG");
-    EXPECT_EQ(filetest::modified(other.path() + QStringLiteral("image02.JPG")), filetest::stamp());
+    EXPECT_EQ(names(other.path()), Names({u"image01.JPG"_s, u"image02.JPG"_s}));
+    EXPECT_EQ(names(own), Names({u"Plage.JPG"_s, u"Mer.JPG"_s}));
+    EXPECT_EQ(contents(other.path() + u"image01.JPG"_s), "Plage.JPG");
+    EXPECT_EQ(filetest::modified(other.path() + u"image02.JPG"_s), filetest::stamp());
 }
 
 TEST_F(RenameRun, AFailedReturnOfTheTemporaryCopyIsReported)
 {
-    add(own, {"a.jpg"});
-    settings.copieOriginal = true;
-    settings.repertCopieOriginal = true;
-    settings.repertCopieDest = false;
-    // The second rename of the entry is the temporary copy's way back.
+    add(own, {u"a.jpg"_s});
+    keep(true, false);
+    // The third rename of the run is the temporary copy's way back.
     int renames = 0;
     fileops::testing::setFailureHook([&renames](fileops::testing::Call call, const QString&) {
         return call == fileops::testing::Call::Rename && ++renames == 3 ? EIO : 0;
     });
     const RenameReport report = run(20);
     ASSERT_FALSE(report.ok());
-    EXPECT_EQ(report.failure->message, fileops::systemDescription(EIO) + QStringLiteral(" : ") +
-                                           own + QStringLiteral("a.jpg"));
+    EXPECT_EQ(report.failure->message,
+              fileops::systemDescription(EIO) + u" : "_s + own + u"a.jpg"_s);
     // The renamed file and its kept copy are both there: nothing is lost.
-    EXPECT_EQ(names(own), set({"image.jpg", "a.jpgTemp"}));
+    EXPECT_EQ(names(own), Names({u"image.jpg"_s, u"a.jpgTemp"_s}));
 }
