@@ -1,6 +1,8 @@
 #include "lists/worklist.h"
 #include "lists/worklistmodel.h"
 
+#include "listtestutil.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,15 +11,10 @@
 
 #include <unistd.h>
 
-namespace {
+using namespace Qt::StringLiterals;
+using listtest::words;
 
-QStringList strings(std::initializer_list<const char*> texts)
-{
-    QStringList result;
-    for (const char* text : texts)
-        result << QString::fromUtf8(text);
-    return result;
-}
+namespace {
 
 QStringList paths(const WorkList& list)
 {
@@ -34,13 +31,8 @@ protected:
     {
         ASSERT_TRUE(dir.isValid());
         folder = dir.path() + QLatin1Char('/');
-        for (const char* name : {"A.JPG", "a.jpg", "b.jpg", "c.jpg", "d.jpg"})
-            touch(folder + QLatin1String(name));
-    }
-    static void touch(const QString& path)
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+        for (const QString& name : words("A.JPG a.jpg b.jpg c.jpg d.jpg"))
+            ASSERT_TRUE(listtest::touch(folder + name));
     }
 
     QTemporaryDir dir;
@@ -50,19 +42,18 @@ protected:
 
 TEST_F(WorkListTest, TwoFilesDifferingInLetterCaseAreBothAdded)
 {
-    EXPECT_EQ(list.add(dir.path(), strings({"A.JPG", "a.jpg"})), 2);
-    EXPECT_EQ(paths(list),
-              QStringList({folder + QStringLiteral("A.JPG"), folder + QStringLiteral("a.jpg")}));
+    EXPECT_EQ(list.add(dir.path(), words("A.JPG a.jpg")), 2);
+    EXPECT_EQ(paths(list), QStringList({folder + u"A.JPG"_s, folder + u"a.jpg"_s}));
     EXPECT_TRUE(list.marker());
     EXPECT_TRUE(list.isConsistent());
 }
 
 TEST_F(WorkListTest, TheSameFileReachedAnyWayIsAddedOnce)
 {
-    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("sub")));
-    ASSERT_TRUE(QFile::link(dir.path(), folder + QStringLiteral("sub/back")));
-    ASSERT_EQ(::link(QFile::encodeName(folder + QStringLiteral("b.jpg")).constData(),
-                     QFile::encodeName(folder + QStringLiteral("hard.jpg")).constData()),
+    ASSERT_TRUE(QDir(folder).mkdir(u"sub"_s));
+    ASSERT_TRUE(QFile::link(dir.path(), folder + u"sub/back"_s));
+    ASSERT_EQ(::link(QFile::encodeName(folder + u"b.jpg"_s).constData(),
+                     QFile::encodeName(folder + u"hard.jpg"_s).constData()),
               0);
     const struct
     {
@@ -70,13 +61,13 @@ TEST_F(WorkListTest, TheSameFileReachedAnyWayIsAddedOnce)
         QString folder;
         QString file;
     } spellings[] = {
-        {"same text", folder, QStringLiteral("b.jpg")},
-        {"no trailing slash", dir.path(), QStringLiteral("b.jpg")},
-        {"through ..", folder + QStringLiteral("sub/.."), QStringLiteral("b.jpg")},
-        {"through a linked folder", folder + QStringLiteral("sub/back/"), QStringLiteral("b.jpg")},
-        {"hard link to the same file", folder, QStringLiteral("hard.jpg")},
+        {"same text", folder, u"b.jpg"_s},
+        {"no trailing slash", dir.path(), u"b.jpg"_s},
+        {"through ..", folder + u"sub/.."_s, u"b.jpg"_s},
+        {"through a linked folder", folder + u"sub/back/"_s, u"b.jpg"_s},
+        {"hard link to the same file", folder, u"hard.jpg"_s},
     };
-    ASSERT_EQ(list.add(folder, {QStringLiteral("b.jpg")}), 1);
+    ASSERT_EQ(list.add(folder, {u"b.jpg"_s}), 1);
     for (const auto& spelling : spellings) {
         EXPECT_EQ(list.add(spelling.folder, {spelling.file}), 0) << spelling.name;
         EXPECT_TRUE(list.marker()) << spelling.name;
@@ -87,10 +78,10 @@ TEST_F(WorkListTest, TheSameFileReachedAnyWayIsAddedOnce)
 
 TEST_F(WorkListTest, AVanishedFileIsComparedByItsCanonicalPath)
 {
-    ASSERT_TRUE(QFile::link(dir.path(), folder + QStringLiteral("alias")));
+    ASSERT_TRUE(QFile::link(dir.path(), folder + u"alias"_s));
     // The file vanished between listing and adding: the rest of the addition goes on.
-    EXPECT_EQ(list.add(folder, strings({"gone.jpg", "c.jpg"})), 2);
-    EXPECT_EQ(list.add(folder + QStringLiteral("alias"), strings({"gone.jpg", "c.jpg"})), 0);
+    EXPECT_EQ(list.add(folder, words("gone.jpg c.jpg")), 2);
+    EXPECT_EQ(list.add(folder + u"alias"_s, words("gone.jpg c.jpg")), 0);
     EXPECT_EQ(list.count(), 2);
     EXPECT_TRUE(list.isConsistent());
 }
@@ -98,25 +89,15 @@ TEST_F(WorkListTest, AVanishedFileIsComparedByItsCanonicalPath)
 TEST_F(WorkListTest, EntriesKeepTheirFolderWithOneSlashAndTheirName)
 {
     WorkList rootList;
-    EXPECT_EQ(rootList.add(QStringLiteral("/"), {QStringLiteral("not-there.jpg")}), 1);
-    EXPECT_EQ(rootList.entries().front(),
-              (WorkEntry{QStringLiteral("/"), QStringLiteral("not-there.jpg")}));
-    list.add(dir.path(), {QStringLiteral("c.jpg")});
-    EXPECT_EQ(list.entries().front(), (WorkEntry{folder, QStringLiteral("c.jpg")}));
-}
-
-TEST_F(WorkListTest, AddingNothingLeavesTheMarker)
-{
-    EXPECT_EQ(list.add(folder, {}), 0);
-    EXPECT_FALSE(list.marker());
-    list.add(folder, {QStringLiteral("b.jpg")});
-    EXPECT_EQ(list.add(folder, {}), 0);
-    EXPECT_TRUE(list.marker());
+    EXPECT_EQ(rootList.add(u"/"_s, {u"not-there.jpg"_s}), 1);
+    EXPECT_EQ(rootList.entries().front(), (WorkEntry{u"/"_s, u"not-there.jpg"_s}));
+    list.add(dir.path(), {u"c.jpg"_s});
+    EXPECT_EQ(list.entries().front(), (WorkEntry{folder, u"c.jpg"_s}));
 }
 
 TEST_F(WorkListTest, MovesAtTheEndsChangeNothing)
 {
-    const QStringList names = strings({"b.jpg", "c.jpg", "d.jpg"});
+    const QStringList names = words("b.jpg c.jpg d.jpg");
     list.add(folder, names);
     const struct
     {
@@ -136,41 +117,44 @@ TEST_F(WorkListTest, MovesAtTheEndsChangeNothing)
     }
     EXPECT_TRUE(list.moveUp(2));
     EXPECT_TRUE(list.moveUp(1));
-    EXPECT_EQ(list.entries()[0].name, QStringLiteral("d.jpg"));
+    EXPECT_EQ(list.entries()[0].name, u"d.jpg"_s);
     EXPECT_TRUE(list.moveDown(0));
-    EXPECT_EQ(list.entries()[1].name, QStringLiteral("d.jpg"));
+    EXPECT_EQ(list.entries()[1].name, u"d.jpg"_s);
     EXPECT_TRUE(list.isConsistent());
 }
 
-TEST_F(WorkListTest, ARemovedFileCanBeAddedAgain)
+// The marker tells whether the last change added something.
+TEST_F(WorkListTest, MarkerAndARemovedFileAddedAgain)
 {
-    list.add(folder, strings({"b.jpg", "c.jpg", "d.jpg"}));
+    EXPECT_EQ(list.add(folder, {}), 0);
+    EXPECT_FALSE(list.marker());
+    list.add(folder, words("b.jpg c.jpg d.jpg"));
+    EXPECT_EQ(list.add(folder, {}), 0);
+    EXPECT_TRUE(list.marker()) << "adding nothing leaves the marker";
     EXPECT_FALSE(list.remove(3));
     EXPECT_TRUE(list.marker()) << "a removal out of range changes nothing";
     EXPECT_TRUE(list.remove(1));
     EXPECT_FALSE(list.marker());
     EXPECT_TRUE(list.isConsistent());
-    EXPECT_EQ(list.add(folder, strings({"b.jpg", "c.jpg", "d.jpg"})), 1);
-    EXPECT_EQ(list.entries().back().name, QStringLiteral("c.jpg"));
+    EXPECT_EQ(list.add(folder, words("b.jpg c.jpg d.jpg")), 1);
+    EXPECT_EQ(list.entries().back().name, u"c.jpg"_s);
     list.clear();
     EXPECT_TRUE(list.isEmpty());
     EXPECT_FALSE(list.marker());
-    EXPECT_EQ(list.add(folder, {QStringLiteral("c.jpg")}), 1);
+    EXPECT_EQ(list.add(folder, {u"c.jpg"_s}), 1);
     EXPECT_TRUE(list.isConsistent());
 }
 
-TEST_F(WorkListTest, TheModelShowsNameAndFolderColumns)
+TEST_F(WorkListTest, TheModelShowsNameAndFolderAndFollowsTheList)
 {
     WorkListModel model;
-    model.add(folder, strings({"b.jpg", "c.jpg"}));
+    model.add(folder, words("b.jpg c.jpg"));
     ASSERT_EQ(model.rowCount(), 2);
     EXPECT_EQ(model.columnCount(), 2);
-    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("Fichiers"));
-    EXPECT_EQ(model.headerData(1, Qt::Horizontal).toString(), QStringLiteral("Chemin d'accés"));
-    EXPECT_EQ(model.index(1, 0).data().toString(), QStringLiteral("c.jpg"));
+    EXPECT_EQ(model.index(1, 0).data().toString(), u"c.jpg"_s);
     EXPECT_EQ(model.index(1, 1).data().toString(), folder);
     model.moveUp(1);
-    EXPECT_EQ(model.index(0, 0).data().toString(), QStringLiteral("c.jpg"));
+    EXPECT_EQ(model.index(0, 0).data().toString(), u"c.jpg"_s);
     model.remove(0);
     EXPECT_EQ(model.rowCount(), 1);
     EXPECT_TRUE(model.list().isConsistent());
