@@ -12,6 +12,7 @@
 
 using namespace fileops;
 namespace hook = fileops::testing;
+using namespace Qt::StringLiterals;
 using filetest::contents;
 using filetest::makeFile;
 using filetest::names;
@@ -24,11 +25,12 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        folder = m_dir.path() + QLatin1Char('/');
+        folder = m_dir.path() + u'/';
     }
     void TearDown() override { hook::setFailureHook({}); }
 
     QString at(const QString& name) const { return folder + name; }
+    QString at(const char* name) const { return folder + QString::fromUtf8(name); }
 
     QTemporaryDir m_dir;
     QString folder;
@@ -51,51 +53,44 @@ void failCall(hook::Call which, int error)
 
 TEST_F(FileOps, RenameNeverReplacesAndRenamesInPlaceOrToAnotherFolder)
 {
-    ASSERT_TRUE(makeFile(at(QStringLiteral("a.jpg")), "A"));
-    ASSERT_TRUE(makeFile(at(QStringLiteral("b.jpg")), "B"));
+    ASSERT_TRUE(makeFile(at("a.jpg"), "A"));
+    ASSERT_TRUE(makeFile(at("b.jpg"), "B"));
 
-    const FileResult taken =
-        renameNoReplace(at(QStringLiteral("a.jpg")), at(QStringLiteral("b.jpg")));
+    const FileResult taken = renameNoReplace(at("a.jpg"), at("b.jpg"));
     EXPECT_EQ(taken.outcome, Outcome::Exists);
-    EXPECT_EQ(taken.path, at(QStringLiteral("b.jpg")));
-    EXPECT_EQ(contents(at(QStringLiteral("a.jpg"))), "A");
-    EXPECT_EQ(contents(at(QStringLiteral("b.jpg"))), "B");
-    EXPECT_TRUE(describe(taken).endsWith(at(QStringLiteral("b.jpg"))));
+    EXPECT_EQ(taken.path, at("b.jpg"));
+    EXPECT_EQ(contents(at("a.jpg")), "A");
+    EXPECT_EQ(contents(at("b.jpg")), "B");
+    EXPECT_TRUE(describe(taken).endsWith(at("b.jpg")));
     EXPECT_TRUE(describe(taken).startsWith(systemDescription(EEXIST)));
 
-    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("sub")));
-    EXPECT_TRUE(renameNoReplace(at(QStringLiteral("a.jpg")), at(QStringLiteral("sub/c.jpg"))).ok());
-    EXPECT_EQ(contents(at(QStringLiteral("sub/c.jpg"))), "A");
-    EXPECT_FALSE(QFile::exists(at(QStringLiteral("a.jpg"))));
+    ASSERT_TRUE(QDir(folder).mkdir(u"sub"_s));
+    EXPECT_TRUE(renameNoReplace(at("a.jpg"), at("sub/c.jpg")).ok());
+    EXPECT_EQ(contents(at("sub/c.jpg")), "A");
+    EXPECT_FALSE(QFile::exists(at("a.jpg")));
 }
 
 TEST_F(FileOps, RenameChangesLetterCaseAndLeavesOwnPathAlone)
 {
-    ASSERT_TRUE(makeFile(at(QStringLiteral("plage.jpg")), "P"));
-    EXPECT_TRUE(
-        renameNoReplace(at(QStringLiteral("plage.jpg")), at(QStringLiteral("PLAGE.jpg"))).ok());
-    EXPECT_EQ(names(folder), QSet<QString>{QStringLiteral("PLAGE.jpg")});
+    ASSERT_TRUE(makeFile(at("plage.jpg"), "P"));
+    EXPECT_TRUE(renameNoReplace(at("plage.jpg"), at("PLAGE.jpg")).ok());
+    EXPECT_EQ(names(folder), QSet<QString>{u"PLAGE.jpg"_s});
 
-    const FileResult same =
-        renameNoReplace(at(QStringLiteral("PLAGE.jpg")), at(QStringLiteral("PLAGE.jpg")));
+    const FileResult same = renameNoReplace(at("PLAGE.jpg"), at("PLAGE.jpg"));
     EXPECT_TRUE(same.ok());
-    EXPECT_EQ(contents(at(QStringLiteral("PLAGE.jpg"))), "P");
+    EXPECT_EQ(contents(at("PLAGE.jpg")), "P");
 
     // The route taken where the file system ignores case: through a temporary name.
-    EXPECT_TRUE(
-        renameThroughTemporary(at(QStringLiteral("PLAGE.jpg")), at(QStringLiteral("Plage.jpg")))
-            .ok());
-    EXPECT_EQ(names(folder), QSet<QString>{QStringLiteral("Plage.jpg")});
-    ASSERT_TRUE(makeFile(at(QStringLiteral("x.jpg")), "X"));
-    EXPECT_EQ(renameThroughTemporary(at(QStringLiteral("Plage.jpg")), at(QStringLiteral("x.jpg")))
-                  .outcome,
-              Outcome::Exists);
-    EXPECT_EQ(names(folder), (QSet<QString>{QStringLiteral("Plage.jpg"), QStringLiteral("x.jpg")}));
+    EXPECT_TRUE(renameThroughTemporary(at("PLAGE.jpg"), at("Plage.jpg")).ok());
+    EXPECT_EQ(names(folder), QSet<QString>{u"Plage.jpg"_s});
+    ASSERT_TRUE(makeFile(at("x.jpg"), "X"));
+    EXPECT_EQ(renameThroughTemporary(at("Plage.jpg"), at("x.jpg")).outcome, Outcome::Exists);
+    EXPECT_EQ(names(folder), (QSet<QString>{u"Plage.jpg"_s, u"x.jpg"_s}));
 }
 
 TEST_F(FileOps, RenameFailuresCarryTheSystemsDescription)
 {
-    ASSERT_TRUE(makeFile(at(QStringLiteral("file")), "F"));
+    ASSERT_TRUE(makeFile(at("file"), "F"));
     struct Row
     {
         QString from;
@@ -105,13 +100,10 @@ TEST_F(FileOps, RenameFailuresCarryTheSystemsDescription)
     };
     const QString longName(300, QLatin1Char('n'));
     const Row rows[] = {
-        {at(QStringLiteral("missing")), at(QStringLiteral("x")), ENOENT,
-         at(QStringLiteral("missing"))},
-        {at(QStringLiteral("file")), at(QStringLiteral("file/x")), ENOTDIR,
-         at(QStringLiteral("file/x"))},
-        {at(QStringLiteral("file")), at(QStringLiteral("nofolder/x")), ENOENT,
-         at(QStringLiteral("nofolder/x"))},
-        {at(QStringLiteral("file")), at(longName), ENAMETOOLONG, at(longName)},
+        {at("missing"), at("x"), ENOENT, at("missing")},
+        {at("file"), at("file/x"), ENOTDIR, at("file/x")},
+        {at("file"), at("nofolder/x"), ENOENT, at("nofolder/x")},
+        {at("file"), at(longName), ENAMETOOLONG, at(longName)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.to.toStdString());
@@ -119,10 +111,9 @@ TEST_F(FileOps, RenameFailuresCarryTheSystemsDescription)
         EXPECT_EQ(result.outcome, Outcome::SystemError);
         EXPECT_EQ(result.error, row.error);
         EXPECT_EQ(result.path, row.named);
-        EXPECT_EQ(describe(result),
-                  systemDescription(row.error) + QStringLiteral(" : ") + row.named);
+        EXPECT_EQ(describe(result), systemDescription(row.error) + u" : "_s + row.named);
     }
-    EXPECT_EQ(contents(at(QStringLiteral("file"))), "F");
+    EXPECT_EQ(contents(at("file")), "F");
 }
 
 TEST_F(FileOps, RenameFallsBackWhereTheNoReplaceFlagIsRefused)
@@ -139,95 +130,85 @@ TEST_F(FileOps, RenameFallsBackWhereTheNoReplaceFlagIsRefused)
                 return EINVAL;
             return call == hook::Call::Link ? row.linkError : 0;
         });
-        ASSERT_TRUE(makeFile(at(QStringLiteral("a")), "A"));
-        ASSERT_TRUE(makeFile(at(QStringLiteral("taken")), "T"));
-        EXPECT_EQ(renameNoReplace(at(QStringLiteral("a")), at(QStringLiteral("taken"))).outcome,
-                  Outcome::Exists);
-        EXPECT_EQ(contents(at(QStringLiteral("taken"))), "T");
-        EXPECT_TRUE(renameNoReplace(at(QStringLiteral("a")), at(QStringLiteral("b"))).ok());
-        EXPECT_EQ(names(folder), (QSet<QString>{QStringLiteral("b"), QStringLiteral("taken")}));
-        QFile::remove(at(QStringLiteral("b")));
-        QFile::remove(at(QStringLiteral("taken")));
+        ASSERT_TRUE(makeFile(at("a"), "A"));
+        ASSERT_TRUE(makeFile(at("taken"), "T"));
+        EXPECT_EQ(renameNoReplace(at("a"), at("taken")).outcome, Outcome::Exists);
+        EXPECT_EQ(contents(at("taken")), "T");
+        EXPECT_TRUE(renameNoReplace(at("a"), at("b")).ok());
+        EXPECT_EQ(names(folder), (QSet<QString>{u"b"_s, u"taken"_s}));
+        QFile::remove(at("b"));
+        QFile::remove(at("taken"));
     }
 }
 
 TEST_F(FileOps, CopyKeepsTimeAndPermissionsAndNeverLosesATarget)
 {
     const QDateTime old = filetest::stamp();
-    ASSERT_TRUE(makeFile(at(QStringLiteral("src.png")), "SOURCE", old));
-    ASSERT_EQ(::chmod(QFile::encodeName(at(QStringLiteral("src.png"))).constData(), 0640), 0);
-    ASSERT_TRUE(makeFile(at(QStringLiteral("other.png")), "OTHER"));
+    ASSERT_TRUE(makeFile(at("src.png"), "SOURCE", old));
+    ASSERT_EQ(::chmod(QFile::encodeName(at("src.png")).constData(), 0640), 0);
+    ASSERT_TRUE(makeFile(at("other.png"), "OTHER"));
 
-    EXPECT_TRUE(
-        copyFile(at(QStringLiteral("src.png")), at(QStringLiteral("copy.png")), CopyMode::NoReplace)
-            .ok());
-    EXPECT_EQ(contents(at(QStringLiteral("copy.png"))), "SOURCE");
-    EXPECT_EQ(filetest::modified(at(QStringLiteral("copy.png"))), old);
-    EXPECT_EQ(modeOf(at(QStringLiteral("copy.png"))), 0640u);
+    EXPECT_TRUE(copyFile(at("src.png"), at("copy.png"), CopyMode::NoReplace).ok());
+    EXPECT_EQ(contents(at("copy.png")), "SOURCE");
+    EXPECT_EQ(filetest::modified(at("copy.png")), old);
+    EXPECT_EQ(modeOf(at("copy.png")), 0640u);
 
-    const FileResult kept = copyFile(at(QStringLiteral("src.png")), at(QStringLiteral("other.png")),
-                                     CopyMode::NoReplace);
+    const FileResult kept = copyFile(at("src.png"), at("other.png"), CopyMode::NoReplace);
     EXPECT_EQ(kept.outcome, Outcome::Exists);
-    EXPECT_EQ(contents(at(QStringLiteral("other.png"))), "OTHER");
+    EXPECT_EQ(contents(at("other.png")), "OTHER");
 
-    EXPECT_TRUE(
-        copyFile(at(QStringLiteral("src.png")), at(QStringLiteral("other.png")), CopyMode::Replace)
-            .ok());
-    EXPECT_EQ(contents(at(QStringLiteral("other.png"))), "SOURCE");
+    EXPECT_TRUE(copyFile(at("src.png"), at("other.png"), CopyMode::Replace).ok());
+    EXPECT_EQ(contents(at("other.png")), "SOURCE");
 
     // Onto itself, by its own path or through a folder link: refused, never truncated.
-    ASSERT_TRUE(QFile::link(folder, at(QStringLiteral("alias"))));
-    for (const QString& self :
-         {at(QStringLiteral("src.png")), at(QStringLiteral("alias/src.png"))}) {
-        const FileResult onItself =
-            copyFile(at(QStringLiteral("src.png")), self, CopyMode::Replace);
+    ASSERT_TRUE(QFile::link(folder, at("alias")));
+    for (const QString& self : {at("src.png"), at("alias/src.png")}) {
+        const FileResult onItself = copyFile(at("src.png"), self, CopyMode::Replace);
         EXPECT_EQ(onItself.outcome, Outcome::SameFile);
         EXPECT_TRUE(describe(onItself).contains(self));
     }
-    EXPECT_EQ(contents(at(QStringLiteral("src.png"))), "SOURCE");
-    EXPECT_EQ(names(folder), (QSet<QString>{QStringLiteral("src.png"), QStringLiteral("copy.png"),
-                                            QStringLiteral("other.png")}));
+    EXPECT_EQ(contents(at("src.png")), "SOURCE");
+    EXPECT_EQ(names(folder), (QSet<QString>{u"src.png"_s, u"copy.png"_s, u"other.png"_s}));
 }
 
 TEST_F(FileOps, FailedCopyLeavesNoPartialFile)
 {
-    ASSERT_TRUE(makeFile(at(QStringLiteral("src")), "SOURCE"));
-    ASSERT_TRUE(makeFile(at(QStringLiteral("old")), "OLD"));
+    ASSERT_TRUE(makeFile(at("src"), "SOURCE"));
+    ASSERT_TRUE(makeFile(at("old"), "OLD"));
     for (hook::Call call : {hook::Call::Create, hook::Call::Write, hook::Call::SetTimes,
                             hook::Call::Sync, hook::Call::Rename}) {
         SCOPED_TRACE(static_cast<int>(call));
         failCall(call, EIO);
         for (const CopyMode mode : {CopyMode::Replace, CopyMode::NoReplace}) {
-            const QString target =
-                at(mode == CopyMode::Replace ? QStringLiteral("old") : QStringLiteral("new"));
-            const FileResult result = copyFile(at(QStringLiteral("src")), target, mode);
+            const QString target = at(mode == CopyMode::Replace ? u"old"_s : u"new"_s);
+            const FileResult result = copyFile(at("src"), target, mode);
             EXPECT_EQ(result.outcome, Outcome::SystemError);
             EXPECT_EQ(result.error, EIO);
-            EXPECT_EQ(names(folder), (QSet<QString>{QStringLiteral("src"), QStringLiteral("old")}));
-            EXPECT_EQ(contents(at(QStringLiteral("old"))), "OLD");
+            EXPECT_EQ(names(folder), (QSet<QString>{u"src"_s, u"old"_s}));
+            EXPECT_EQ(contents(at("old")), "OLD");
         }
     }
 }
 
 TEST_F(FileOps, RemoveDeletesReadOnlyFilesAndReportsFailures)
 {
-    ASSERT_TRUE(makeFile(at(QStringLiteral("ro")), "R"));
-    ASSERT_EQ(::chmod(QFile::encodeName(at(QStringLiteral("ro"))).constData(), 0444), 0);
-    EXPECT_TRUE(removeFile(at(QStringLiteral("ro"))).ok());
-    EXPECT_FALSE(QFile::exists(at(QStringLiteral("ro"))));
-    const FileResult missing = removeFile(at(QStringLiteral("ro")));
+    ASSERT_TRUE(makeFile(at("ro"), "R"));
+    ASSERT_EQ(::chmod(QFile::encodeName(at("ro")).constData(), 0444), 0);
+    EXPECT_TRUE(removeFile(at("ro")).ok());
+    EXPECT_FALSE(QFile::exists(at("ro")));
+    const FileResult missing = removeFile(at("ro"));
     EXPECT_EQ(missing.error, ENOENT);
-    EXPECT_EQ(missing.path, at(QStringLiteral("ro")));
+    EXPECT_EQ(missing.path, at("ro"));
 }
 
 TEST_F(FileOps, IdentityComparesFilesAndFolders)
 {
-    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("real")));
-    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("Real2")));
-    ASSERT_TRUE(QFile::link(at(QStringLiteral("real")), at(QStringLiteral("link"))));
-    ASSERT_TRUE(makeFile(at(QStringLiteral("real/f")), "F"));
-    ASSERT_EQ(::link(QFile::encodeName(at(QStringLiteral("real/f"))).constData(),
-                     QFile::encodeName(at(QStringLiteral("real/hard"))).constData()),
+    ASSERT_TRUE(QDir(folder).mkdir(u"real"_s));
+    ASSERT_TRUE(QDir(folder).mkdir(u"Real2"_s));
+    ASSERT_TRUE(QFile::link(at("real"), at("link")));
+    ASSERT_TRUE(makeFile(at("real/f"), "F"));
+    ASSERT_EQ(::link(QFile::encodeName(at("real/f")).constData(),
+                     QFile::encodeName(at("real/hard")).constData()),
               0);
     struct Row
     {
@@ -236,31 +217,29 @@ TEST_F(FileOps, IdentityComparesFilesAndFolders)
         bool sameFolder;
     };
     const Row folders[] = {
-        {at(QStringLiteral("real/")), at(QStringLiteral("real")), true},
-        {at(QStringLiteral("real/")), at(QStringLiteral("link/")), true},
-        {at(QStringLiteral("real/")), at(QStringLiteral("Real2/")), false},
-        {at(QStringLiteral("real/")), at(QStringLiteral("Real/")), false},
-        {at(QStringLiteral("none/")), at(QStringLiteral("real/../none")), true},
+        {at("real/"), at("real"), true},         {at("real/"), at("link/"), true},
+        {at("real/"), at("Real2/"), false},      {at("real/"), at("Real/"), false},
+        {at("none/"), at("real/../none"), true},
     };
     for (const Row& row : folders)
         EXPECT_EQ(sameFolder(row.a, row.b), row.sameFolder)
             << row.a.toStdString() << " " << row.b.toStdString();
 
-    EXPECT_TRUE(sameFile(at(QStringLiteral("real/f")), at(QStringLiteral("link/f"))));
-    EXPECT_TRUE(sameFile(at(QStringLiteral("real/f")), at(QStringLiteral("real/hard"))));
-    EXPECT_FALSE(sameFile(at(QStringLiteral("real/f")), at(QStringLiteral("real/F"))));
-    EXPECT_TRUE(sameFile(at(QStringLiteral("real/new")), at(QStringLiteral("link/new"))));
-    EXPECT_FALSE(sameFile(at(QStringLiteral("real/new")), at(QStringLiteral("real/New"))));
+    EXPECT_TRUE(sameFile(at("real/f"), at("link/f")));
+    EXPECT_TRUE(sameFile(at("real/f"), at("real/hard")));
+    EXPECT_FALSE(sameFile(at("real/f"), at("real/F")));
+    EXPECT_TRUE(sameFile(at("real/new"), at("link/new")));
+    EXPECT_FALSE(sameFile(at("real/new"), at("real/New")));
 }
 
 TEST_F(FileOps, ModificationTimeIsReadInLocalTime)
 {
     const QDateTime midnight(QDate(2020, 1, 31), QTime(0, 0, 0));
-    ASSERT_TRUE(makeFile(at(QStringLiteral("m")), "M", midnight));
+    ASSERT_TRUE(makeFile(at("m"), "M", midnight));
     QDateTime read;
-    EXPECT_TRUE(modificationTime(at(QStringLiteral("m")), &read).ok());
+    EXPECT_TRUE(modificationTime(at("m"), &read).ok());
     EXPECT_EQ(read, midnight);
-    EXPECT_EQ(modificationTime(at(QStringLiteral("gone")), &read).error, ENOENT);
+    EXPECT_EQ(modificationTime(at("gone"), &read).error, ENOENT);
 }
 
 TEST_F(FileOps, MoveToAnotherFileSystemCopiesSyncsKeepsTimeAndRemovesTheSource)
@@ -269,29 +248,23 @@ TEST_F(FileOps, MoveToAnotherFileSystemCopiesSyncsKeepsTimeAndRemovesTheSource)
     SKIP_WITHOUT_SECOND_FILE_SYSTEM(other);
     ASSERT_NE(SecondFileSystem::device(folder), SecondFileSystem::device(other.path()));
 
-    ASSERT_TRUE(makeFile(at(QStringLiteral("photo.jpg")), "PHOTO"));
-    ASSERT_EQ(::chmod(QFile::encodeName(at(QStringLiteral("photo.jpg"))).constData(), 0604), 0);
-    EXPECT_TRUE(
-        renameNoReplace(at(QStringLiteral("photo.jpg")), other.path() + QStringLiteral("moved.jpg"))
-            .ok());
-    EXPECT_FALSE(QFile::exists(at(QStringLiteral("photo.jpg"))));
-    EXPECT_EQ(contents(other.path() + QStringLiteral("moved.jpg")), "PHOTO");
-    EXPECT_EQ(filetest::modified(other.path() + QStringLiteral("moved.jpg")), filetest::stamp());
-    EXPECT_EQ(modeOf(other.path() + QStringLiteral("moved.jpg")), 0604u);
+    ASSERT_TRUE(makeFile(at("photo.jpg"), "PHOTO"));
+    ASSERT_EQ(::chmod(QFile::encodeName(at("photo.jpg")).constData(), 0604), 0);
+    EXPECT_TRUE(renameNoReplace(at("photo.jpg"), other.path() + u"moved.jpg"_s).ok());
+    EXPECT_FALSE(QFile::exists(at("photo.jpg")));
+    EXPECT_EQ(contents(other.path() + u"moved.jpg"_s), "PHOTO");
+    EXPECT_EQ(filetest::modified(other.path() + u"moved.jpg"_s), filetest::stamp());
+    EXPECT_EQ(modeOf(other.path() + u"moved.jpg"_s), 0604u);
 
     // A taken target, a failed sync and a source that cannot be removed leave the source
     // where it was and nothing behind in the destination.
-    ASSERT_TRUE(makeFile(at(QStringLiteral("b.jpg")), "B"));
-    EXPECT_EQ(
-        renameNoReplace(at(QStringLiteral("b.jpg")), other.path() + QStringLiteral("moved.jpg"))
-            .outcome,
-        Outcome::Exists);
+    ASSERT_TRUE(makeFile(at("b.jpg"), "B"));
+    EXPECT_EQ(renameNoReplace(at("b.jpg"), other.path() + u"moved.jpg"_s).outcome, Outcome::Exists);
     for (hook::Call call : {hook::Call::Sync, hook::Call::Unlink}) {
         failCall(call, EIO);
-        const FileResult result =
-            renameNoReplace(at(QStringLiteral("b.jpg")), other.path() + QStringLiteral("b.jpg"));
+        const FileResult result = renameNoReplace(at("b.jpg"), other.path() + u"b.jpg"_s);
         EXPECT_EQ(result.error, EIO);
-        EXPECT_EQ(contents(at(QStringLiteral("b.jpg"))), "B");
-        EXPECT_EQ(names(other.path()), QSet<QString>{QStringLiteral("moved.jpg")});
+        EXPECT_EQ(contents(at("b.jpg")), "B");
+        EXPECT_EQ(names(other.path()), QSet<QString>{u"moved.jpg"_s});
     }
 }

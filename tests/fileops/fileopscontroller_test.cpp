@@ -12,10 +12,14 @@
 
 #include <cerrno>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-// A browse panel on a temporary folder, a controller with scripted dialogs, and a record of
-// the clean-ups.
+using Routine = void (FileOpsController::*)();
+
+// A browse panel on a temporary folder of files named `files` (content: the name), a
+// controller with scripted dialogs, and a record of the clean-ups.
 struct Fixture
 {
     QTemporaryDir dir;
@@ -37,14 +41,24 @@ struct Fixture
     void select(const QStringList& names)
     {
         QListView* view = browse.files();
+        view->clearSelection();
         for (int row = 0; row < view->model()->rowCount(); ++row) {
             const QModelIndex index = view->model()->index(row, 0);
             if (names.contains(index.data().toString()))
                 view->selectionModel()->select(index, QItemSelectionModel::Select);
         }
     }
+    // Selects `names`, confirms, picks `folder` and runs `routine`.
+    void run(Routine routine, const QStringList& names, const QString& folder)
+    {
+        select(names);
+        dialogs.answerAsk(true);
+        dialogs.answerFolder(folder);
+        (controller.*routine)();
+    }
     QString source(const QString& name) const { return dir.filePath(name); }
     QString copy(const QString& name) const { return target.filePath(name); }
+    QSet<QString> sources() const { return filetest::names(dir.path()); }
 };
 
 } // namespace
@@ -66,19 +80,17 @@ private Q_SLOTS:
 
 void FileOpsControllerTest::nothingSelected()
 {
-    Fixture f({QStringLiteral("a.jpg")});
-    for (auto routine : {&FileOpsController::copie, &FileOpsController::deplace,
-                         &FileOpsController::supprim, &FileOpsController::ouvr}) {
+    Fixture f({u"a.jpg"_s});
+    for (Routine routine : {&FileOpsController::copie, &FileOpsController::deplace,
+                            &FileOpsController::supprim, &FileOpsController::ouvr}) {
         f.dialogs.clear();
         (f.controller.*routine)();
-        QCOMPARE(f.dialogs.calls().size(), 1);
-        QCOMPARE(f.dialogs.calls().first().text, QStringLiteral("Selectionner un fichier!"));
-        QCOMPARE(f.dialogs.calls().first().title, QStringLiteral("Attention"));
-        QCOMPARE(f.dialogs.calls().first().icon, DialogIcon::Critical);
+        QCOMPARE(f.dialogs.calls(), {ScriptedDialogs::shown(u"Selectionner un fichier!"_s,
+                                                            u"Attention"_s, DialogIcon::Critical)});
     }
     QVERIFY(f.cleanUps.isEmpty());
     QVERIFY(f.desktop.urls.isEmpty());
-    QVERIFY(QFile::exists(f.source(QStringLiteral("a.jpg"))));
+    QVERIFY(QFile::exists(f.source(u"a.jpg"_s)));
 }
 
 void FileOpsControllerTest::cancelledQuestionOrPickerTouchesNothing_data()
@@ -87,16 +99,16 @@ void FileOpsControllerTest::cancelledQuestionOrPickerTouchesNothing_data()
     QTest::addColumn<bool>("confirm");
     QTest::addColumn<QString>("question");
     QTest::addColumn<QString>("title");
-    QTest::newRow("copy, Cancel") << 0 << false << "Copier le(s) fichier(s) ?"
-                                  << "Confirmation de copie de fichier";
-    QTest::newRow("copy, picker cancelled") << 0 << true << "Copier le(s) fichier(s) ?"
-                                            << "Confirmation de copie de fichier";
-    QTest::newRow("move, Cancel") << 1 << false << "Déplacer le(s) fichier(s) ?"
-                                  << "Confirmation de déplacement de fichier";
-    QTest::newRow("move, picker cancelled") << 1 << true << "Déplacer le(s) fichier(s) ?"
-                                            << "Confirmation de déplacement de fichier";
-    QTest::newRow("delete, Cancel") << 2 << false << "Supprimer le(s) fichier(s) ?"
-                                    << "Confirmation de suppression de fichier";
+    const QString copy = u"Copier le(s) fichier(s) ?"_s;
+    const QString copyTitle = u"Confirmation de copie de fichier"_s;
+    const QString move = u"Déplacer le(s) fichier(s) ?"_s;
+    const QString moveTitle = u"Confirmation de déplacement de fichier"_s;
+    QTest::newRow("copy, Cancel") << 0 << false << copy << copyTitle;
+    QTest::newRow("copy, picker cancelled") << 0 << true << copy << copyTitle;
+    QTest::newRow("move, Cancel") << 1 << false << move << moveTitle;
+    QTest::newRow("move, picker cancelled") << 1 << true << move << moveTitle;
+    QTest::newRow("delete, Cancel") << 2 << false << u"Supprimer le(s) fichier(s) ?"_s
+                                    << u"Confirmation de suppression de fichier"_s;
 }
 
 void FileOpsControllerTest::cancelledQuestionOrPickerTouchesNothing()
@@ -105,134 +117,113 @@ void FileOpsControllerTest::cancelledQuestionOrPickerTouchesNothing()
     QFETCH(bool, confirm);
     QFETCH(QString, question);
     QFETCH(QString, title);
-    Fixture f({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
-    f.select({QStringLiteral("a.jpg")});
+    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+    f.select({u"a.jpg"_s});
     f.dialogs.answerAsk(confirm);
-    const auto routine = operation == 0   ? &FileOpsController::copie
-                         : operation == 1 ? &FileOpsController::deplace
-                                          : &FileOpsController::supprim;
-    (f.controller.*routine)();
+    const Routine routines[] = {&FileOpsController::copie, &FileOpsController::deplace,
+                                &FileOpsController::supprim};
+    (f.controller.*routines[operation])();
 
     const auto& calls = f.dialogs.calls();
-    QCOMPARE(calls.first().text, question);
-    QCOMPARE(calls.first().title, title);
-    QCOMPARE(calls.first().icon, DialogIcon::None);
+    QCOMPARE(calls.first(), (ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask, question, title,
+                                                   DialogIcon::None}));
     QCOMPARE(calls.size(), confirm ? 2 : 1);
     if (confirm)
-        QCOMPARE(calls.last().title, QStringLiteral("Selectionnez un répertoire"));
+        QCOMPARE(calls.last().title, u"Selectionnez un répertoire"_s);
     QCOMPARE(f.cleanUps, QList<bool>{operation != 0});
-    QCOMPARE(filetest::names(f.dir.path()),
-             (QSet<QString>{QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
+    QCOMPARE(f.sources(), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s}));
     QVERIFY(filetest::names(f.target.path()).isEmpty());
 }
 
 void FileOpsControllerTest::copyReplacesAndKeepsTheModificationTime()
 {
-    Fixture f({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
-    filetest::makeFile(f.copy(QStringLiteral("a.jpg")), "old", QDateTime::currentDateTime());
-    f.select({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
-    f.dialogs.answerAsk(true);
-    f.dialogs.answerFolder(f.target.path());
-    f.controller.copie();
+    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+    filetest::makeFile(f.copy(u"a.jpg"_s), "old", QDateTime::currentDateTime());
+    f.run(&FileOpsController::copie, {u"a.jpg"_s, u"b.jpg"_s}, f.target.path());
 
     QVERIFY(f.dialogs.messages().isEmpty());
-    QCOMPARE(filetest::contents(f.copy(QStringLiteral("a.jpg"))), QByteArray("a.jpg"));
-    QCOMPARE(filetest::contents(f.copy(QStringLiteral("b.jpg"))), QByteArray("b.jpg"));
-    QCOMPARE(filetest::modified(f.copy(QStringLiteral("a.jpg"))), filetest::stamp());
+    QCOMPARE(filetest::contents(f.copy(u"a.jpg"_s)), QByteArray("a.jpg"));
+    QCOMPARE(filetest::contents(f.copy(u"b.jpg"_s)), QByteArray("b.jpg"));
+    QCOMPARE(filetest::modified(f.copy(u"a.jpg"_s)), filetest::stamp());
     QCOMPARE(filetest::names(f.target.path()).size(), 2); // no temporary left behind
     QCOMPARE(f.cleanUps, QList<bool>{false});
 }
 
 void FileOpsControllerTest::copyNeverReplacesAReadOnlyFile()
 {
-    Fixture f({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
-    const QString protectedCopy = f.copy(QStringLiteral("a.jpg"));
+    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+    const QString protectedCopy = f.copy(u"a.jpg"_s);
     filetest::makeFile(protectedCopy, "keep me");
     QVERIFY(QFile::setPermissions(protectedCopy, QFile::ReadOwner | QFile::ReadGroup));
-    f.select({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
-    f.dialogs.answerAsk(true);
-    f.dialogs.answerFolder(f.target.path());
-    f.controller.copie();
+    f.run(&FileOpsController::copie, {u"a.jpg"_s, u"b.jpg"_s}, f.target.path());
 
     QCOMPARE(filetest::contents(protectedCopy), QByteArray("keep me"));
-    QVERIFY(!QFile::exists(f.copy(QStringLiteral("b.jpg")))); // the loop stopped
+    QVERIFY(!QFile::exists(f.copy(u"b.jpg"_s))); // the loop stopped
     const auto messages = f.dialogs.messages();
     QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().title, QStringLiteral("Morvane"));
+    QCOMPARE(messages.first().title, u"Morvane"_s);
     QCOMPARE(messages.first().icon, DialogIcon::Warning);
-    QVERIFY(messages.first().text.contains(QStringLiteral("a.jpg")));
+    QVERIFY(messages.first().text.contains(u"a.jpg"_s));
     QCOMPARE(f.cleanUps, QList<bool>{false});
 }
 
 void FileOpsControllerTest::copyIntoTheOwnFolderKeepsTheOriginal()
 {
-    Fixture f({QStringLiteral("a.jpg")});
-    f.select({QStringLiteral("a.jpg")});
-    f.dialogs.answerAsk(true);
+    Fixture f({u"a.jpg"_s});
     // The same folder reached through another spelling.
-    f.dialogs.answerFolder(f.dir.path() + QStringLiteral("/./"));
-    f.controller.copie();
-    QCOMPARE(filetest::contents(f.source(QStringLiteral("a.jpg"))), QByteArray("a.jpg"));
+    f.run(&FileOpsController::copie, {u"a.jpg"_s}, f.dir.path() + u"/./"_s);
+    QCOMPARE(filetest::contents(f.source(u"a.jpg"_s)), QByteArray("a.jpg"));
     QCOMPARE(f.dialogs.messages().size(), 1);
-    QVERIFY(f.dialogs.messages().first().text.contains(QStringLiteral("lui-même")));
+    QVERIFY(f.dialogs.messages().first().text.contains(u"lui-même"_s));
 }
 
 void FileOpsControllerTest::moveStopsAtAnExistingName()
 {
-    Fixture f({QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("c.jpg")});
-    filetest::makeFile(f.copy(QStringLiteral("b.jpg")), "already there");
-    f.select({QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("c.jpg")});
-    f.dialogs.answerAsk(true);
-    f.dialogs.answerFolder(f.target.path());
-    f.controller.deplace();
+    const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
+    Fixture f(files);
+    filetest::makeFile(f.copy(u"b.jpg"_s), "already there");
+    f.run(&FileOpsController::deplace, files, f.target.path());
 
-    QCOMPARE(filetest::contents(f.copy(QStringLiteral("a.jpg"))), QByteArray("a.jpg"));
-    QCOMPARE(filetest::contents(f.copy(QStringLiteral("b.jpg"))), QByteArray("already there"));
-    QCOMPARE(filetest::names(f.dir.path()),
-             (QSet<QString>{QStringLiteral("b.jpg"), QStringLiteral("c.jpg")}));
+    QCOMPARE(filetest::contents(f.copy(u"a.jpg"_s)), QByteArray("a.jpg"));
+    QCOMPARE(filetest::contents(f.copy(u"b.jpg"_s)), QByteArray("already there"));
+    QCOMPARE(f.sources(), (QSet<QString>{u"b.jpg"_s, u"c.jpg"_s}));
     QCOMPARE(f.dialogs.messages().size(), 1);
     QCOMPARE(f.cleanUps, QList<bool>{true});
 }
 
 void FileOpsControllerTest::deleteFailingInTheMiddleStops()
 {
-    Fixture f({QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("c.jpg")});
-    QVERIFY(QFile::setPermissions(f.source(QStringLiteral("a.jpg")), QFile::ReadOwner));
-    f.select({QStringLiteral("a.jpg"), QStringLiteral("b.jpg"), QStringLiteral("c.jpg")});
-    f.dialogs.answerAsk(true);
+    const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
+    Fixture f(files);
+    QVERIFY(QFile::setPermissions(f.source(u"a.jpg"_s), QFile::ReadOwner));
     fileops::testing::setFailureHook([](fileops::testing::Call call, const QString& path) {
-        return call == fileops::testing::Call::Unlink && path.endsWith(QStringLiteral("b.jpg"))
-                   ? EBUSY
-                   : 0;
+        return call == fileops::testing::Call::Unlink && path.endsWith(u"b.jpg"_s) ? EBUSY : 0;
     });
-    f.controller.supprim();
+    f.run(&FileOpsController::supprim, files, {});
     fileops::testing::setFailureHook({});
 
     // The read-only a.jpg went, b.jpg failed, c.jpg was never reached.
-    QCOMPARE(filetest::names(f.dir.path()),
-             (QSet<QString>{QStringLiteral("b.jpg"), QStringLiteral("c.jpg")}));
+    QCOMPARE(f.sources(), (QSet<QString>{u"b.jpg"_s, u"c.jpg"_s}));
     const auto messages = f.dialogs.messages();
     QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().text, fileops::describe(fileops::FileResult::system(
-                                        EBUSY, f.source(QStringLiteral("b.jpg")))));
+    QCOMPARE(messages.first().text,
+             fileops::describe(fileops::FileResult::system(EBUSY, f.source(u"b.jpg"_s))));
     QCOMPARE(f.cleanUps, QList<bool>{true});
 }
 
 void FileOpsControllerTest::openOneFileOnly()
 {
-    Fixture f({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
-    f.select({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")});
+    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+    f.select({u"a.jpg"_s, u"b.jpg"_s});
     f.controller.ouvr();
-    QCOMPARE(f.dialogs.calls().size(), 1);
-    QCOMPARE(f.dialogs.calls().first().text,
-             QStringLiteral("Selectionner un seul fichier à la fois !"));
-    QCOMPARE(f.dialogs.calls().first().icon, DialogIcon::Critical);
+    QCOMPARE(f.dialogs.calls(),
+             {ScriptedDialogs::shown(u"Selectionner un seul fichier à la fois !"_s, u"Attention"_s,
+                                     DialogIcon::Critical)});
     QVERIFY(f.desktop.urls.isEmpty());
 
-    f.browse.files()->clearSelection();
-    f.select({QStringLiteral("b.jpg")});
+    f.select({u"b.jpg"_s});
     f.controller.ouvr();
-    QCOMPARE(f.desktop.urls, QList<QUrl>{QUrl::fromLocalFile(f.source(QStringLiteral("b.jpg")))});
+    QCOMPARE(f.desktop.urls, QList<QUrl>{QUrl::fromLocalFile(f.source(u"b.jpg"_s))});
     QVERIFY(f.cleanUps.isEmpty());
 }
 
