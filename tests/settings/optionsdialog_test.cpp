@@ -12,19 +12,56 @@
 #include <QTest>
 
 namespace n = settings::names;
+using namespace Qt::StringLiterals;
 
-class OptionsDialogTest : public QObject
+namespace {
+
+// The settings path under `dir`; under a regular file when `blocked`, so no write can succeed,
+// even as root.
+QString settingsPath(const QTemporaryDir& dir, bool blocked)
 {
-    Q_OBJECT
+    if (!blocked)
+        return dir.filePath(u"Morvane.ini"_s);
+    QFile blocker(dir.filePath(u"blocker"_s));
+    if (!blocker.open(QIODevice::WriteOnly))
+        qFatal("cannot create the blocker file");
+    return dir.filePath(u"blocker/Morvane.ini"_s);
+}
 
-private:
-    template <typename T> static T* child(QWidget& dialog, const char* name)
+// The dialog over a store in a temporary folder, initialised with the program's folder
+// "/opt/morvane" and loaded as the dialog opens.
+struct Rig
+{
+    explicit Rig(bool blocked = false, const QList<std::pair<QString, QString>>& values = {})
+        : store(settingsPath(dir, blocked))
+    {
+        store.initialise(u"/opt/morvane"_s);
+        for (const auto& [name, value] : values)
+            store.write(name, value);
+        dialog.load();
+    }
+    template <typename T = QAbstractButton> T* child(const char* name)
     {
         T* control = dialog.findChild<T*>(QLatin1String(name));
         if (!control)
             qFatal("missing control %s", name);
         return control;
     }
+    bool checked(const char* name) { return child(name)->isChecked(); }
+    bool enabled(const char* name) { return child(name)->isEnabled(); }
+    void click(const char* name) { child(name)->click(); }
+
+    QTemporaryDir dir;
+    SettingsStore store;
+    ScriptedDialogs dialogs;
+    OptionsDialog dialog{store, dialogs};
+};
+
+} // namespace
+
+class OptionsDialogTest : public QObject
+{
+    Q_OBJECT
 
 private Q_SLOTS:
     void freshLoad();
@@ -37,42 +74,29 @@ private Q_SLOTS:
 
 void OptionsDialogTest::freshLoad()
 {
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Morvane.ini")));
-    store.initialise(QStringLiteral("/opt/morvane"));
-    ScriptedDialogs dialogs;
-    OptionsDialog dialog(store, dialogs);
-    dialog.load();
-
-    QVERIFY(child<QRadioButton>(dialog, "Option3")->isChecked());
-    QVERIFY(!child<QRadioButton>(dialog, "Option4")->isChecked());
-    QVERIFY(child<QRadioButton>(dialog, "Option1")->isChecked());
-    QVERIFY(!child<QRadioButton>(dialog, "Option2")->isChecked());
-    QVERIFY(child<QRadioButton>(dialog, "Option5")->isChecked());
-    QVERIFY(child<QCheckBox>(dialog, "Check1")->isChecked());
-    QVERIFY(!child<QCheckBox>(dialog, "Check2")->isChecked());
-    QVERIFY(!child<QCheckBox>(dialog, "Check3")->isChecked());
-    QVERIFY(!child<QRadioButton>(dialog, "Option1")->isEnabled());
-    QVERIFY(!child<QRadioButton>(dialog, "Option2")->isEnabled());
-    QVERIFY(!child<QPushButton>(dialog, "Command3")->isEnabled());
-    QVERIFY(!child<QPushButton>(dialog, "Command4")->isEnabled());
-    QCOMPARE(child<QLineEdit>(dialog, "Text1")->text(), QStringLiteral("/opt/morvane"));
-    QCOMPARE(child<QLineEdit>(dialog, "Text2")->text(), QStringLiteral("/opt/morvane"));
-    QVERIFY(child<QLineEdit>(dialog, "Text1")->isReadOnly());
+    Rig rig;
+    for (const char* on : {"Option3", "Option1", "Option5", "Check1"})
+        QVERIFY2(rig.checked(on), on);
+    for (const char* off : {"Option4", "Option2", "Check2", "Check3"})
+        QVERIFY2(!rig.checked(off), off);
+    for (const char* greyed : {"Option1", "Option2", "Command3", "Command4"})
+        QVERIFY2(!rig.enabled(greyed), greyed);
+    QCOMPARE(rig.child<QLineEdit>("Text1")->text(), u"/opt/morvane"_s);
+    QCOMPARE(rig.child<QLineEdit>("Text2")->text(), u"/opt/morvane"_s);
+    QVERIFY(rig.child<QLineEdit>("Text1")->isReadOnly());
     // The "Renommer" tab shows its two frames only.
-    QVERIFY(!child<QWidget>(dialog, "Frame1")->isHidden());
-    QVERIFY(!child<QWidget>(dialog, "Frame4")->isHidden());
-    QVERIFY(child<QWidget>(dialog, "Frame2")->isHidden());
-    QVERIFY(child<QWidget>(dialog, "Frame3")->isHidden());
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Options"));
+    for (const char* frame : {"Frame1", "Frame4"})
+        QVERIFY(!rig.child<QWidget>(frame)->isHidden());
+    for (const char* frame : {"Frame2", "Frame3"})
+        QVERIFY(rig.child<QWidget>(frame)->isHidden());
 
     // Enablings follow the clicks.
-    QTest::mouseClick(child<QCheckBox>(dialog, "Check3"), Qt::LeftButton);
-    QVERIFY(child<QRadioButton>(dialog, "Option1")->isEnabled());
-    child<QRadioButton>(dialog, "Option6")->click();
-    QVERIFY(child<QPushButton>(dialog, "Command4")->isEnabled());
-    child<QRadioButton>(dialog, "Option5")->click();
-    QVERIFY(!child<QPushButton>(dialog, "Command4")->isEnabled());
+    QTest::mouseClick(rig.child("Check3"), Qt::LeftButton);
+    QVERIFY(rig.enabled("Option1"));
+    rig.click("Option6");
+    QVERIFY(rig.enabled("Command4"));
+    rig.click("Option5");
+    QVERIFY(!rig.enabled("Command4"));
 }
 
 void OptionsDialogTest::loadedPairs_data()
@@ -81,14 +105,10 @@ void OptionsDialogTest::loadedPairs_data()
     QTest::addColumn<QString>("dest");
     QTest::addColumn<bool>("origOn");
     QTest::addColumn<bool>("destOn");
-    QTest::newRow("words") << "False"
-                           << "True" << false << true;
-    QTest::newRow("french words and digits") << "vrai"
-                                             << "0" << true << false;
-    QTest::newRow("both true: the one set second wins") << "True"
-                                                        << "1" << false << true;
-    QTest::newRow("both false: both off") << "faux"
-                                          << "False" << false << false;
+    QTest::newRow("words") << u"False"_s << u"True"_s << false << true;
+    QTest::newRow("french words and digits") << u"vrai"_s << u"0"_s << true << false;
+    QTest::newRow("both true: the one set second wins") << u"True"_s << u"1"_s << false << true;
+    QTest::newRow("both false: both off") << u"faux"_s << u"False"_s << false << false;
 }
 
 void OptionsDialogTest::loadedPairs()
@@ -97,63 +117,41 @@ void OptionsDialogTest::loadedPairs()
     QFETCH(QString, dest);
     QFETCH(bool, origOn);
     QFETCH(bool, destOn);
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Morvane.ini")));
-    store.initialise(QStringLiteral("/opt"));
-    QVERIFY(store.write(n::renomOrig, orig) && store.write(n::renomDest, dest));
-    ScriptedDialogs dialogs;
-    OptionsDialog dialog(store, dialogs);
-    dialog.load();
-    QCOMPARE(child<QRadioButton>(dialog, "Option3")->isChecked(), origOn);
-    QCOMPARE(child<QRadioButton>(dialog, "Option4")->isChecked(), destOn);
-    QCOMPARE(child<QPushButton>(dialog, "Command3")->isEnabled(), !origOn);
+    Rig rig(false, {{n::renomOrig, orig}, {n::renomDest, dest}});
+    QCOMPARE(rig.checked("Option3"), origOn);
+    QCOMPARE(rig.checked("Option4"), destOn);
+    QCOMPARE(rig.enabled("Command3"), !origOn);
 }
 
 void OptionsDialogTest::folderIsStoredAtOnceEvenWhenCancelled()
 {
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Morvane.ini")));
-    store.initialise(QStringLiteral("/opt"));
-    ScriptedDialogs dialogs;
-    OptionsDialog dialog(store, dialogs);
-    dialog.load();
-
-    child<QRadioButton>(dialog, "Option4")->click();
-    dialogs.answerFolder(dir.path() + QStringLiteral("/"));
-    child<QPushButton>(dialog, "Command3")->click();
-    QCOMPARE(store.readText(n::repertNom), dir.path());
-    QCOMPARE(child<QLineEdit>(dialog, "Text1")->text(), dir.path());
+    Rig rig;
+    rig.click("Option4");
+    rig.dialogs.answerFolder(rig.dir.path() + u"/"_s);
+    rig.click("Command3");
+    QCOMPARE(rig.store.readText(n::repertNom), rig.dir.path());
+    QCOMPARE(rig.child<QLineEdit>("Text1")->text(), rig.dir.path());
 
     // A cancelled picker changes nothing and says nothing.
-    child<QPushButton>(dialog, "Command3")->click();
-    QCOMPARE(store.readText(n::repertNom), dir.path());
+    rig.click("Command3");
+    QCOMPARE(rig.store.readText(n::repertNom), rig.dir.path());
 
-    child<QPushButton>(dialog, "Command2")->click();
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(store.readText(n::renomDest), QStringLiteral("0"));
-    QVERIFY(dialogs.messages().isEmpty());
-    QCOMPARE(dialogs.calls().size(), 2);
-    QCOMPARE(dialogs.calls().first().kind, ScriptedDialogs::Kind::PickFolder);
-    QCOMPARE(dialogs.calls().first().title, QString());
+    rig.click("Command2");
+    QCOMPARE(rig.dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(rig.store.readText(n::renomDest), u"0"_s);
+    QVERIFY(rig.dialogs.messages().isEmpty());
+    QCOMPARE(rig.dialogs.calls().size(), 2);
+    QCOMPARE(rig.dialogs.calls().first().kind, ScriptedDialogs::Kind::PickFolder);
+    QCOMPARE(rig.dialogs.calls().first().title, QString());
 }
 
 void OptionsDialogTest::okWritesTheNineValues()
 {
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Morvane.ini")));
-    store.initialise(QStringLiteral("/opt"));
-    ScriptedDialogs dialogs;
-    OptionsDialog dialog(store, dialogs);
-    dialog.load();
+    Rig rig;
+    for (const char* control : {"Check3", "Check1", "Check2", "Option2", "Option4", "Command1"})
+        rig.click(control);
 
-    child<QCheckBox>(dialog, "Check3")->click();
-    child<QCheckBox>(dialog, "Check1")->click();
-    child<QCheckBox>(dialog, "Check2")->click();
-    child<QRadioButton>(dialog, "Option2")->click();
-    child<QRadioButton>(dialog, "Option4")->click();
-    child<QPushButton>(dialog, "Command1")->click();
-
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(rig.dialog.result(), int(QDialog::Accepted));
     const std::pair<QString, const char*> expected[] = {
         {n::visu, "0"},
         {n::supOriginal, "1"},
@@ -167,35 +165,23 @@ void OptionsDialogTest::okWritesTheNineValues()
         {n::format, "4"},
     };
     for (const auto& [name, text] : expected)
-        QCOMPARE(store.readText(name), QLatin1String(text));
-    QVERIFY(dialogs.calls().isEmpty());
+        QCOMPARE(rig.store.readText(name), QLatin1String(text));
+    QVERIFY(rig.dialogs.calls().isEmpty());
 }
 
 void OptionsDialogTest::failedWritesAreReportedOnce()
 {
-    QTemporaryDir dir;
-    QFile blocker(dir.filePath(QStringLiteral("blocker")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    SettingsStore store(dir.filePath(QStringLiteral("blocker/Morvane.ini")));
-    ScriptedDialogs dialogs;
-    OptionsDialog dialog(store, dialogs);
-    dialog.load();
+    Rig rig(true);
+    rig.click("Option4");
+    rig.dialogs.answerFolder(rig.dir.path());
+    rig.click("Command3");
+    QCOMPARE(rig.dialogs.messages().size(), 1);
 
-    child<QRadioButton>(dialog, "Option4")->click();
-    dialogs.answerFolder(dir.path());
-    child<QPushButton>(dialog, "Command3")->click();
-    QCOMPARE(dialogs.messages().size(), 1);
-
-    child<QPushButton>(dialog, "Command1")->click();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    const auto messages = dialogs.messages();
-    QCOMPARE(messages.size(), 2);
-    for (const auto& message : messages) {
-        QCOMPARE(message.text, store.writeFailureText());
-        QCOMPARE(message.title, QStringLiteral("Morvane"));
-        QCOMPARE(message.icon, DialogIcon::Warning);
-    }
+    rig.click("Command1");
+    QCOMPARE(rig.dialog.result(), int(QDialog::Accepted));
+    const auto warning =
+        ScriptedDialogs::shown(rig.store.writeFailureText(), u"Morvane"_s, DialogIcon::Warning);
+    QCOMPARE(rig.dialogs.messages(), QList({warning, warning}));
 }
 
 QTEST_MAIN(OptionsDialogTest)
