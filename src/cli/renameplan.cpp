@@ -15,10 +15,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace cli {
@@ -38,51 +35,6 @@ QString folderPart(const QString& path)
 QString namePart(const QString& path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-// File systems that compare names without regard to case, by type.
-bool caseInsensitiveFileSystem(const QByteArray& folder)
-{
-    struct statfs info;
-    if (::statfs(folder.constData(), &info) != 0)
-        return false;
-    switch (static_cast<unsigned long>(info.f_type)) {
-    case 0x4d44UL:     // FAT (msdos, vfat)
-    case 0x2011BAB0UL: // exFAT
-    case 0xFF534D42UL: // CIFS
-    case 0xFE534D42UL: // SMB2
-    case 0x482bUL:     // HFS+
-        return true;
-    default:
-        break;
-    }
-    // A folder with case folding on ext4 or f2fs.
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    long flags = 0;
-    const bool folding = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & 0x40000000L);
-    ::close(fd);
-    return folding;
-}
-
-// Whether the folder ignores letter case in names: asked of one of its own entries whose
-// name changes with case where it has one, else of its file system.
-bool folderIgnoresCase(const QString& folder)
-{
-    QDirIterator entries(folder,
-                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (int looked = 0; entries.hasNext() && looked < 64; ++looked) {
-        const QString name = entries.nextFileInfo().fileName();
-        QString other = name.toUpper();
-        if (other == name)
-            other = name.toLower();
-        if (other == name)
-            continue;
-        const auto own = fileops::identityOf(folder + name);
-        return own && fileops::identityOf(folder + other) == own;
-    }
-    return caseInsensitiveFileSystem(QFile::encodeName(folder));
 }
 
 // What the plan needs to know of a folder, asked of the disk once per folder text.
@@ -163,7 +115,7 @@ private:
         if (info->isFolder) {
             info->device = st.st_dev;
             info->writable = ::access(native.constData(), W_OK | X_OK) == 0;
-            info->ignoresCase = folderIgnoresCase(folder);
+            info->ignoresCase = fileops::folderIgnoresCase(folder);
             const long nameMax = ::pathconf(native.constData(), _PC_NAME_MAX);
             if (nameMax > 0)
                 info->nameMax = nameMax;

@@ -14,12 +14,6 @@
 #include <condition_variable>
 #include <mutex>
 
-#include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/vfs.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -35,41 +29,6 @@ QString folderOf(const QString& path)
 QString withSlash(const QString& folder)
 {
     return folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
-bool sameEntry(const QByteArray& a, const QByteArray& b, bool* bExists)
-{
-    struct stat sa;
-    struct stat sb;
-    *bExists = ::lstat(b.constData(), &sb) == 0;
-    return *bExists && ::lstat(a.constData(), &sa) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
-// File systems that compare names without regard to case.
-bool caseInsensitiveFileSystem(const QByteArray& folder)
-{
-    struct statfs info;
-    if (::statfs(folder.constData(), &info) != 0)
-        return false;
-    switch (static_cast<unsigned long>(info.f_type)) {
-    case 0x4d44UL:     // FAT (msdos, vfat)
-    case 0x2011BAB0UL: // exFAT
-    case 0xFF534D42UL: // CIFS
-    case 0xFE534D42UL: // SMB2
-    case 0x482bUL:     // HFS+
-        return true;
-    default:
-        break;
-    }
-    // A folder with case folding on ext4 or f2fs.
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    long flags = 0;
-    const bool folding = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & 0x40000000L);
-    ::close(fd);
-    return folding;
 }
 
 // Converts into a unique hidden name beside the output, then moves it into place by a
@@ -119,27 +78,6 @@ QString batchOutputPath(const QString& source, SourceType type, const OutputForm
     const QString folder = settings.convDest ? withSlash(settings.repertConv) : folderOf(source);
     const QString name = source.mid(source.lastIndexOf(u'/') + 1);
     return folder + name.chopped(sourceTypeSuffixLength(type)) + target.batchExtension;
-}
-
-bool folderIgnoresCase(const QString& folder)
-{
-    const QByteArray native = QFile::encodeName(withSlash(folder));
-    // An entry whose name changes with case: does the other spelling reach the same entry?
-    QDirIterator entries(folder,
-                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (int looked = 0; entries.hasNext() && looked < 64; ++looked) {
-        const QString name = entries.nextFileInfo().fileName();
-        QString other = name.toUpper();
-        if (other == name)
-            other = name.toLower();
-        if (other == name)
-            continue;
-        bool otherExists = false;
-        const bool same = sameEntry(native + QFile::encodeName(name),
-                                    native + QFile::encodeName(other), &otherExists);
-        return same;
-    }
-    return caseInsensitiveFileSystem(native);
 }
 
 std::vector<BatchPlanItem> planBatch(const QStringList& sources, const OutputFormat& target,

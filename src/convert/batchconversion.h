@@ -49,10 +49,7 @@ bool batchConverts(const OutputFormat& target, SourceType type);
 QString batchOutputPath(const QString& source, SourceType type, const OutputFormat& target,
                         const BatchSettings& settings);
 
-// Whether names in `folder` are compared without regard to letter case (FAT, exFAT, a
-// case-folding ext4 folder...). Probed on the folder's own entries where it has one whose
-// name changes with case, else on the file system type.
-bool folderIgnoresCase(const QString& folder);
+using fileops::folderIgnoresCase;
 
 // Plans the run in work-list order. Two entries that would write the same output (the same
 // path, or a path that differs only in letter case in a folder that ignores case) are not

@@ -1,6 +1,7 @@
 #include "fileops/fileops.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -13,7 +14,10 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace fileops {
@@ -305,6 +309,55 @@ bool sameFolder(const QString& a, const QString& b)
     if (!error)
         return same;
     return sameCanonicalPath(a, b);
+}
+
+namespace {
+
+// File systems that compare names without regard to case.
+bool caseInsensitiveFileSystem(const QByteArray& folder)
+{
+    struct statfs info;
+    if (::statfs(folder.constData(), &info) != 0)
+        return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case 0x4d44UL:     // FAT (msdos, vfat)
+    case 0x2011BAB0UL: // exFAT
+    case 0xFF534D42UL: // CIFS
+    case 0xFE534D42UL: // SMB2
+    case 0x482bUL:     // HFS+
+        return true;
+    default:
+        break;
+    }
+    // A folder with case folding on ext4 or f2fs.
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    long flags = 0;
+    const bool folding = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & 0x40000000L);
+    ::close(fd);
+    return folding;
+}
+
+} // namespace
+
+bool folderIgnoresCase(const QString& folder)
+{
+    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    // An entry whose name changes with case: does the other spelling reach the same entry?
+    QDirIterator entries(base,
+                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (int looked = 0; entries.hasNext() && looked < 64; ++looked) {
+        const QString name = entries.nextFileInfo().fileName();
+        QString other = name.toUpper();
+        if (other == name)
+            other = name.toLower();
+        if (other == name)
+            continue;
+        const auto own = identityOf(base + name);
+        return own && identityOf(base + other) == own;
+    }
+    return caseInsensitiveFileSystem(QFile::encodeName(base));
 }
 
 FileResult modificationTime(const QString& path, QDateTime* time)

@@ -65,6 +65,11 @@ bool sameFile(const QString& a, const QString& b);
 // canonical path when one of them does not exist.
 bool sameFolder(const QString& a, const QString& b);
 
+// Whether names in `folder` are compared without regard to letter case (FAT, exFAT, a
+// case-folding ext4 folder...): asked of one of its own entries whose name changes with
+// case where it has one, else of its file system's type.
+bool folderIgnoresCase(const QString& folder);
+
 // The file's last modification time in local time, to the second.
 FileResult modificationTime(const QString& path, QDateTime* time);
 
