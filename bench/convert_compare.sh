@@ -6,7 +6,7 @@
 # side. Prints images per second per tool and target, the ratios of the engine and of the
 # command against the faster of the two others, and for GIF the PSNR against the source.
 #
-#   bench/convert_compare.sh [release build folder]     (default: build-conv2/release)
+#   bench/convert_compare.sh [release build folder]     (default: build/release)
 #   GENERATED=27 WORK=/tmp/morvane-convert-bench  (environment, optional)
 #
 # The build folder needs the bench_convert and morvane-batch targets of a Release build:
@@ -15,7 +15,7 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$here/build-conv2/release}
+build=${1:-$here/build/release}
 bench=$build/bench/bench_convert
 cli=$build/morvane-batch
 corpus=${CORPUS:-$here/../shared/corpus}
