@@ -119,16 +119,6 @@ QJsonObject jsonLine(const QString& source, const QString& output, const char* r
                        {QStringLiteral("message"), message}};
 }
 
-struct IdentityHash
-{
-    std::size_t operator()(const fileops::FileIdentity& id) const noexcept
-    {
-        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) *
-                                                   0x9E3779B97F4A7C15ULL ^
-                                               static_cast<unsigned long long>(id.device));
-    }
-};
-
 // One file of the command, as the check before the run leaves it.
 struct Planned
 {
@@ -149,7 +139,7 @@ std::vector<Planned> check(const QStringList& sources, const convert::OutputForm
 {
     const std::vector<convert::BatchPlanItem> items = convert::planBatch(sources, target, settings);
     std::vector<Planned> plan(items.size());
-    std::unordered_map<fileops::FileIdentity, int, IdentityHash> seen;
+    std::unordered_map<fileops::FileIdentity, int, fileops::FileIdentityHash> seen;
     QHash<QString, int> outputs; // case-folded output -> first entry writing it
     QHash<QString, OutputFolder> folders;
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -155,16 +155,6 @@ struct NameKeyHash
     }
 };
 
-struct IdentityHash
-{
-    std::size_t operator()(const fileops::FileIdentity& id) const noexcept
-    {
-        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) *
-                                                   0x9E3779B97F4A7C15ULL ^
-                                               static_cast<unsigned long long>(id.device));
-    }
-};
-
 // A name the run will hold when it ends (or while it runs, for a temporary copy).
 struct Claim
 {
@@ -243,7 +233,7 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     const bool numeric = renaming::readsAsNumber(options.start, &number);
     const QString dest = options.dest.isEmpty() ? QString() : withSlash(options.dest);
     Folders folders;
-    std::unordered_map<fileops::FileIdentity, int, IdentityHash> seen;
+    std::unordered_map<fileops::FileIdentity, int, fileops::FileIdentityHash> seen;
     seen.reserve(static_cast<std::size_t>(count));
 
     for (int i = 0; i < count; ++i) {

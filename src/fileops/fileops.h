@@ -55,6 +55,17 @@ struct FileIdentity
     friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
+// Hashes a FileIdentity for unordered containers.
+struct FileIdentityHash
+{
+    std::size_t operator()(const FileIdentity& id) const noexcept
+    {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(id.inode) *
+                                                   0x9E3779B97F4A7C15ULL ^
+                                               static_cast<unsigned long long>(id.device));
+    }
+};
+
 // The identity of the entry at `path` itself (a symbolic link is not followed).
 std::optional<FileIdentity> identityOf(const QString& path);
 
