@@ -120,9 +120,17 @@ void FileOpsControllerTest::cancelledQuestionOrPickerTouchesNothing()
     Fixture f({u"a.jpg"_s, u"b.jpg"_s});
     f.select({u"a.jpg"_s});
     f.dialogs.answerAsk(confirm);
-    const Routine routines[] = {&FileOpsController::copie, &FileOpsController::deplace,
-                                &FileOpsController::supprim};
-    (f.controller.*routines[operation])();
+    switch (operation) {
+    case 0:
+        f.controller.copie();
+        break;
+    case 1:
+        f.controller.deplace();
+        break;
+    default:
+        f.controller.supprim();
+        break;
+    }
 
     const auto& calls = f.dialogs.calls();
     QCOMPARE(calls.first(), (ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask, question, title,
