@@ -1,5 +1,6 @@
 // Times the picture loader (full against reduced-size decode of the corpus JPEGs) and the
 // GIF encoder (speed and quality against the source) and prints the figures.
+#include "benchutil.h"
 #include "convert/gifencoder.h"
 #include "convert/pictureloader.h"
 
@@ -17,6 +18,8 @@
 using namespace convert;
 using namespace Qt::StringLiterals;
 
+using bench::psnr;
+
 namespace {
 
 const QString corpus = u"/work/shared/corpus/jpeg"_s;
@@ -32,25 +35,6 @@ template <typename F> double medianMs(int runs, F&& work)
     }
     std::sort(times.begin(), times.end());
     return times[times.size() / 2];
-}
-
-double psnr(const QImage& a, const QImage& b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col) {
-            const int dr = qRed(p[col]) - qRed(q[col]);
-            const int dg = qGreen(p[col]) - qGreen(q[col]);
-            const int db = qBlue(p[col]) - qBlue(q[col]);
-            sum += dr * dr + dg * dg + db * db;
-        }
-    }
-    const double mse = sum / (3.0 * x.width() * x.height());
-    return mse == 0 ? 99.0 : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
 void benchDecode(const QStringList& files)

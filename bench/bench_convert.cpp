@@ -4,6 +4,7 @@
 //                                                converts through runBatch, prints img/s
 //   bench_convert psnr <source> <converted...>   PSNR of each converted file against the source
 //   bench_convert gif <files...>                 GIF encoder settings: time and PSNR
+#include "benchutil.h"
 #include "convert/batchconversion.h"
 #include "convert/codecregistry.h"
 #include "convert/gifencoder.h"
@@ -26,28 +27,9 @@
 using namespace convert;
 using namespace Qt::StringLiterals;
 
-namespace {
+using bench::psnr;
 
-double psnr(const QImage& a, const QImage& b)
-{
-    if (a.size() != b.size())
-        return 0;
-    const QImage x = a.convertToFormat(QImage::Format_RGB32);
-    const QImage y = b.convertToFormat(QImage::Format_RGB32);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const auto* p = reinterpret_cast<const QRgb*>(x.constScanLine(row));
-        const auto* q = reinterpret_cast<const QRgb*>(y.constScanLine(row));
-        for (int col = 0; col < x.width(); ++col) {
-            const int dr = qRed(p[col]) - qRed(q[col]);
-            const int dg = qGreen(p[col]) - qGreen(q[col]);
-            const int db = qBlue(p[col]) - qBlue(q[col]);
-            sum += dr * dr + dg * dg + db * db;
-        }
-    }
-    const double mse = sum / (3.0 * x.width() * x.height());
-    return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
-}
+namespace {
 
 // Smooth gradients, soft shapes and sensor-like noise: close enough to a photo for codecs.
 QImage photoLike(int width, int height, quint32 seed)
