@@ -6,6 +6,10 @@
 // ("HKEY_LOCAL_MACHINE\software\Morvane") selects a section: the root key's name is
 // dropped and the subkeys form the section ("software/Morvane"). Every read goes to the
 // file, so a change made from outside is seen at once.
+//
+// Only a file Morvane can read entirely is used: UTF-8 text of at most maxFileSize bytes
+// whose every line is blank, a comment (";" or "#"), a "[section]" or a "key=value" line.
+// Any other file reads as holding no value and is never written.
 class RegAccess
 {
 public:
@@ -16,6 +20,8 @@ public:
         Malformed,
         Unreadable
     };
+
+    static constexpr qint64 maxFileSize = 1024 * 1024;
 
     explicit RegAccess(QString iniPath);
 
@@ -32,10 +38,14 @@ public:
     // settings folder can be made. Creating a key that exists does no harm.
     bool createKey(const QString& subkey);
 
+    // Malformed as soon as the file is too big, whatever its content: the size is known
+    // before a byte of it is read.
     FileState fileState() const;
 
 private:
     QString groupName() const;
+    // The file is missing or can be read entirely.
+    bool usable() const;
 
     QString m_path;
     QString m_keyPath;

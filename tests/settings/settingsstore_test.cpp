@@ -3,7 +3,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QSettings>
+#include <QSysInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -125,7 +127,7 @@ TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAtTheNextRead)
 
     // Another program rewrites the file: "Visu" removed, "Format" changed.
     QByteArray text = readAll(iniPath());
-    text.replace("Visu=1\n", "");
+    text.replace("Morvane\\Visu=1\n", "");
     text.replace("Format=4", "Format=2");
     writeAll(iniPath(), text);
 
@@ -148,32 +150,81 @@ TEST_F(SettingsStoreTest, UnwritableFileIsReportedAndReadsStillWork)
     EXPECT_TRUE(store.writeFailureText().startsWith(u"Les réglages ne peuvent pas"_s));
 }
 
-TEST_F(SettingsStoreTest, MalformedFileIsMovedAsideNeverRewritten)
+// A file Morvane cannot read entirely is moved aside with its bytes intact, never rewritten;
+// the run goes on from the defaults. A readable one is kept and written to.
+TEST_F(SettingsStoreTest, OnlyAFileReadEntirelyIsRewritten)
 {
-    QDir().mkpath(QFileInfo(iniPath()).absolutePath());
-    const QByteArray broken = "[software/Morvane\nVisu=0\n\x01\x02 not an ini file\n";
-    writeAll(iniPath(), broken);
+    const QByteArray valid = "; Morvane\n\n# réglages\r\n[software]\nMorvane\\Visu = 0\n";
+    QByteArray random(20 * 1024, '\0');
+    QRandomGenerator generator(7);
+    for (char& byte : random)
+        byte = char(generator.bounded(256));
+    const QString text = u"[software]\nMorvane\\Visu=0\n"_s;
+    const QByteArray utf16 =
+        "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    const struct
+    {
+        const char* name;
+        QByteArray bytes;
+        bool kept;
+    } rows[] = {
+        {"unclosed section", "[software/Morvane\nVisu=0\n", false},
+        {"random bytes", random, false},
+        {"NUL bytes", QByteArray(4096, '\0'), false},
+        {"prose", valid + "Ceci n'est pas un fichier de réglages.\n", false},
+        {"UTF-16 with its byte order mark", utf16, false},
+        {"1 MiB + 1", valid + QByteArray(RegAccess::maxFileSize - valid.size(), ';') + "\n", false},
+        {"comments and blank lines, 1 MiB",
+         valid + ';' + QByteArray(RegAccess::maxFileSize - valid.size() - 2, 'x') + '\n', true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir rowDir;
+        const QString path = rowDir.filePath(u"Morvane.ini"_s);
+        writeAll(path, row.bytes);
 
-    SettingsStore store(iniPath());
-    const StartupReport report = store.initialise(u"/a"_s);
-    ASSERT_TRUE(report.movedAside);
-    EXPECT_EQ(report.movedAside->first, iniPath());
-    EXPECT_TRUE(report.movedAside->second.startsWith(iniPath() + u".illisible-"_s));
-    EXPECT_EQ(readAll(report.movedAside->second), broken);
-    EXPECT_TRUE(report.defaultsStored);
-    EXPECT_EQ(store.readText(n::visu), u"1"_s);
+        SettingsStore store(path);
+        const StartupReport report = store.initialise(u"/a"_s);
+        EXPECT_TRUE(report.defaultsStored);
+        EXPECT_FALSE(report.malformedKept);
+        EXPECT_EQ(store.readText(n::format), u"4"_s);
+        if (row.kept) {
+            EXPECT_FALSE(report.movedAside);
+            EXPECT_EQ(store.readText(n::visu), u"0"_s);
+            continue;
+        }
+        ASSERT_TRUE(report.movedAside);
+        EXPECT_EQ(report.movedAside->first, path);
+        EXPECT_TRUE(report.movedAside->second.startsWith(path + u".illisible-"_s));
+        EXPECT_EQ(readAll(report.movedAside->second), row.bytes);
+        EXPECT_EQ(store.readText(n::visu), u"1"_s);
+    }
+}
 
-    const QString text =
-        SettingsStore::movedAsideText(report.movedAside->first, report.movedAside->second);
-    EXPECT_TRUE(text.contains(report.movedAside->first) &&
-                text.contains(report.movedAside->second));
+// A lock file left by a start that was killed while writing does not hold the next one.
+TEST_F(SettingsStoreTest, LeftoverLockFileIsRemoved)
+{
+    const std::pair<const char*, QByteArray> locks[] = {
+        {"no such process", "2147483646\nmorvane\n" + QSysInfo::machineHostName().toUtf8() + '\n'},
+        {"garbage", "\x93\x01 garbage\n\n"},
+    };
+    for (const auto& [name, lock] : locks) {
+        SCOPED_TRACE(name);
+        QTemporaryDir rowDir;
+        const QString path = rowDir.filePath(u"Morvane.ini"_s);
+        writeAll(path + u".lock"_s, lock);
+        SettingsStore store(path);
+        EXPECT_TRUE(store.initialise(u"/a"_s).defaultsStored);
+        EXPECT_EQ(store.readText(n::visu), u"1"_s);
+        EXPECT_FALSE(QFile::exists(path + u".lock"_s));
+    }
 }
 
 TEST_F(SettingsStoreTest, FileBrokenWhileRunningIsNotOverwritten)
 {
     SettingsStore store(iniPath());
     store.initialise(u"/a"_s);
-    const QByteArray broken = "[software/Morvane\nVisu=0\n";
+    const QByteArray broken = readAll(iniPath()) + "Morvane\\Visu\n";
     writeAll(iniPath(), broken);
     EXPECT_FALSE(store.write(n::format, u"1"_s));
     EXPECT_EQ(readAll(iniPath()), broken);
