@@ -197,6 +197,10 @@ void OptionsDialog::load()
              m_settings.readFlag(n::convDest));
     updateEnablings();
 
+    const std::array<Field, 9> all = fields();
+    for (size_t i = 0; i < all.size(); ++i)
+        m_shown[i] = all[i].control->isChecked();
+
     m_text1->setText(m_settings.readText(n::repertNom));
     m_text2->setText(m_settings.readText(n::repertConv));
     m_ts1->setCurrentIndex(0);
@@ -239,26 +243,33 @@ void OptionsDialog::chooseFolder(const QString& name, QLineEdit* field)
     field->setText(m_settings.readText(name));
 }
 
+std::array<OptionsDialog::Field, 9> OptionsDialog::fields() const
+{
+    return {{
+        {n::visu, m_check1, false},
+        {n::supOriginal, m_check2, false},
+        {n::copieOriginal, m_check3, false},
+        {n::repertCopieOriginal, m_option2, true},
+        {n::repertCopieDest, m_option1, true},
+        {n::renomOrig, m_option3, true},
+        {n::renomDest, m_option4, true},
+        {n::convOrig, m_option5, true},
+        {n::convDest, m_option6, true},
+    }};
+}
+
 void OptionsDialog::confirm()
 {
-    const std::pair<QString, QString> values[] = {
-        {n::visu, flagText(m_check1->isChecked())},
-        {n::supOriginal, flagText(m_check2->isChecked())},
-        {n::copieOriginal, flagText(m_check3->isChecked())},
-    };
+    const std::array<Field, 9> all = fields();
     bool stored = true;
-    for (const auto& [name, text] : values)
-        stored = m_settings.write(name, text) && stored;
-    const std::pair<QString, QRadioButton*> flags[] = {
-        {n::repertCopieOriginal, m_option2},
-        {n::repertCopieDest, m_option1},
-        {n::renomOrig, m_option3},
-        {n::renomDest, m_option4},
-        {n::convOrig, m_option5},
-        {n::convDest, m_option6},
-    };
-    for (const auto& [name, button] : flags)
-        stored = m_settings.writeFlag(name, button->isChecked()) && stored;
+    for (size_t i = 0; i < all.size(); ++i) {
+        const bool on = all[i].control->isChecked();
+        if (on == m_shown[i])
+            continue;
+        stored = (all[i].asWord ? m_settings.writeFlag(all[i].name, on)
+                                : m_settings.write(all[i].name, flagText(on))) &&
+                 stored;
+    }
     if (!stored)
         reportWriteFailure();
     accept();

@@ -2,7 +2,10 @@
 
 #include <QDialog>
 
+#include <array>
+
 class Dialogs;
+class QAbstractButton;
 class QCheckBox;
 class QGroupBox;
 class QLineEdit;
@@ -21,7 +24,8 @@ public:
 
     // Fills the controls from the settings and shows the "Renommer" tab.
     void load();
-    // "Ok": writes the nine values and closes. A failed write is reported once.
+    // "Ok": writes those of the nine values the user changed since load() and closes, so
+    // what another window stored meanwhile stays. A failed write is reported once.
     void confirm();
     // "..." of the rename / conversion folder: picks a folder and stores it at once.
     void chooseRenameFolder();
@@ -30,6 +34,16 @@ public:
     static constexpr QSize clientSize{441, 321};
 
 private:
+    // A value "Ok" stores, with the control that shows it.
+    struct Field
+    {
+        const QString& name;
+        QAbstractButton* control;
+        bool asWord; // stored as "True"/"False", else as "1"/"0"
+    };
+    // The nine, in the order "Ok" writes them.
+    std::array<Field, 9> fields() const;
+
     void showTab(int index);
     void updateEnablings();
     void chooseFolder(const QString& name, QLineEdit* field);
@@ -57,4 +71,5 @@ private:
     QPushButton* m_command2;
     QPushButton* m_command3;
     QPushButton* m_command4;
+    std::array<bool, 9> m_shown{}; // the state of each field when load() filled it
 };

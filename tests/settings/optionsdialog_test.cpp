@@ -68,7 +68,7 @@ private Q_SLOTS:
     void loadedPairs_data();
     void loadedPairs();
     void folderIsStoredAtOnceEvenWhenCancelled();
-    void okWritesTheNineValues();
+    void okWritesOnlyWhatChanged();
     void failedWritesAreReportedOnce();
 };
 
@@ -145,23 +145,27 @@ void OptionsDialogTest::folderIsStoredAtOnceEvenWhenCancelled()
     QCOMPARE(rig.dialogs.calls().first().title, QString());
 }
 
-void OptionsDialogTest::okWritesTheNineValues()
+void OptionsDialogTest::okWritesOnlyWhatChanged()
 {
-    Rig rig;
-    for (const char* control : {"Check3", "Check1", "Check2", "Option2", "Option4", "Command1"})
+    Rig rig(false, {{n::supOriginal, u"1"_s}});
+    // Another window stores its own choices while this dialog is open.
+    SettingsStore other(rig.store.filePath());
+    QVERIFY(other.write(n::supOriginal, u"0"_s));
+    QVERIFY(other.writeFlag(n::convDest, true));
+    for (const char* control : {"Check3", "Check1", "Option2", "Option4", "Command1"})
         rig.click(control);
 
     QCOMPARE(rig.dialog.result(), int(QDialog::Accepted));
     const std::pair<QString, const char*> expected[] = {
         {n::visu, "0"},
-        {n::supOriginal, "1"},
+        {n::supOriginal, "0"},
         {n::copieOriginal, "1"},
         {n::repertCopieOriginal, "True"},
         {n::repertCopieDest, "False"},
         {n::renomOrig, "False"},
         {n::renomDest, "True"},
-        {n::convOrig, "True"},
-        {n::convDest, "False"},
+        {n::convOrig, "1"},
+        {n::convDest, "True"},
         {n::format, "4"},
     };
     for (const auto& [name, text] : expected)
