@@ -39,7 +39,8 @@ bool wellFormed(QByteArrayView text)
 // QSettings waits for the lock file of any write. One left by a writer that was killed
 // goes at once when it names a dead process, but one QLockFile cannot read (killed while
 // creating it, or garbage) is waited for until it is 30 s old. A live writer keeps its lock
-// file open and locked (flock), and removeStaleLockFile() removes only an unlocked one.
+// file open and locked (flock), and on Linux removeStaleLockFile() removes only an unlocked
+// one; a lock being created is unlocked for the instant between its creation and its flock.
 void removeLeftoverLock(const QString& iniPath)
 {
     const QString lockPath = iniPath + QStringLiteral(".lock");

