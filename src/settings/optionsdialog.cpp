@@ -262,14 +262,19 @@ void OptionsDialog::confirm()
 {
     const std::array<Field, 9> all = fields();
     bool stored = true;
+    bool changed = false;
     for (size_t i = 0; i < all.size(); ++i) {
         const bool on = all[i].control->isChecked();
         if (on == m_shown[i])
             continue;
+        changed = true;
         stored = (all[i].asWord ? m_settings.writeFlag(all[i].name, on)
                                 : m_settings.write(all[i].name, flagText(on))) &&
                  stored;
     }
+    // With nothing to store, the user is still told when the settings cannot be stored.
+    if (!changed)
+        stored = m_settings.writable();
     if (!stored)
         reportWriteFailure();
     accept();

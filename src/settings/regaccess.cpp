@@ -116,6 +116,11 @@ bool RegAccess::writeValue(const QString& name, const QString& text)
     return false;
 }
 
+bool RegAccess::writable() const
+{
+    return usable() && QSettings(m_path, QSettings::IniFormat).isWritable();
+}
+
 bool RegAccess::createKey(const QString&)
 {
     return QDir().mkpath(QFileInfo(m_path).absolutePath());

@@ -34,6 +34,8 @@ public:
     // Creates or replaces the value. False when the file cannot be written, or when it is
     // malformed: rewriting it would drop whatever the parser did not understand.
     bool writeValue(const QString& name, const QString& text);
+    // Whether writeValue() could store a value now, without storing one.
+    bool writable() const;
     // A section exists as soon as it holds a value; creating one is checking that the
     // settings folder can be made. Creating a key that exists does no harm.
     bool createKey(const QString& subkey);

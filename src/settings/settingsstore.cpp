@@ -124,6 +124,11 @@ bool SettingsStore::writeFlag(const QString& name, bool value)
     return write(name, value ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
+bool SettingsStore::writable() const
+{
+    return m_reg.writable();
+}
+
 SettingsSnapshot SettingsStore::snapshot() const
 {
     namespace n = settings::names;

@@ -62,6 +62,8 @@ public:
     // False when the value could not be stored; writeFailureText() says why.
     bool write(const QString& name, const QString& text);
     bool writeFlag(const QString& name, bool value);
+    // Whether a value could be stored now (nothing is stored).
+    bool writable() const;
 
     SettingsSnapshot snapshot() const;
 
