@@ -43,6 +43,8 @@ struct PlannedRename
     std::optional<fileops::FileIdentity> identity;
     // The target is on another file system: the file arrives there as a copy (a new inode).
     bool movesAcrossDevices = false;
+    // The letter-case rule of the target's folder, probed once for the run.
+    fileops::FolderCase targetCase = fileops::FolderCase::Unknown;
     // The entry whose old path is this one's target: it has to move first.
     int waitsFor = -1;
     QStringList conflicts;
