@@ -417,6 +417,27 @@ TEST_F(RenameCliTest, NamesThatAreNotUtf8AreRefusedBeforeTheRun)
     EXPECT_EQ(::unlink(raw.constData()), 0); // QTemporaryDir cannot name it
 }
 
+// On a volume that ignores case (set by the test script where it can mount one), a name
+// taken in another spelling is a conflict before the run, and a change of case goes through.
+TEST_F(RenameCliTest, LetterCaseOnACaseInsensitiveVolume)
+{
+    const QString volume = qEnvironmentVariable("MORVANE_TEST_CASE_INSENSITIVE_DIR");
+    if (volume.isEmpty())
+        GTEST_SKIP() << "MORVANE_TEST_CASE_INSENSITIVE_DIR not set";
+    QTemporaryDir dir(volume + QStringLiteral("/rename-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    m_dir.swap(dir);
+    make({QStringLiteral("image.jpg"), QStringLiteral("x.jpg")});
+    Result result = rename({QStringLiteral("--form"), QStringLiteral("text"),
+                            QStringLiteral("--text"), QStringLiteral("IMAGE")},
+                           {QStringLiteral("x.jpg")});
+    EXPECT_EQ(result.exitCode, 2) << result.errText().toStdString();
+    EXPECT_TRUE(result.errText().contains(QStringLiteral("existe déjà")));
+    result = rename({QStringLiteral("--form"), QStringLiteral("upper")}, {QStringLiteral("x.jpg")});
+    EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
+    EXPECT_EQ(names(folder()), (QStringList{QStringLiteral("X.jpg"), QStringLiteral("image.jpg")}));
+}
+
 TEST_F(RenameCliTest, ChainsAndCyclesSucceed)
 {
     const QStringList three{QStringLiteral("image1.jpg"), QStringLiteral("image2.jpg"),
