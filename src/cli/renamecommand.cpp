@@ -154,6 +154,15 @@ int reportPlan(const RenamePlan& plan, const Console& console, bool dryRun)
     return ExitOk;
 }
 
+// A stop signal before the first change.
+int stoppedBeforeTheRun(const StopSignals& stops)
+{
+    Console::message((stops.signal() == SIGTERM ? QStringLiteral("Arrêté par SIGTERM")
+                                                : QStringLiteral("Interrompu par SIGINT")) +
+                     QStringLiteral(" : rien n'a été changé."));
+    return stops.exitStatus();
+}
+
 // The run: each change is written in a journal, so that a failure or a stop signal puts
 // every file back, in reverse order, without ever replacing a file.
 class Transaction
@@ -482,12 +491,8 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
 
     const Inputs inputs =
         readInputs(commandLine.files(), commandLine.nulSeparated(), &stops.cancelFlag());
-    if (inputs.stopped) {
-        Console::message((stops.signal() == SIGTERM ? QStringLiteral("Arrêté par SIGTERM")
-                                                    : QStringLiteral("Interrompu par SIGINT")) +
-                         QStringLiteral(" : rien n'a été changé."));
-        return stops.exitStatus();
-    }
+    if (inputs.stopped)
+        return stoppedBeforeTheRun(stops);
     if (inputs.error)
         return usageError(commandLine.command(), *inputs.error);
     if (inputs.paths.isEmpty())
@@ -504,7 +509,10 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
         return usageError(commandLine.command(), renaming::refusalText(refusal));
 
     const Console console(commandLine.json());
-    const RenamePlan plan = planRename(inputs.paths, options, QDateTime::currentDateTime());
+    const RenamePlan plan =
+        planRename(inputs.paths, options, QDateTime::currentDateTime(), &stops.cancelFlag());
+    if (plan.stopped)
+        return stoppedBeforeTheRun(stops);
     const int checked = reportPlan(plan, console, commandLine.dryRun());
     if (commandLine.dryRun() || checked != ExitOk)
         return checked;

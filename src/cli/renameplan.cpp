@@ -239,7 +239,7 @@ bool RenamePlan::refused() const
 }
 
 RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
-                      const QDateTime& clock)
+                      const QDateTime& clock, const std::atomic<bool>* stop)
 {
     RenamePlan plan;
     const int count = static_cast<int>(sources.size());
@@ -257,6 +257,10 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     byName.reserve(static_cast<std::size_t>(count));
 
     for (int i = 0; i < count; ++i) {
+        if (stop && stop->load()) {
+            plan.stopped = true;
+            return plan;
+        }
         PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
         Place& place = places[static_cast<std::size_t>(i)];
         entry.source = sources.at(i);

@@ -378,11 +378,22 @@ int lookUp(const QString& path)
     return errno == ENOENT ? 0 : -1;
 }
 
-// The same name with the case of its letters changed.
+// The same name with the case of its ASCII letters changed: the letters every file system
+// that ignores case folds alike (others, such as "ß", fold differently from one to another).
 QString otherSpelling(const QString& name)
 {
-    const QString upper = name.toUpper();
-    return upper != name ? upper : name.toLower();
+    QString other = name;
+    for (QChar& c : other) {
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - u'a' + u'A');
+    }
+    if (other != name)
+        return other;
+    for (QChar& c : other) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() - u'A' + u'a');
+    }
+    return other;
 }
 
 // The probe file: its other spelling is found where the folder ignores case. nullopt when
