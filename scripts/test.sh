@@ -29,7 +29,7 @@ mount_case_volume() {
     local image="$case_volume/fat.img"
     mkdir -p "$case_mount" || return 1
     command -v mkfs.vfat >/dev/null 2>&1 || return 1
-    truncate -s 64M "$image" && mkfs.vfat -n MORVANE "$image" >/dev/null 2>&1 || return 1
+    truncate -s 64M "$image" && mkfs.vfat "$image" >/dev/null 2>&1 || return 1
     if mount -o loop -t vfat "$image" "$case_mount" >/dev/null 2>&1; then
         return 0
     fi
