@@ -465,6 +465,9 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
                           QStringLiteral("Type de nom inconnu : %1").arg(parser.value(form)));
     options.form = *formNumber;
     options.nameText = parser.value(text);
+    // The text becomes part of every new name.
+    if (const std::optional<QString> refusal = nonUtf8Refusal(options.nameText))
+        return usageError(commandLine.command(), *refusal);
     options.start = parser.value(start);
     const std::optional<int> styleIndex = styleFrom(parser.value(style));
     if (!styleIndex)
