@@ -13,6 +13,8 @@ packages=(
     xdg-utils
     # tools the tests use
     imagemagick
+    # a case-insensitive FAT volume for the letter-case tests (mounted where the machine allows)
+    dosfstools fusefat
     # the conversion benchmark compares with it
     graphicsmagick
 )

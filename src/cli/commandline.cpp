@@ -1,10 +1,119 @@
 #include "cli/commandline.h"
 
 #include "cli/commands.h"
+#include "cli/console.h"
 
 #include <cstdio>
 
 namespace cli {
+
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of `bytes`, 0 when there is none
+// (overlong forms, surrogates and code points past U+10FFFF are not valid).
+qsizetype validSequence(QByteArrayView bytes)
+{
+    const auto at = [&bytes](qsizetype i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = at(0);
+    if (lead < 0x80)
+        return 1;
+    qsizetype length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || at(1) < low || at(1) > high)
+        return 0;
+    for (qsizetype i = 2; i < length; ++i) {
+        if (at(i) < 0x80 || at(i) > 0xBF)
+            return 0;
+    }
+    return length;
+}
+
+bool isEscapedByte(QChar c)
+{
+    return c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF;
+}
+
+// A low surrogate that does not follow a high one: only decodeName() makes those.
+bool isLoneSurrogate(const QString& text, qsizetype i)
+{
+    return isEscapedByte(text.at(i)) && (i == 0 || !text.at(i - 1).isHighSurrogate());
+}
+
+} // namespace
+
+QString decodeName(QByteArrayView bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    qsizetype from = 0;
+    while (from < bytes.size()) {
+        qsizetype valid = from;
+        qsizetype length = 0;
+        while (valid < bytes.size() && (length = validSequence(bytes.sliced(valid))) > 0)
+            valid += length;
+        text += QString::fromUtf8(bytes.sliced(from, valid - from));
+        if (valid < bytes.size()) {
+            text += QChar(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[valid])));
+            ++valid;
+        }
+        from = valid;
+    }
+    return text;
+}
+
+QStringList decodeArguments(int argc, const char* const* argv)
+{
+    QStringList arguments;
+    arguments.reserve(argc);
+    for (int i = 0; i < argc; ++i)
+        arguments.append(decodeName(QByteArrayView(argv[i])));
+    return arguments;
+}
+
+std::optional<QString> nonUtf8Refusal(const QString& path)
+{
+    bool escaped = false;
+    QString shown;
+    shown.reserve(path.size());
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        if (isLoneSurrogate(path, i)) {
+            escaped = true;
+            shown +=
+                QStringLiteral("\\x%1").arg(path.at(i).unicode() - 0xDC00, 2, 16, QLatin1Char('0'));
+        } else {
+            shown += path.at(i);
+        }
+    }
+    if (!escaped)
+        return std::nullopt;
+    return QStringLiteral("%1 : nom de fichier non UTF-8 : refusé").arg(shown);
+}
+
+int reportNonUtf8(const QStringList& paths)
+{
+    int refused = 0;
+    for (const QString& path : paths) {
+        if (const std::optional<QString> refusal = nonUtf8Refusal(path)) {
+            Console::message(*refusal);
+            ++refused;
+        }
+    }
+    return refused;
+}
 
 CommandLine::CommandLine(const QString& command, const QString& summary)
     : m_command(command), m_summary(summary),

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QString>
@@ -8,6 +9,23 @@
 #include <optional>
 
 namespace cli {
+
+// File names come from the system as bytes. They are decoded so that none is ever confused
+// with another: valid UTF-8 as it is, and each byte of a sequence that is not valid UTF-8 as
+// the lone surrogate U+DC00 + byte, which no valid name decodes to. Such a name is refused
+// before anything is done (nonUtf8Refusal()), never opened under another name.
+QString decodeName(QByteArrayView bytes);
+
+// The arguments of main(), decoded by decodeName(): what the commands parse.
+QStringList decodeArguments(int argc, const char* const* argv);
+
+// For a name that was not valid UTF-8, the refusal naming its bytes ("caf\xe9.jpg : nom de
+// fichier non UTF-8 : refusé"); nullopt for a valid name.
+std::optional<QString> nonUtf8Refusal(const QString& path);
+
+// Prints the refusal of each name of `paths` that is not valid UTF-8 on standard error and
+// returns how many there were.
+int reportNonUtf8(const QStringList& paths);
 
 // The parser of one command with the options every command has (--help, --dry-run, --json,
 // --null) and the FILE arguments. Parsing never exits the program: a bad option is a usage

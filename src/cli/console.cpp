@@ -1,11 +1,15 @@
 #include "cli/console.h"
 
-#include <QFile>
+#include "cli/commandline.h"
+
 #include <QJsonDocument>
 #include <QLocale>
 
+#include <array>
+#include <cerrno>
 #include <cstdio>
 
+#include <poll.h>
 #include <unistd.h>
 
 namespace cli {
@@ -85,34 +89,69 @@ void Progress::clear()
     m_shown = false;
 }
 
-Inputs readInputs(const QStringList& arguments, bool nulSeparated)
+namespace {
+
+// All of standard input. Waits in steps of a tenth of a second so that a stop signal
+// (a flag, since the signals themselves stay blocked) ends the wait.
+std::optional<QByteArray> readStandardInput(const std::atomic<bool>* stop, bool* stopped)
+{
+    QByteArray all;
+    std::array<char, 1 << 16> buffer;
+    for (;;) {
+        if (stop && stop->load()) {
+            *stopped = true;
+            return all;
+        }
+        pollfd in{STDIN_FILENO, POLLIN, 0};
+        const int ready = ::poll(&in, 1, 100);
+        if (ready < 0 && errno != EINTR)
+            return std::nullopt;
+        if (ready <= 0)
+            continue;
+        const ssize_t got = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+        if (got < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return all;
+        all.append(buffer.data(), got);
+    }
+}
+
+} // namespace
+
+Inputs readInputs(const QStringList& arguments, bool nulSeparated, const std::atomic<bool>* stop)
 {
     Inputs inputs;
     if (!arguments.contains(QStringLiteral("-"))) {
         inputs.paths = arguments;
-        return inputs;
-    }
-    if (arguments.size() != 1) {
+    } else if (arguments.size() != 1) {
         inputs.error = QStringLiteral("« - » (lire les chemins sur l'entrée standard) doit être "
                                       "le seul FICHIER.");
         return inputs;
+    } else {
+        const std::optional<QByteArray> all = readStandardInput(stop, &inputs.stopped);
+        if (!all) {
+            inputs.error = QStringLiteral("Entrée standard illisible.");
+            return inputs;
+        }
+        if (inputs.stopped)
+            return inputs;
+        const char separator = nulSeparated ? '\0' : '\n';
+        qsizetype from = 0;
+        while (from < all->size()) {
+            qsizetype end = all->indexOf(separator, from);
+            if (end < 0)
+                end = all->size();
+            if (end > from)
+                inputs.paths.append(decodeName(QByteArrayView(*all).sliced(from, end - from)));
+            from = end + 1;
+        }
     }
-    QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly)) {
-        inputs.error = QStringLiteral("Entrée standard illisible.");
-        return inputs;
-    }
-    const QByteArray all = in.readAll();
-    const char separator = nulSeparated ? '\0' : '\n';
-    qsizetype from = 0;
-    while (from < all.size()) {
-        qsizetype end = all.indexOf(separator, from);
-        if (end < 0)
-            end = all.size();
-        if (end > from)
-            inputs.paths.append(QFile::decodeName(all.mid(from, end - from)));
-        from = end + 1;
-    }
+    if (const int refused = reportNonUtf8(inputs.paths); refused > 0)
+        inputs.error =
+            QStringLiteral("%1 nom(s) de fichier non UTF-8 : rien n'a été changé.").arg(refused);
     return inputs;
 }
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <optional>
 
 namespace cli {
@@ -49,13 +50,17 @@ private:
 };
 
 // The FILE arguments, or, when the only one is "-", the paths read from standard input one
-// per line (NUL-separated with `nulSeparated`). Empty lines are skipped. An error text when
-// "-" is mixed with other files.
+// per line (NUL-separated with `nulSeparated`), decoded by decodeName(). Empty lines are
+// skipped. An error text when "-" is mixed with other files, and when a name is not valid
+// UTF-8 (each such name is then refused on standard error first). When `stop` is set while
+// standard input is still awaited, reading ends with `stopped` set: nothing was done yet.
 struct Inputs
 {
     QStringList paths;
     std::optional<QString> error;
+    bool stopped = false;
 };
-Inputs readInputs(const QStringList& arguments, bool nulSeparated);
+Inputs readInputs(const QStringList& arguments, bool nulSeparated,
+                  const std::atomic<bool>* stop = nullptr);
 
 } // namespace cli

@@ -1,6 +1,7 @@
 // morvane-batch: Morvane's engines without a window, for scripts.
 
 #include "app/translation.h"
+#include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
@@ -72,7 +73,9 @@ int main(int argc, char* argv[])
     if (const std::optional<QString> error = cli::testhooks::installFailures())
         return cli::usageError({}, *error);
 
-    const QStringList arguments = QCoreApplication::arguments();
+    // From argv itself: QCoreApplication::arguments() would decode a name that is not valid
+    // UTF-8 into one that is, and the command would then reach another file.
+    const QStringList arguments = cli::decodeArguments(argc, argv);
     if (arguments.size() < 2)
         return cli::usageError({}, QStringLiteral("Aucune commande indiquée."));
     const QString& command = arguments.at(1);

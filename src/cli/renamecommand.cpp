@@ -154,13 +154,22 @@ int reportPlan(const RenamePlan& plan, const Console& console, bool dryRun)
     return ExitOk;
 }
 
+// A stop signal before the first change.
+int stoppedBeforeTheRun(const StopSignals& stops)
+{
+    Console::message((stops.signal() == SIGTERM ? QStringLiteral("Arrêté par SIGTERM")
+                                                : QStringLiteral("Interrompu par SIGINT")) +
+                     QStringLiteral(" : rien n'a été changé."));
+    return stops.exitStatus();
+}
+
 // The run: each change is written in a journal, so that a failure or a stop signal puts
 // every file back, in reverse order, without ever replacing a file.
 class Transaction
 {
 public:
-    Transaction(const RenamePlan& plan, const Console& console)
-        : m_plan(plan), m_console(console), m_state(plan.entries.size())
+    Transaction(const RenamePlan& plan, const Console& console, const StopSignals& stops)
+        : m_plan(plan), m_console(console), m_stops(stops), m_state(plan.entries.size())
     {
         for (std::size_t i = 0; i < plan.entries.size(); ++i)
             m_state[i].fileAt = plan.entries[i].source;
@@ -177,6 +186,9 @@ public:
                 break;
             const PlannedRename& entry = m_plan.entries[static_cast<std::size_t>(step.entry)];
             if (!perform(step)) {
+                // A copy cut short by a stop signal is no failure of the file.
+                if (state(step.entry).failure.isEmpty())
+                    break;
                 m_failed = step.entry;
                 break;
             }
@@ -202,6 +214,7 @@ private:
         QString from;
         QString to;
         std::optional<fileops::FileIdentity> identity;
+        fileops::FolderCase folderCase = fileops::FolderCase::Unknown;
     };
     struct State
     {
@@ -216,9 +229,13 @@ private:
 
     bool fail(int entry, const fileops::FileResult& result)
     {
-        state(entry).failure = fileops::describe(result);
+        if (result.error != ECANCELED || !m_stops.stopRequested())
+            state(entry).failure = fileops::describe(result);
         return false;
     }
+
+    // Forward steps stop on a stop signal; the way back never does.
+    const std::atomic<bool>* cancel() const { return &m_stops.cancelFlag(); }
 
     bool copy(int entry)
     {
@@ -228,12 +245,12 @@ private:
         const QString to =
             planned.copyTemporary.isEmpty() ? planned.copyPath : planned.copyTemporary;
         const fileops::FileResult copied =
-            fileops::copyFile(planned.source, to, fileops::CopyMode::NoReplace);
+            fileops::copyFile(planned.source, to, fileops::CopyMode::NoReplace, cancel());
         if (!copied.ok())
             return fail(entry, copied);
         state(entry).touched = true;
         state(entry).copyAt = to;
-        m_journal.push_back({entry, true, true, planned.source, to, fileops::identityOf(to)});
+        m_journal.push_back({entry, true, true, planned.source, to, fileops::identityOf(to), {}});
         return true;
     }
 
@@ -242,7 +259,9 @@ private:
         State& s = state(entry);
         QString& at = isCopy ? s.copyAt : s.fileAt;
         const QString from = at;
-        const fileops::FileResult moved = fileops::renameNoReplace(from, to);
+        const fileops::FolderCase folderCase =
+            m_plan.entries[static_cast<std::size_t>(entry)].targetCase;
+        const fileops::FileResult moved = fileops::renameNoReplace(from, to, folderCase, cancel());
         if (!moved.ok()) {
             // A rename through a temporary name that could not finish leaves the file there.
             const auto own = m_plan.entries[static_cast<std::size_t>(entry)].identity;
@@ -250,7 +269,7 @@ private:
                 !fileops::identityOf(from) && own && fileops::identityOf(moved.path) == own) {
                 at = moved.path;
                 s.touched = true;
-                m_journal.push_back({entry, false, false, from, moved.path, own});
+                m_journal.push_back({entry, false, false, from, moved.path, own, folderCase});
             }
             return fail(entry, moved);
         }
@@ -260,7 +279,7 @@ private:
         const PlannedRename& planned = m_plan.entries[static_cast<std::size_t>(entry)];
         const bool sameInode = !isCopy && !planned.movesAcrossDevices && planned.identity;
         m_journal.push_back({entry, isCopy, false, from, to,
-                             sameInode ? planned.identity : fileops::identityOf(to)});
+                             sameInode ? planned.identity : fileops::identityOf(to), folderCase});
         return true;
     }
 
@@ -311,8 +330,9 @@ private:
                 continue;
             }
             const fileops::FileResult back =
-                action->created ? fileops::removeFile(action->to)
-                                : fileops::renameNoReplace(action->to, action->from);
+                action->created
+                    ? fileops::removeFile(action->to)
+                    : fileops::renameNoReplace(action->to, action->from, action->folderCase);
             if (!back.ok()) {
                 s.undoFailures.append(fileops::describe(back));
                 continue;
@@ -389,6 +409,7 @@ private:
 
     const RenamePlan& m_plan;
     const Console& m_console;
+    const StopSignals& m_stops;
     std::vector<State> m_state;
     std::vector<Action> m_journal;
     int m_failed = -1;
@@ -444,6 +465,9 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
                           QStringLiteral("Type de nom inconnu : %1").arg(parser.value(form)));
     options.form = *formNumber;
     options.nameText = parser.value(text);
+    // The text becomes part of every new name.
+    if (const std::optional<QString> refusal = nonUtf8Refusal(options.nameText))
+        return usageError(commandLine.command(), *refusal);
     options.start = parser.value(start);
     const std::optional<int> styleIndex = styleFrom(parser.value(style));
     if (!styleIndex)
@@ -454,6 +478,8 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
         options.dest = parser.value(dest);
         if (options.dest.isEmpty())
             return usageError(commandLine.command(), QStringLiteral("--dest est vide."));
+        if (const std::optional<QString> refusal = nonUtf8Refusal(options.dest))
+            return usageError(commandLine.command(), *refusal);
     }
     if (parser.isSet(keep)) {
         const QString value = parser.value(keep);
@@ -466,7 +492,10 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
                               QStringLiteral("--keep-copy vaut own ou dest, pas %1").arg(value));
     }
 
-    const Inputs inputs = readInputs(commandLine.files(), commandLine.nulSeparated());
+    const Inputs inputs =
+        readInputs(commandLine.files(), commandLine.nulSeparated(), &stops.cancelFlag());
+    if (inputs.stopped)
+        return stoppedBeforeTheRun(stops);
     if (inputs.error)
         return usageError(commandLine.command(), *inputs.error);
     if (inputs.paths.isEmpty())
@@ -483,11 +512,14 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
         return usageError(commandLine.command(), renaming::refusalText(refusal));
 
     const Console console(commandLine.json());
-    const RenamePlan plan = planRename(inputs.paths, options, QDateTime::currentDateTime());
+    const RenamePlan plan =
+        planRename(inputs.paths, options, QDateTime::currentDateTime(), &stops.cancelFlag());
+    if (plan.stopped)
+        return stoppedBeforeTheRun(stops);
     const int checked = reportPlan(plan, console, commandLine.dryRun());
     if (commandLine.dryRun() || checked != ExitOk)
         return checked;
-    Transaction transaction(plan, console);
+    Transaction transaction(plan, console, stops);
     return transaction.run(stops);
 }
 

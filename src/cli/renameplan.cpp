@@ -199,6 +199,23 @@ QString holder(const Claim& claim, const QString& source)
     return {};
 }
 
+// Why a source that is not a regular file is refused before the run.
+QString sourceRefusal(const fileops::FileResult& kind)
+{
+    switch (kind.outcome) {
+    case fileops::Outcome::NotRegular:
+        return QStringLiteral("%1 (tube nommé, socket ou périphérique).")
+            .arg(fileops::notRegularText());
+    case fileops::Outcome::DanglingLink:
+        return QStringLiteral("Lien symbolique sans cible.");
+    default:
+        break;
+    }
+    if (kind.error == EISDIR)
+        return QStringLiteral("C'est un dossier, pas un fichier.");
+    return QStringLiteral("Fichier introuvable (%1).").arg(fileops::systemDescription(kind.error));
+}
+
 // Where one entry's names live, kept while the plan is made.
 struct Place
 {
@@ -222,7 +239,7 @@ bool RenamePlan::refused() const
 }
 
 RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
-                      const QDateTime& clock)
+                      const QDateTime& clock, const std::atomic<bool>* stop)
 {
     RenamePlan plan;
     const int count = static_cast<int>(sources.size());
@@ -235,8 +252,15 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     Folders folders;
     std::unordered_map<fileops::FileIdentity, int, fileops::FileIdentityHash> seen;
     seen.reserve(static_cast<std::size_t>(count));
+    // The files of the run by the name they have now, as their folder compares names.
+    std::unordered_map<NameKey, int, NameKeyHash> byName;
+    byName.reserve(static_cast<std::size_t>(count));
 
     for (int i = 0; i < count; ++i) {
+        if (stop && stop->load()) {
+            plan.stopped = true;
+            return plan;
+        }
         PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
         Place& place = places[static_cast<std::size_t>(i)];
         entry.source = sources.at(i);
@@ -253,16 +277,21 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         } else if (::lstat(QFile::encodeName(entry.source).constData(), &st) != 0) {
             entry.conflicts.append(
                 QStringLiteral("Fichier introuvable (%1).").arg(fileops::systemDescription(errno)));
-        } else if (S_ISDIR(st.st_mode)) {
-            entry.conflicts.append(QStringLiteral("C'est un dossier, pas un fichier."));
+        } else if (const fileops::FileResult kind = fileops::checkRegularFile(entry.source);
+                   !kind.ok()) {
+            entry.conflicts.append(sourceRefusal(kind));
         } else {
             entry.identity = fileops::FileIdentity{st.st_dev, st.st_ino};
             const auto [first, inserted] = seen.emplace(*entry.identity, i);
-            if (!inserted)
+            // Where the folder ignores case, two spellings of one name are one file, even
+            // where the file system gives each spelling its own inode.
+            const auto [named, newName] = byName.emplace(keyOf(place.own, name), i);
+            const int earlier = !inserted ? first->second : !newName ? named->second : -1;
+            if (earlier >= 0)
                 entry.conflicts.append(
                     QStringLiteral("Fichier donné deux fois (déjà en position %1 : %2).")
-                        .arg(first->second + 1)
-                        .arg(plan.entries[static_cast<std::size_t>(first->second)].source));
+                        .arg(earlier + 1)
+                        .arg(plan.entries[static_cast<std::size_t>(earlier)].source));
         }
 
         if (!place.target->isFolder) {
@@ -307,6 +336,7 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         const bool sameFolder = place.own->key == place.target->key;
         entry.unchanged = sameFolder && made.name == name;
         entry.movesAcrossDevices = place.own->device != place.target->device;
+        entry.targetCase = fileops::folderCaseOf(place.target->ignoresCase);
         if (entry.unchanged || options.keep == KeepCopy::None)
             continue;
         if (options.keep == KeepCopy::Dest && !sameFolder) {
@@ -359,19 +389,18 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
             continue;
         if (const auto there =
                 Folders::identityOf(*place.target, place.targetFolder, place.newName)) {
-            // The file of the run that holds the name itself (not another link to it).
-            const auto holding = seen.find(*there);
-            const int holderIndex = holding == seen.end() ? -1 : holding->second;
-            const Place* holderPlace =
-                holderIndex >= 0 ? &places[static_cast<std::size_t>(holderIndex)] : nullptr;
-            const bool holdsName = holderPlace && keyOf(holderPlace->own, holderPlace->name) ==
-                                                      keyOf(place.target, place.newName);
-            const bool caseOnly = *there == *entry.identity &&
-                                  place.newName.compare(place.name, Qt::CaseInsensitive) == 0;
+            // The file of the run that holds the name itself (not another link to it): found
+            // by its name, and by its inode too where the folder tells spellings apart.
+            const auto holding = byName.find(keyOf(place.target, place.newName));
+            const int holderIndex = holding == byName.end() ? -1 : holding->second;
+            const bool holdsName =
+                holderIndex >= 0 &&
+                (place.target->ignoresCase ||
+                 plan.entries[static_cast<std::size_t>(holderIndex)].identity == *there);
             if (holdsName && holderIndex != i &&
                 !plan.entries[static_cast<std::size_t>(holderIndex)].unchanged) {
                 entry.waitsFor = holderIndex;
-            } else if (!(holdsName && holderIndex == i) && !caseOnly) {
+            } else if (!(holdsName && holderIndex == i)) {
                 entry.conflicts.append(
                     QStringLiteral("Le fichier %1 existe déjà.").arg(entry.target));
             }

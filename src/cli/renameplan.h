@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,8 @@ struct PlannedRename
     std::optional<fileops::FileIdentity> identity;
     // The target is on another file system: the file arrives there as a copy (a new inode).
     bool movesAcrossDevices = false;
+    // The letter-case rule of the target's folder, probed once for the run.
+    fileops::FolderCase targetCase = fileops::FolderCase::Unknown;
     // The entry whose old path is this one's target: it has to move first.
     int waitsFor = -1;
     QStringList conflicts;
@@ -51,14 +54,16 @@ struct PlannedRename
 struct RenamePlan
 {
     std::vector<PlannedRename> entries;
+    // A stop was asked for while the plan was made: it is incomplete and must not run.
+    bool stopped = false;
     bool refused() const;
 };
 
 // Computes every target in the order given (running numbers follow that order) and checks
 // the whole run against the disk without changing anything. `clock` is the one system time
-// used by the forms that read it.
+// used by the forms that read it. `stop` set ends the check early (RenamePlan::stopped).
 RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
-                      const QDateTime& clock);
+                      const QDateTime& clock, const std::atomic<bool>* stop = nullptr);
 
 // One step of the execution. A cycle of names is broken by moving one of its files aside
 // under a temporary name first and to its target last.

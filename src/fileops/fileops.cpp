@@ -1,10 +1,10 @@
 #include "fileops/fileops.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <array>
 #include <filesystem>
@@ -14,10 +14,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace fileops {
@@ -36,6 +33,12 @@ int injected(Call call, const QString& path)
 {
     const testing::FailureHook& hook = failureHook();
     return hook ? hook(call, path) : 0;
+}
+
+testing::NameLookup& nameLookup()
+{
+    static testing::NameLookup lookup;
+    return lookup;
 }
 
 QByteArray native(const QString& path)
@@ -125,38 +128,55 @@ int unlinkRaw(const QString& path)
     return ::unlink(native(path).constData()) == 0 ? 0 : errno;
 }
 
-// Whether `name` is itself an entry of `folder` (byte for byte, whatever the file system's
-// idea of letter case).
-bool folderHoldsExactName(const QString& folder, const QString& name)
+bool differInCaseOnly(const QString& a, const QString& b)
 {
-    DIR* dir = ::opendir(native(folder).constData());
-    if (!dir)
-        return true; // cannot tell: take the name as taken
-    const QByteArray wanted = native(name);
-    bool found = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (wanted == entry->d_name) {
-            found = true;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
+    return a != b && a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-// `to` differs from `from` in letter case only and the file system resolves it to `from`
-// itself: a case-insensitive file system, not a second link that happens to exist.
-bool isCaseAlias(const QString& from, const QString& to)
+// What `path` names, asked with lstat and stat only: nothing is opened.
+FileResult kindOf(const QByteArray& path, const QString& named)
 {
-    const QString fromName = nameOf(from);
-    const QString toName = nameOf(to);
-    if (fromName == toName || fromName.compare(toName, Qt::CaseInsensitive) != 0)
-        return false;
-    if (!sameFolder(folderOf(from), folderOf(to)))
-        return false;
-    const auto a = identityOf(from);
-    const auto b = identityOf(to);
-    return a && b && *a == *b && !folderHoldsExactName(folderOf(to), toName);
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
+        return FileResult::system(errno, named);
+    if (S_ISLNK(st.st_mode) && ::stat(path.constData(), &st) != 0) {
+        if (errno == ENOENT)
+            return {Outcome::DanglingLink, ENOENT, named};
+        return FileResult::system(errno, named);
+    }
+    if (S_ISDIR(st.st_mode))
+        return FileResult::system(EISDIR, named);
+    if (!S_ISREG(st.st_mode))
+        return {Outcome::NotRegular, 0, named};
+    return FileResult::success();
+}
+
+// Opens a regular file for reading. The type is asked first and the open does not block,
+// so a FIFO that took the place of the file in between cannot hold the program either.
+int openRegular(const QString& path, struct stat* st, FileResult* failure)
+{
+    const QByteArray encoded = native(path);
+    *failure = kindOf(encoded, path);
+    if (!failure->ok())
+        return -1;
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        *failure = FileResult::system(errno, path);
+        return -1;
+    }
+    if (::fstat(fd, st) != 0) {
+        *failure = FileResult::system(errno, path);
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st->st_mode)) {
+        *failure = S_ISDIR(st->st_mode) ? FileResult::system(EISDIR, path)
+                                        : FileResult{Outcome::NotRegular, 0, path};
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 bool writeAll(int fd, const char* data, ssize_t size)
@@ -177,18 +197,13 @@ bool writeAll(int fd, const char* data, ssize_t size)
 // Writes a synced copy of `from` to a new temporary file in `folder` with the source's
 // permissions and times. `target` is the final path, named in failures.
 FileResult writeTemporaryCopy(const QString& from, const QString& folder, const QString& target,
-                              QString* temporary)
+                              QString* temporary, const std::atomic<bool>* cancel)
 {
-    const int in = ::open(native(from).constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return FileResult::system(errno, from);
     struct stat st;
-    const bool statted = ::fstat(in, &st) == 0;
-    if (!statted || !S_ISREG(st.st_mode)) {
-        const int error = !statted ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ::close(in);
-        return FileResult::system(error, from);
-    }
+    FileResult opened;
+    const int in = openRegular(from, &st, &opened);
+    if (in < 0)
+        return opened;
 
     QByteArray pattern = native(folder + QStringLiteral(".morvane-XXXXXX"));
     int error = injected(Call::Create, target);
@@ -213,6 +228,8 @@ FileResult writeTemporaryCopy(const QString& from, const QString& folder, const 
         return fail(error);
     std::array<char, 1 << 18> buffer;
     for (;;) {
+        if (cancel && cancel->load())
+            return fail(ECANCELED);
         const ssize_t got = ::read(in, buffer.data(), buffer.size());
         if (got < 0 && errno == EINTR)
             continue;
@@ -246,6 +263,28 @@ FileResult writeTemporaryCopy(const QString& from, const QString& folder, const 
     return FileResult::success();
 }
 
+// Moves a symbolic link as a link: the same target text at `to` (symlink never replaces a
+// name), then the source link goes.
+FileResult moveLink(const QString& from, const QString& to)
+{
+    const QByteArray source = native(from);
+    std::array<char, 4096> target{};
+    const ssize_t length = ::readlink(source.constData(), target.data(), target.size() - 1);
+    if (length < 0)
+        return FileResult::system(errno, from);
+    const QByteArray destination = native(to);
+    int error = injected(Call::Create, to);
+    if (error == 0 && ::symlink(target.data(), destination.constData()) != 0)
+        error = errno;
+    if (error != 0)
+        return error == EEXIST ? FileResult::exists(to) : FileResult::system(error, to);
+    if ((error = unlinkRaw(from)) != 0) {
+        ::unlink(destination.constData()); // the link is not left in two places
+        return FileResult::system(error, from);
+    }
+    return FileResult::success();
+}
+
 } // namespace
 
 FileResult FileResult::exists(const QString& path)
@@ -256,6 +295,11 @@ FileResult FileResult::exists(const QString& path)
 FileResult FileResult::system(int error, const QString& path)
 {
     return {Outcome::SystemError, error, path};
+}
+
+QString notRegularText()
+{
+    return QStringLiteral("ce n'est pas un fichier ordinaire");
 }
 
 QString systemDescription(int error)
@@ -275,6 +319,10 @@ QString describe(const FileResult& result)
         return {};
     case Outcome::SameFile:
         return QStringLiteral("Un fichier ne peut pas être copié sur lui-même : %1").arg(path);
+    case Outcome::NotRegular:
+        return QStringLiteral("%1 : %2").arg(path, notRegularText());
+    case Outcome::DanglingLink:
+        return QStringLiteral("Lien symbolique sans cible : %1").arg(path);
     case Outcome::Exists:
     case Outcome::SystemError:
         break;
@@ -311,53 +359,120 @@ bool sameFolder(const QString& a, const QString& b)
     return sameCanonicalPath(a, b);
 }
 
+FileResult checkRegularFile(const QString& path)
+{
+    return kindOf(native(path), path);
+}
+
 namespace {
 
-// File systems that compare names without regard to case.
-bool caseInsensitiveFileSystem(const QByteArray& folder)
+// The look-up by name of the case probe: 1 when `path` reaches an entry, 0 when there is
+// none, -1 when the system cannot tell.
+int lookUp(const QString& path)
 {
-    struct statfs info;
-    if (::statfs(folder.constData(), &info) != 0)
-        return false;
-    switch (static_cast<unsigned long>(info.f_type)) {
-    case 0x4d44UL:     // FAT (msdos, vfat)
-    case 0x2011BAB0UL: // exFAT
-    case 0xFF534D42UL: // CIFS
-    case 0xFE534D42UL: // SMB2
-    case 0x482bUL:     // HFS+
-        return true;
-    default:
-        break;
+    if (const testing::NameLookup& lookup = nameLookup())
+        return lookup(path) ? 1 : 0;
+    struct stat st;
+    if (::lstat(native(path).constData(), &st) == 0)
+        return 1;
+    return errno == ENOENT ? 0 : -1;
+}
+
+// The same name with the case of its ASCII letters changed: the letters every file system
+// that ignores case folds alike (others, such as "ß", fold differently from one to another).
+QString otherSpelling(const QString& name)
+{
+    QString other = name;
+    for (QChar& c : other) {
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - u'a' + u'A');
     }
-    // A folder with case folding on ext4 or f2fs.
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    long flags = 0;
-    const bool folding = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & 0x40000000L);
-    ::close(fd);
-    return folding;
+    if (other != name)
+        return other;
+    for (QChar& c : other) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() - u'A' + u'a');
+    }
+    return other;
+}
+
+// The probe file: its other spelling is found where the folder ignores case. nullopt when
+// no probe could be made (a folder that cannot be written).
+std::optional<bool> probeWithOwnFile(const QString& base)
+{
+    const QByteArray folder = native(base);
+    struct stat before;
+    const bool hadTimes = ::stat(folder.constData(), &before) == 0;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        QString name = QStringLiteral(".morvane-probe-");
+        for (int i = 0; i < 6; ++i)
+            name += QLatin1Char(static_cast<char>('a' + QRandomGenerator::global()->bounded(26)));
+        const QString path = base + name;
+        if (injected(Call::Create, path) != 0)
+            return std::nullopt;
+        const int fd = ::open(native(path).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            return std::nullopt;
+        }
+        ::close(fd);
+        const int found = lookUp(base + otherSpelling(name));
+        ::unlink(native(path).constData());
+        if (hadTimes) {
+            // The folder looks untouched: a dry run changes nothing the user can see.
+            const std::array<timespec, 2> times{before.st_atim, before.st_mtim};
+            ::utimensat(AT_FDCWD, folder.constData(), times.data(), 0);
+        }
+        if (found >= 0)
+            return found == 1;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Without a probe of its own: an existing name whose other spelling lstat finds although
+// readdir does not list it. Both spellings listed means the folder tells them apart.
+std::optional<bool> probeWithExistingNames(const QString& base)
+{
+    DIR* dir = ::opendir(native(base).constData());
+    if (!dir)
+        return std::nullopt;
+    QSet<QString> listed;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QUtf8StringView name(entry->d_name);
+        if (name.isValidUtf8())
+            listed.insert(name.toString());
+    }
+    ::closedir(dir);
+    int looked = 0;
+    for (const QString& name : std::as_const(listed)) {
+        const QString other = otherSpelling(name);
+        if (other == name || name == QLatin1String(".") || name == QLatin1String(".."))
+            continue;
+        if (listed.contains(other))
+            return false;
+        if (const int found = lookUp(base + other); found >= 0)
+            return found == 1;
+        if (++looked >= 64)
+            break;
+    }
+    return std::nullopt;
 }
 
 } // namespace
 
 bool folderIgnoresCase(const QString& folder)
 {
-    const QString base = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    // An entry whose name changes with case: does the other spelling reach the same entry?
-    QDirIterator entries(base,
-                         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (int looked = 0; entries.hasNext() && looked < 64; ++looked) {
-        const QString name = entries.nextFileInfo().fileName();
-        QString other = name.toUpper();
-        if (other == name)
-            other = name.toLower();
-        if (other == name)
-            continue;
-        const auto own = identityOf(base + name);
-        return own && identityOf(base + other) == own;
-    }
-    return caseInsensitiveFileSystem(QFile::encodeName(base));
+    const QString base = folder.isEmpty()                    ? QStringLiteral("./")
+                         : folder.endsWith(QLatin1Char('/')) ? folder
+                                                             : folder + QLatin1Char('/');
+    if (const std::optional<bool> answer = probeWithOwnFile(base))
+        return *answer;
+    if (const std::optional<bool> answer = probeWithExistingNames(base))
+        return *answer;
+    return true; // nothing to ask: take the rule that never misses a clash
 }
 
 FileResult modificationTime(const QString& path, QDateTime* time)
@@ -369,20 +484,30 @@ FileResult modificationTime(const QString& path, QDateTime* time)
     return FileResult::success();
 }
 
-FileResult renameNoReplace(const QString& from, const QString& to)
+FileResult renameNoReplace(const QString& from, const QString& to, FolderCase folderCase,
+                           const std::atomic<bool>* cancel)
 {
     const int error = renameRaw(from, to);
     if (error == 0)
         return FileResult::success();
     if (error == EEXIST) {
-        if (nameOf(from) == nameOf(to) && sameFolder(folderOf(from), folderOf(to)))
+        const bool caseOnly = differInCaseOnly(nameOf(from), nameOf(to));
+        if (nameOf(from) != nameOf(to) && !caseOnly)
+            return FileResult::exists(to);
+        if (!sameFolder(folderOf(from), folderOf(to)))
+            return FileResult::exists(to);
+        if (!caseOnly)
             return identityOf(from) ? FileResult::unchanged() : FileResult::system(ENOENT, from);
-        if (isCaseAlias(from, to))
-            return renameThroughTemporary(from, to);
-        return FileResult::exists(to);
+        // Where the folder ignores case, the other spelling is the file itself (whatever
+        // inode the file system gives each spelling); renameThroughTemporary() still never
+        // replaces a file, should the file system fold names otherwise.
+        const bool ignores = folderCase == FolderCase::Unknown
+                                 ? folderIgnoresCase(folderOf(to))
+                                 : folderCase == FolderCase::Insensitive;
+        return ignores ? renameThroughTemporary(from, to) : FileResult::exists(to);
     }
     if (error == EXDEV)
-        return moveAcrossFileSystems(from, to);
+        return moveAcrossFileSystems(from, to, cancel);
     return FileResult::system(error, identityOf(from) ? to : from);
 }
 
@@ -408,12 +533,16 @@ FileResult renameThroughTemporary(const QString& from, const QString& to)
     return FileResult::system(EEXIST, from);
 }
 
-FileResult moveAcrossFileSystems(const QString& from, const QString& to)
+FileResult moveAcrossFileSystems(const QString& from, const QString& to,
+                                 const std::atomic<bool>* cancel)
 {
     if (identityOf(to))
         return FileResult::exists(to);
+    struct stat st;
+    if (::lstat(native(from).constData(), &st) == 0 && S_ISLNK(st.st_mode))
+        return moveLink(from, to);
     QString temporary;
-    FileResult result = writeTemporaryCopy(from, folderOf(to), to, &temporary);
+    FileResult result = writeTemporaryCopy(from, folderOf(to), to, &temporary, cancel);
     if (!result.ok())
         return result;
     if (const int error = renameRaw(temporary, to)) {
@@ -428,14 +557,15 @@ FileResult moveAcrossFileSystems(const QString& from, const QString& to)
     return FileResult::success();
 }
 
-FileResult copyFile(const QString& from, const QString& to, CopyMode mode)
+FileResult copyFile(const QString& from, const QString& to, CopyMode mode,
+                    const std::atomic<bool>* cancel)
 {
     if (sameFile(from, to))
         return {Outcome::SameFile, 0, to};
     if (mode == CopyMode::NoReplace && identityOf(to))
         return FileResult::exists(to);
     QString temporary;
-    FileResult result = writeTemporaryCopy(from, folderOf(to), to, &temporary);
+    FileResult result = writeTemporaryCopy(from, folderOf(to), to, &temporary, cancel);
     if (!result.ok())
         return result;
     int error = 0;
@@ -462,6 +592,11 @@ FileResult removeFile(const QString& path)
 void testing::setFailureHook(FailureHook hook)
 {
     failureHook() = std::move(hook);
+}
+
+void testing::setNameLookup(NameLookup lookup)
+{
+    nameLookup() = std::move(lookup);
 }
 
 } // namespace fileops

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <optional>
 
@@ -24,6 +25,10 @@ enum class Outcome
     SameFile,
     // A system call failed; FileResult::error holds its errno.
     SystemError,
+    // The source is a FIFO, a socket or a device (or a symbolic link to one): never opened.
+    NotRegular,
+    // The source is a symbolic link whose target is missing.
+    DanglingLink,
 };
 
 struct FileResult
@@ -40,6 +45,9 @@ struct FileResult
     static FileResult exists(const QString& path);
     static FileResult system(int error, const QString& path);
 };
+
+// Why a FIFO, socket or device is refused: "ce n'est pas un fichier ordinaire".
+QString notRegularText();
 
 // The system's own description of an errno value, in the language of the user's locale.
 QString systemDescription(int error);
@@ -76,28 +84,57 @@ bool sameFile(const QString& a, const QString& b);
 // canonical path when one of them does not exist.
 bool sameFolder(const QString& a, const QString& b);
 
+// Checks, without opening it, that `path` is a regular file or a symbolic link to one, so
+// that reading it cannot block: Outcome::NotRegular for a FIFO, socket or device,
+// Outcome::DanglingLink for a link to nothing, EISDIR for a folder, the errno of lstat when
+// there is nothing at `path`.
+FileResult checkRegularFile(const QString& path);
+
 // Whether names in `folder` are compared without regard to letter case (FAT, exFAT, a
-// case-folding ext4 folder...): asked of one of its own entries whose name changes with
-// case where it has one, else of its file system's type.
+// case-folding ext4 folder, FAT through FUSE...), decided by name look-up alone, since some
+// file systems give each spelling of a name its own inode: a probe file
+// `.morvane-probe-XXXXXX` (letters) is created, the other spelling of its name looked up,
+// and the probe removed (the folder keeps its times). In a folder that cannot be written,
+// the other spelling of an existing name that lstat finds but readdir does not list tells.
+// With no usable name the answer is true, the safe one. Callers probe a folder once per
+// run and pass the answer on.
 bool folderIgnoresCase(const QString& folder);
+
+// The case rule of a folder as a caller knows it; Unknown makes the callee probe.
+enum class FolderCase
+{
+    Unknown,
+    Sensitive,
+    Insensitive,
+};
+
+inline FolderCase folderCaseOf(bool ignoresCase)
+{
+    return ignoresCase ? FolderCase::Insensitive : FolderCase::Sensitive;
+}
 
 // The file's last modification time in local time, to the second.
 FileResult modificationTime(const QString& path, QDateTime* time);
 
 // Renames or moves `from` to `to` and never replaces an existing file: a taken target gives
-// Outcome::Exists. A change of letter case only is made in place, also where the file system
-// ignores case; a target on another file system is reached by moveAcrossFileSystems().
-// Renaming a file to its own path gives Outcome::Unchanged.
-FileResult renameNoReplace(const QString& from, const QString& to);
+// Outcome::Exists. A change of letter case only is made in place, also where the folder
+// ignores case (`folderCase`, the folder's probed rule; Unknown probes it when needed); a
+// target on another file system is reached by moveAcrossFileSystems(), which `cancel` can
+// stop. Renaming a file to its own path gives Outcome::Unchanged.
+FileResult renameNoReplace(const QString& from, const QString& to,
+                           FolderCase folderCase = FolderCase::Unknown,
+                           const std::atomic<bool>* cancel = nullptr);
 
 // Renames through a unique temporary name in the same folder: how a name that differs only
 // in letter case is changed on a file system that ignores case.
 FileResult renameThroughTemporary(const QString& from, const QString& to);
 
 // Copies `from` to `to` on another file system (content synced, permissions and times
-// kept), without replacing `to`, then removes `from`. On failure `from` stays and no
-// partial `to` is left.
-FileResult moveAcrossFileSystems(const QString& from, const QString& to);
+// kept), without replacing `to`, then removes `from`. A symbolic link moves as a link (the
+// same target text). On failure `from` stays and no partial `to` is left; a copy stopped
+// by `cancel` fails with ECANCELED.
+FileResult moveAcrossFileSystems(const QString& from, const QString& to,
+                                 const std::atomic<bool>* cancel = nullptr);
 
 enum class CopyMode
 {
@@ -108,8 +145,10 @@ enum class CopyMode
 // Copies through a temporary file in the target's folder, synced and renamed into place, so
 // a failed copy leaves no partial file. The copy keeps the source's modification time and
 // permissions. A copy onto the source itself is refused (Outcome::SameFile); with
-// CopyMode::NoReplace a taken target gives Outcome::Exists.
-FileResult copyFile(const QString& from, const QString& to, CopyMode mode);
+// CopyMode::NoReplace a taken target gives Outcome::Exists. Only a regular file is read
+// (checkRegularFile()); a copy stopped by `cancel` fails with ECANCELED.
+FileResult copyFile(const QString& from, const QString& to, CopyMode mode,
+                    const std::atomic<bool>* cancel = nullptr);
 
 // Deletes a file (a read-only file in a writable folder included).
 FileResult removeFile(const QString& path);
@@ -129,6 +168,12 @@ enum class Call
 };
 using FailureHook = std::function<int(Call call, const QString& path)>;
 void setFailureHook(FailureHook hook);
+
+// A stand-in for the look-up by name of folderIgnoresCase(): the identity of the entry that
+// `path` reaches (nullopt: none), as lstat gives it. Lets a test play a folder that ignores
+// case and gives each spelling its own inode, as FAT through FUSE does. Empty: lstat.
+using NameLookup = std::function<std::optional<FileIdentity>(const QString& path)>;
+void setNameLookup(NameLookup lookup);
 } // namespace testing
 
 } // namespace fileops

@@ -30,7 +30,9 @@ QStringList Result::outLines() const
     return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-Result run(const QStringList& arguments, const Options& options)
+namespace {
+
+Result runProgram(const QString& program, const QStringList& arguments, const Options& options)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -44,7 +46,7 @@ Result run(const QStringList& arguments, const Options& options)
     process.setProcessEnvironment(environment);
     if (!options.workingDirectory.isEmpty())
         process.setWorkingDirectory(options.workingDirectory);
-    process.start(QStringLiteral(MORVANE_BATCH_EXECUTABLE), arguments);
+    process.start(program, arguments);
     Result result;
     if (!process.waitForStarted()) {
         ADD_FAILURE() << "morvane-batch did not start";
@@ -71,6 +73,23 @@ Result run(const QStringList& arguments, const Options& options)
     result.err += process.readAllStandardError();
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return result;
+}
+
+} // namespace
+
+Result run(const QStringList& arguments, const Options& options)
+{
+    return runProgram(QStringLiteral(MORVANE_BATCH_EXECUTABLE), arguments, options);
+}
+
+Result runWithRawArguments(const QStringList& escapedArguments, const Options& options)
+{
+    QString script = QStringLiteral("exec \"$0\"");
+    for (const QString& argument : escapedArguments)
+        script += QStringLiteral(" $'%1'").arg(argument);
+    return runProgram(QStringLiteral("/bin/bash"),
+                      {QStringLiteral("-c"), script, QStringLiteral(MORVANE_BATCH_EXECUTABLE)},
+                      options);
 }
 
 Snapshot snapshot(const QString& folder)

@@ -43,6 +43,10 @@ struct Options
 
 Result run(const QStringList& arguments, const Options& options = {});
 
+// Runs the tool with arguments given as bash $'...' texts ("caf\351.jpg"), through bash:
+// the way to hand it bytes that are not valid UTF-8, which a QString cannot carry.
+Result runWithRawArguments(const QStringList& escapedArguments, const Options& options = {});
+
 // What a folder holds: name -> size and modification time, hidden files included.
 using Snapshot = QMap<QString, QPair<qint64, qint64>>;
 Snapshot snapshot(const QString& folder);

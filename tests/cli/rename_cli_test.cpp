@@ -10,6 +10,10 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace clirunner;
 
 namespace {
@@ -345,6 +349,93 @@ TEST_F(RenameCliTest, PreflightReportsEachKindOfConflictAndChangesNothing)
         }
         EXPECT_EQ(snapshot(folder()), before);
     }
+}
+
+// A FIFO would block the copy that --keep-copy makes, and a link to nothing fails the move:
+// both are refused before anything changes.
+TEST_F(RenameCliTest, FifosAndDanglingLinksAreRefusedBeforeTheRun)
+{
+    make({QStringLiteral("a.jpg")});
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(QStringLiteral("p.jpg"))).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("gone.jpg")), path(QStringLiteral("d.jpg"))));
+    const Snapshot before = snapshot(folder());
+    const Result result =
+        rename({QStringLiteral("--form"), QStringLiteral("upper"), QStringLiteral("--keep-copy"),
+                QStringLiteral("own"), QStringLiteral("--json")},
+               {QStringLiteral("a.jpg"), QStringLiteral("p.jpg"), QStringLiteral("d.jpg")});
+    EXPECT_EQ(result.exitCode, 2) << result.errText().toStdString();
+    const QList<QJsonObject> lines = result.json();
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[1].value(QStringLiteral("result")).toString(), QStringLiteral("conflict"));
+    EXPECT_TRUE(lines[1]
+                    .value(QStringLiteral("message"))
+                    .toString()
+                    .startsWith(QStringLiteral("ce n'est pas un fichier ordinaire")));
+    EXPECT_EQ(lines[2].value(QStringLiteral("message")).toString(),
+              QStringLiteral("Lien symbolique sans cible."));
+    EXPECT_EQ(snapshot(folder()), before);
+}
+
+// Names that are not valid UTF-8, from the arguments, standard input (by lines or NUL) or
+// --dest, are refused by their bytes: caf\xe9.jpg never reaches the file caf\uFFFD.jpg.
+TEST_F(RenameCliTest, NamesThatAreNotUtf8AreRefusedBeforeTheRun)
+{
+    const QByteArray raw = QFile::encodeName(folder()) + "/caf\xe9.jpg";
+    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    make({QStringLiteral("caf\uFFFD.jpg"), QStringLiteral("a.jpg")});
+    const QStringList before = names(folder());
+    const QString refusal = QStringLiteral("caf\\xe9.jpg : nom de fichier non UTF-8 : refusé");
+
+    struct Case
+    {
+        const char* what;
+        QStringList arguments; // bash $'...' texts
+        QByteArray input;
+    };
+    const std::vector<Case> cases{
+        {"argument", {"rename", "--form", "upper", "a.jpg", "caf\\351.jpg"}, {}},
+        {"standard input", {"rename", "--form", "upper", "-"}, "a.jpg\ncaf\xe9.jpg\n"},
+        {"standard input, NUL",
+         {"rename", "--form", "upper", "--null", "-"},
+         QByteArray("a.jpg\0caf\xe9.jpg\0", 15)},
+        {"--dest", {"rename", "--form", "upper", "--dest", "caf\\351.jpg", "a.jpg"}, {}},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.what);
+        Options options;
+        options.workingDirectory = folder();
+        options.input = row.input;
+        const Result result = runWithRawArguments(row.arguments, options);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_TRUE(result.errText().contains(refusal)) << result.errText().toStdString();
+        EXPECT_TRUE(result.out.isEmpty());
+        EXPECT_EQ(names(folder()), before);
+        EXPECT_EQ(content(QStringLiteral("caf\uFFFD.jpg")), QByteArray("caf\uFFFD.jpg"));
+    }
+    EXPECT_EQ(::unlink(raw.constData()), 0); // QTemporaryDir cannot name it
+}
+
+// On a volume that ignores case (set by the test script where it can mount one), a name
+// taken in another spelling is a conflict before the run, and a change of case goes through.
+TEST_F(RenameCliTest, LetterCaseOnACaseInsensitiveVolume)
+{
+    const QString volume = qEnvironmentVariable("MORVANE_TEST_CASE_INSENSITIVE_DIR");
+    if (volume.isEmpty())
+        GTEST_SKIP() << "MORVANE_TEST_CASE_INSENSITIVE_DIR not set";
+    QTemporaryDir dir(volume + QStringLiteral("/rename-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    m_dir.swap(dir);
+    make({QStringLiteral("image.jpg"), QStringLiteral("x.jpg")});
+    Result result = rename({QStringLiteral("--form"), QStringLiteral("text"),
+                            QStringLiteral("--text"), QStringLiteral("IMAGE")},
+                           {QStringLiteral("x.jpg")});
+    EXPECT_EQ(result.exitCode, 2) << result.errText().toStdString();
+    EXPECT_TRUE(result.errText().contains(QStringLiteral("existe déjà")));
+    result = rename({QStringLiteral("--form"), QStringLiteral("upper")}, {QStringLiteral("x.jpg")});
+    EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
+    EXPECT_EQ(names(folder()), (QStringList{QStringLiteral("X.jpg"), QStringLiteral("image.jpg")}));
 }
 
 TEST_F(RenameCliTest, ChainsAndCyclesSucceed)

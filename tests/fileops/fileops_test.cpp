@@ -7,8 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace fileops;
 namespace hook = fileops::testing;
@@ -267,4 +271,122 @@ TEST_F(FileOps, MoveToAnotherFileSystemCopiesSyncsKeepsTimeAndRemovesTheSource)
         EXPECT_EQ(contents(at("b.jpg")), "B");
         EXPECT_EQ(names(other.path()), QSet<QString>{u"moved.jpg"_s});
     }
+}
+
+TEST_F(FileOps, OnlyRegularFilesAreReadAndAFifoNeverBlocks)
+{
+    ASSERT_EQ(::mkfifo(QFile::encodeName(at("p.jpg")).constData(), 0644), 0);
+    ASSERT_TRUE(makeFile(at("real.jpg"), "R"));
+    ASSERT_TRUE(QFile::link(at("real.jpg"), at("link.jpg")));
+    ASSERT_TRUE(QFile::link(at("gone.jpg"), at("dangling.jpg")));
+    struct Row
+    {
+        QString path;
+        Outcome outcome;
+        int error;
+    };
+    const Row rows[] = {
+        {at("real.jpg"), Outcome::Ok, 0},
+        {at("link.jpg"), Outcome::Ok, 0},
+        {at("p.jpg"), Outcome::NotRegular, 0},
+        {u"/dev/null"_s, Outcome::NotRegular, 0},
+        {at("dangling.jpg"), Outcome::DanglingLink, ENOENT},
+        {folder, Outcome::SystemError, EISDIR},
+        {at("gone.jpg"), Outcome::SystemError, ENOENT},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path.toStdString());
+        const FileResult kind = checkRegularFile(row.path);
+        EXPECT_EQ(kind.outcome, row.outcome);
+        EXPECT_EQ(kind.error, row.error);
+    }
+
+    // A copy, or a move to another file system, of a FIFO ends at once and writes nothing.
+    const QSet<QString> before = names(folder);
+    const FileResult copied = copyFile(at("p.jpg"), at("copy.jpg"), CopyMode::NoReplace);
+    EXPECT_EQ(copied.outcome, Outcome::NotRegular);
+    EXPECT_EQ(describe(copied), at("p.jpg") + u" : ce n'est pas un fichier ordinaire"_s);
+    SecondFileSystem other(folder);
+    if (!other.path().isEmpty()) {
+        EXPECT_EQ(moveAcrossFileSystems(at("p.jpg"), other.path() + u"p.jpg"_s).outcome,
+                  Outcome::NotRegular);
+        EXPECT_TRUE(names(other.path()).isEmpty());
+    }
+    // A stop request ends a copy between two reads, leaving nothing behind.
+    const std::atomic<bool> stop{true};
+    EXPECT_EQ(copyFile(at("real.jpg"), at("copy.jpg"), CopyMode::NoReplace, &stop).error,
+              ECANCELED);
+    EXPECT_EQ(names(folder), before);
+}
+
+TEST_F(FileOps, LinksMoveToAnotherFileSystemAsLinks)
+{
+    SecondFileSystem other(folder);
+    SKIP_WITHOUT_SECOND_FILE_SYSTEM(other);
+    ASSERT_TRUE(makeFile(at("photo.jpg"), "PHOTO"));
+    ASSERT_TRUE(makeFile(other.path() + u"taken.jpg"_s, "T"));
+    const QByteArray target = QFile::encodeName(at("photo.jpg"));
+    for (const char* name : {"l.jpg", "m.jpg"})
+        ASSERT_EQ(::symlink(target.constData(), QFile::encodeName(at(name)).constData()), 0);
+
+    EXPECT_TRUE(renameNoReplace(at("l.jpg"), other.path() + u"l.jpg"_s).ok());
+    EXPECT_EQ(QFile::symLinkTarget(other.path() + u"l.jpg"_s), at("photo.jpg"));
+    EXPECT_FALSE(identityOf(at("l.jpg")));
+    EXPECT_EQ(contents(at("photo.jpg")), "PHOTO");
+
+    // A taken name and a source link that cannot be removed leave the link where it was.
+    EXPECT_EQ(renameNoReplace(at("m.jpg"), other.path() + u"taken.jpg"_s).outcome, Outcome::Exists);
+    EXPECT_EQ(contents(other.path() + u"taken.jpg"_s), "T");
+    failCall(hook::Call::Unlink, EIO);
+    EXPECT_EQ(renameNoReplace(at("m.jpg"), other.path() + u"m.jpg"_s).error, EIO);
+    EXPECT_EQ(QFile::symLinkTarget(at("m.jpg")), at("photo.jpg"));
+    EXPECT_EQ(names(other.path()), (QSet<QString>{u"l.jpg"_s, u"taken.jpg"_s}));
+}
+
+// The case rule is decided by name look-up. The stand-in plays a folder that ignores case
+// and gives each spelling an inode of its own (FAT through FUSE); where the environment
+// names a folder on a real case-insensitive volume, the rule is also checked there.
+TEST_F(FileOps, CaseProbeDecidesByNameLookup)
+{
+    ASSERT_TRUE(makeFile(at("Photo.jpg"), "P"));
+    const std::array<timespec, 2> old{timespec{1183480000, 0}, timespec{1183480000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(folder).constData(), old.data(), 0), 0);
+    EXPECT_FALSE(folderIgnoresCase(folder));
+    EXPECT_EQ(names(folder), QSet<QString>{u"Photo.jpg"_s}); // the probe is gone
+    EXPECT_EQ(filetest::modified(folder).toSecsSinceEpoch(), 1183480000);
+
+    hook::setNameLookup([](const QString& path) -> std::optional<FileIdentity> {
+        const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+        const QStringList entries =
+            QDir(path.left(path.lastIndexOf(u'/'))).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& entry : entries) {
+            if (entry.compare(name, Qt::CaseInsensitive) == 0)
+                return FileIdentity{1, static_cast<ino_t>(qHash(name))};
+        }
+        return std::nullopt;
+    });
+    EXPECT_TRUE(folderIgnoresCase(folder));
+    // A folder that cannot be written: an existing name's other spelling tells.
+    failCall(hook::Call::Create, EACCES);
+    EXPECT_TRUE(folderIgnoresCase(folder));
+    hook::setNameLookup({});
+    EXPECT_FALSE(folderIgnoresCase(folder));
+    ASSERT_TRUE(QDir(folder).mkdir(u"empty"_s));
+    EXPECT_TRUE(folderIgnoresCase(at("empty"))); // nothing to ask: the safe answer
+    hook::setFailureHook({});
+
+    const QByteArray volume = qgetenv("MORVANE_TEST_CASE_INSENSITIVE_DIR");
+    if (volume.isEmpty())
+        return;
+    QTemporaryDir onVolume(QFile::decodeName(volume) + u"/case-XXXXXX"_s);
+    ASSERT_TRUE(onVolume.isValid());
+    const QString dir = onVolume.path() + u'/';
+    ASSERT_TRUE(makeFile(dir + u"a.jpg"_s, "A"));
+    ASSERT_TRUE(makeFile(dir + u"b.jpg"_s, "B"));
+    EXPECT_TRUE(folderIgnoresCase(dir));
+    EXPECT_TRUE(renameNoReplace(dir + u"a.jpg"_s, dir + u"A.JPG"_s).ok());
+    EXPECT_EQ(renameNoReplace(dir + u"b.jpg"_s, dir + u"a.jpg"_s).outcome, Outcome::Exists);
+    EXPECT_EQ(names(dir), (QSet<QString>{u"A.JPG"_s, u"b.jpg"_s}));
+    EXPECT_EQ(contents(dir + u"A.JPG"_s), "A");
+    EXPECT_EQ(contents(dir + u"b.jpg"_s), "B");
 }

@@ -31,6 +31,9 @@
 #include <cerrno>
 #include <memory>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 using listtest::words;
 
@@ -162,7 +165,16 @@ void ListsWidgetsTest::aFolderThatCannotBeListedIsReportedAndNothingMoves()
 {
     Fixture f;
     QVERIFY(QDir(f.files.path()).mkdir(u"sub"_s));
+    // A folder whose name is not valid UTF-8 is left out of Dir1, as such files are of LV1.
+    const QByteArray raw = QFile::encodeName(f.files.path()) + "/caf\xe9";
+    QVERIFY(::mkdir(raw.constData(), 0755) == 0);
+    auto* model = qobject_cast<QFileSystemModel*>(f.browse->folders()->model());
+    QVERIFY(model);
+    QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
     f.listFiles("a.jpg");
+    QTRY_VERIFY(loaded.contains(QVariantList{f.files.path()}));
+    QCOMPARE(model->rowCount(model->index(f.files.path())), 1);
+    QVERIFY(::rmdir(raw.constData()) == 0); // QTemporaryDir cannot name it
 
     QVERIFY(!f.browse->setFolder(f.file(u"a.jpg"_s)));
     QCOMPARE(f.dialogs.calls(),
@@ -170,8 +182,6 @@ void ListsWidgetsTest::aFolderThatCannotBeListedIsReportedAndNothingMoves()
     // LV1 keeps its entries and Dir1 the folder they belong to.
     QCOMPARE(f.browse->folder(), f.files.path() + u'/');
     QCOMPARE(f.browse->names(), words("a.jpg"));
-    auto* model = qobject_cast<QFileSystemModel*>(f.browse->folders()->model());
-    QVERIFY(model);
     QCOMPARE(model->filePath(f.browse->folders()->currentIndex()), f.files.path());
 
     // Opening a folder of Dir1 (Enter or double click) makes it the current folder.
