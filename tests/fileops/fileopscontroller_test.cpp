@@ -28,7 +28,7 @@ struct Fixture
     ScriptedDialogs dialogs;
     RecordingDesktop desktop;
     QList<bool> cleanUps;
-    FileOpsController controller{&browse, &dialogs, &desktop,
+    FileOpsController controller{&browse, &dialogs, &desktop, nullptr,
                                  [this](bool refill) { cleanUps.append(refill); }};
 
     explicit Fixture(const QStringList& files)
