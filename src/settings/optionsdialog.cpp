@@ -159,7 +159,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     pageLayout->setContentsMargins(4, 4, 4, 4);
     for (QWidget* box : std::initializer_list<QWidget*>{m_frame1, m_frame4, m_frame2, m_frame3})
         pageLayout->addWidget(box);
-    pageLayout->addWidget(m_advanced, 1);
+    pageLayout->addWidget(m_advanced);
     pageLayout->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
