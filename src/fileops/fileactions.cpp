@@ -25,14 +25,16 @@ QString sentence(QString text)
     return text;
 }
 
-// Whether `path` is a folder now, creating it (owner only) where missing, as Qt does for
-// the Trash folders it picks.
-bool madeFolder(const QString& path)
+// Makes `path` a folder (owner only) where missing, as Qt does for the Trash folders it
+// picks: 0 when it is a folder now, else an errno saying why not.
+int madeFolder(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
-    ::mkdir(native.constData(), 0700);
+    const int made = ::mkdir(native.constData(), 0700) == 0 ? 0 : errno;
     struct stat st;
-    return ::stat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    if (::stat(native.constData(), &st) != 0)
+        return made != 0 ? made : errno;
+    return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
 }
 
 // The Trash folder QFile::moveToTrash picks for the file `path`, or none: the volume's
@@ -48,16 +50,16 @@ std::optional<QString> trashFolderFor(const QString& path)
         struct stat st;
         // A shared Trash counts only as a sticky folder that is not a link.
         if (::lstat(QFile::encodeName(shared).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
-            (st.st_mode & S_ISVTX) != 0 && madeFolder(shared + QLatin1Char('/') + uid))
+            (st.st_mode & S_ISVTX) != 0 && madeFolder(shared + QLatin1Char('/') + uid) == 0)
             return shared + QLatin1Char('/') + uid;
         const QString own = root.filePath(QStringLiteral(".Trash-") + uid);
-        if (madeFolder(own))
+        if (madeFolder(own) == 0)
             return own;
     }
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     QDir().mkpath(data);
     const QString home = data + QStringLiteral("/Trash");
-    if (madeFolder(home))
+    if (madeFolder(home) == 0)
         return home;
     return std::nullopt;
 }
@@ -72,8 +74,8 @@ std::optional<QString> trashUnavailable(const QString& path)
         return noTrash;
     for (const char* part : {"/files", "/info"}) {
         const QString folder = *trash + QLatin1String(part);
-        if (!madeFolder(folder))
-            return sentence(systemDescription(QFileInfo::exists(folder) ? ENOTDIR : errno));
+        if (const int error = madeFolder(folder))
+            return sentence(systemDescription(error));
         if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0)
             return sentence(systemDescription(errno));
     }
@@ -92,14 +94,13 @@ QString trashFallbackQuestion(const QString& name, const QString& reason)
 RemovalResult removeOrTrash(const QString& path, const RemoveOptions& options,
                             const TrashFallback& deleteForGood)
 {
-    struct stat st;
-    // What unlink refuses is refused before the Trash, which would take a folder whole.
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return {Removal::Failed, FileResult::system(errno, path)};
-    if (S_ISDIR(st.st_mode))
-        return {Removal::Failed, FileResult::system(EISDIR, path)};
-
     if (options.toTrash) {
+        struct stat st;
+        // What unlink refuses is refused before the Trash, which would take a folder whole.
+        if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+            return {Removal::Failed, FileResult::system(errno, path)};
+        if (S_ISDIR(st.st_mode))
+            return {Removal::Failed, FileResult::system(EISDIR, path)};
         std::optional<QString> reason = trashUnavailable(path);
         if (!reason) {
             QFile file(path);
