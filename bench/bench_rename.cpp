@@ -1,10 +1,10 @@
 // Rename engine figures: the name rule over 100,000 entries, and a rename run over the files
 // of one folder against a plain loop of renameat2 calls doing the same renames.
-//   bench_rename [files to rename, default 10000] [folder to work in, default the temp folder]
+//   bench_rename [files to rename, default 100000] [folder to work in, default the temp folder]
 
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
-#include "rename/renamerun.h"
+#include "rename/renameengine.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -69,21 +69,21 @@ double runMs(const QString& base, int files)
         const QString folder = dir.path() + QLatin1Char('/');
         if (!makeFiles(folder, files))
             return -1;
-        renaming::RenameRequest request;
-        request.form = renaming::textForm;
-        request.nameText = QStringLiteral("vacances");
-        request.startNumber = QStringLiteral("1");
-        request.settings.format = renaming::autoStyle;
+        QStringList sources;
         for (int i = 0; i < files; ++i)
-            request.entries.push_back({folder, fileName(i)});
+            sources.append(folder + fileName(i));
+        renaming::RenameOptions options;
+        options.nameText = QStringLiteral("vacances");
+        options.format = renaming::autoStyle;
         ::sync();
         QElapsedTimer timer;
         timer.start();
-        const renaming::RenameReport report =
-            renaming::runRename(request, [] { return QDateTime::currentDateTime(); });
+        const renaming::RenamePlan plan =
+            renaming::planRename(sources, options, QDateTime::currentDateTime());
+        const renaming::RunReport report = renaming::runPlan(plan);
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        if (!report.ok()) {
-            std::printf("run failed: %s\n", qPrintable(report.failure->message));
+        if (plan.refused() || !report.complete()) {
+            std::printf("run failed\n");
             return -1;
         }
         best = std::min(best, ms);
@@ -128,7 +128,7 @@ double loopMs(const QString& base, int files)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int files = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
+    const int files = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
     const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath();
 
     constexpr int entries = 100000;
@@ -140,7 +140,7 @@ int main(int argc, char** argv)
                 rounds);
     const double run = runMs(base, files);
     const double loop = loopMs(base, files);
-    std::printf("  rename run (runRename):       %8.1f ms\n", run);
+    std::printf("  engine (plan + run):          %8.1f ms\n", run);
     std::printf("  plain loop of renameat2:      %8.1f ms\n", loop);
     std::printf("  ratio run / loop:             %8.2f\n", loop > 0 ? run / loop : 0.0);
     return run < 0 || loop < 0 ? 1 : 0;

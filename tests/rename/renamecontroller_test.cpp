@@ -81,7 +81,7 @@ private Q_SLOTS:
     void renomChecksBeforeAsking();
     void renomCancelChangesNothing();
     void renomRenamesAndFinishes();
-    void renomFailureLeavesTheListAlone();
+    void renomConflictChangesNothing();
 };
 
 void RenameControllerTest::fillsTheListsFromTheCatalogueAndTheStoredStyle_data()
@@ -285,7 +285,7 @@ void RenameControllerTest::renomRenamesAndFinishes()
     QCOMPARE(rig.panel.nameForms()->currentIndex(), 18);
 }
 
-void RenameControllerTest::renomFailureLeavesTheListAlone()
+void RenameControllerTest::renomConflictChangesNothing()
 {
     Rig rig;
     rig.addFiles({u"a.jpg"_s, u"b.jpg"_s});
@@ -299,16 +299,17 @@ void RenameControllerTest::renomFailureLeavesTheListAlone()
     rig.controller.renom();
     QVERIFY(!finished);
     QVERIFY(!QGuiApplication::overrideCursor());
-    const auto messages = rig.dialogs.messages();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].text.endsWith(rig.files.path() + u"/x2.jpg"_s));
-    QCOMPARE(messages[0].title, u"Morvane"_s);
-    QCOMPARE(messages[0].icon, DialogIcon::Warning);
+    const QString folder = rig.files.path() + u'/';
+    QCOMPARE(rig.dialogs.messages(),
+             {ScriptedDialogs::shown(folder + u"b.jpg : Le fichier "_s + folder +
+                                         u"x2.jpg existe déjà.\n"
+                                         u"1 fichier(s) en conflit : rien n'a été changé."_s,
+                                     u"Morvane"_s, DialogIcon::Warning)});
     QCOMPARE(rig.panel.nameText()->text(), u"x"_s);
     QCOMPARE(rig.panel.example()->text(), u"shown"_s);
+    QCOMPARE(rig.list.count(), 2);
     QCOMPARE(filetest::names(rig.files.path()),
-             (QSet<QString>{u"x1.jpg"_s, u"b.jpg"_s, u"x2.jpg"_s}));
-    QCOMPARE(rig.controller.lastReport().done.size(), 1u);
+             (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s, u"x2.jpg"_s}));
 }
 
 QTEST_MAIN(RenameControllerTest)
