@@ -115,13 +115,18 @@ QString renameHelp()
                "lu.\n");
 }
 
-QJsonObject jsonLine(const QString& source, const QString& target, const char* result,
+// One file in --json: `target` only where the run left the file under a new name, `status`
+// the errno of the failure (0 when none).
+QJsonObject jsonLine(const QString& source, const QString& target, const char* result, int status,
                      const QString& message)
 {
-    return QJsonObject{{QStringLiteral("source"), source},
-                       {QStringLiteral("target"), target},
-                       {QStringLiteral("result"), QLatin1String(result)},
-                       {QStringLiteral("message"), message}};
+    QJsonObject line{{QStringLiteral("source"), source},
+                     {QStringLiteral("result"), QLatin1String(result)},
+                     {QStringLiteral("status"), status},
+                     {QStringLiteral("message"), message}};
+    if (!target.isEmpty())
+        line.insert(QStringLiteral("target"), target);
+    return line;
 }
 
 // The check before the run, printed: in a dry run the plan itself; otherwise the conflicts.
@@ -139,7 +144,7 @@ int reportPlan(const RenamePlan& plan, const Console& console, bool dryRun)
                                  : dryRun                   ? "planned"
                                                             : "not-run";
             if (dryRun || plan.refused())
-                console.result(jsonLine(entry.source, entry.target, result,
+                console.result(jsonLine(entry.source, {}, result, 0,
                                         entry.unchanged && entry.conflicts.isEmpty()
                                             ? QStringLiteral("Nom inchangé.")
                                             : message));
@@ -179,10 +184,11 @@ int reportRun(const RenamePlan& plan, const RunReport& run, const Console& conso
         const PlannedRename& planned = plan.entries[i];
         const EntryRun& entry = run.entries[i];
         const char* result = "not-run";
-        QString target = planned.target;
+        QString target;
         switch (entry.result) {
         case EntryRun::Result::Renamed:
             result = "ok";
+            target = planned.target;
             break;
         case EntryRun::Result::Unchanged:
             result = "skipped";
@@ -204,7 +210,7 @@ int reportRun(const RenamePlan& plan, const RunReport& run, const Console& conso
             break;
         }
         if (console.json())
-            console.result(jsonLine(planned.source, target, result, entry.message));
+            console.result(jsonLine(planned.source, target, result, entry.error, entry.message));
     }
 
     if (run.complete()) {

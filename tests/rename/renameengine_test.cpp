@@ -293,6 +293,35 @@ TEST_F(RenameEngine, ConflictsRefuseThePlan)
         EXPECT_TRUE(message.contains(row.message)) << message.toStdString();
         EXPECT_EQ(names(dir), before);
     }
+
+    // A FIFO would block the kept copy, and a link to nothing fails the move.
+    reset();
+    make({u"a.jpg"_s});
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + u"p.jpg"_s).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(dir + u"gone.jpg"_s, dir + u"d.jpg"_s));
+    options.form = 10;
+    options.keep = KeepCopy::Own;
+    const RenamePlan made = plan({u"a.jpg"_s, u"p.jpg"_s, u"d.jpg"_s});
+    EXPECT_TRUE(made.entries[1].conflicts.value(0).startsWith(fileops::notRegularText()));
+    EXPECT_EQ(made.entries[2].conflicts, QStringList{u"Lien symbolique sans cible."_s});
+}
+
+// On a volume that ignores case (set by the test script where it can mount one), a name
+// taken in another spelling is a conflict, and a change of case goes through.
+TEST_F(RenameEngine, LetterCaseOnACaseInsensitiveVolume)
+{
+    const QString volume = qEnvironmentVariable("MORVANE_TEST_CASE_INSENSITIVE_DIR");
+    if (volume.isEmpty())
+        GTEST_SKIP() << "MORVANE_TEST_CASE_INSENSITIVE_DIR not set";
+    m_dir.emplace(volume + u"/rename-XXXXXX"_s);
+    ASSERT_TRUE(m_dir->isValid());
+    dir = m_dir->path() + u'/';
+    make({u"image.jpg"_s, u"x.jpg"_s});
+    options.nameText = u"IMAGE"_s;
+    EXPECT_TRUE(plan({u"x.jpg"_s}).refused());
+    options.form = 10;
+    EXPECT_TRUE(run({u"x.jpg"_s}).complete());
+    EXPECT_EQ(names(dir), Names({u"X.jpg"_s, u"image.jpg"_s}));
 }
 
 TEST_F(RenameEngine, ChainsAndCycles)
