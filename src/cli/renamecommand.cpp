@@ -8,6 +8,7 @@
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
 #include "rename/renameengine.h"
+#include "rename/renamejournal.h"
 #include "rename/renamerequest.h"
 
 #include <QCoreApplication>
@@ -339,8 +340,10 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
         return checked;
     const testhooks::Pause pause;
     std::optional<Progress> progress;
+    renaming::RenameJournal journal;
     RunControls controls;
     controls.cancel = &stops.cancelFlag();
+    controls.journal = &journal;
     controls.progress = [&](int done, int total, const QString& source) {
         if (!progress)
             progress.emplace(total);
@@ -350,6 +353,10 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
     const RunReport run = runPlan(plan, controls);
     if (progress)
         progress->clear();
+    if (run.journalError) {
+        Console::message(*run.journalError);
+        return ExitRefused;
+    }
     return reportRun(plan, run, console, stops);
 }
 

@@ -8,6 +8,7 @@
 #include "lists/worklist.h"
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
+#include "rename/renamejournal.h"
 #include "rename/renamepanel.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
@@ -278,7 +279,10 @@ void RenameController::renom()
         showFailure(conflictText(plan));
         return;
     }
-    m_lastReport = runWithProgress(plan, {});
+    renaming::RenameJournal journal;
+    renaming::RunControls controls;
+    controls.journal = &journal;
+    m_lastReport = runWithProgress(plan, controls);
     if (m_lastReport.journalError) {
         busy.reset();
         showFailure(*m_lastReport.journalError);
@@ -301,4 +305,45 @@ void RenameController::renom()
     m_panel->example()->clear();
     if (m_finish.emptyWorkList)
         m_finish.emptyWorkList();
+}
+
+void RenameController::undo()
+{
+    std::optional<BusyCursor> busy(std::in_place);
+    const renaming::UndoReport report = renaming::undoLastRename();
+    busy.reset();
+    if (!report.journal) {
+        m_dialogs->message(QStringLiteral("Aucun renommage à annuler."), settings::productName,
+                           DialogIcon::Information);
+        return;
+    }
+    if (report.error) {
+        showFailure(QStringLiteral("Impossible de lire le journal de renommage : ") +
+                    *report.error);
+        return;
+    }
+    if (m_finish.refreshBrowseList)
+        m_finish.refreshBrowseList();
+    QStringList lines = report.leftAlone.mid(0, 5);
+    lines.append(QStringLiteral("%1 fichier(s) remis sous leur ancien nom, %2 copie(s) "
+                                "gardée(s) supprimée(s).")
+                     .arg(report.restored)
+                     .arg(report.copiesRemoved));
+    m_dialogs->message(lines.join(QLatin1Char('\n')), settings::productName,
+                       report.leftAlone.isEmpty() ? DialogIcon::Information : DialogIcon::Warning);
+}
+
+void RenameController::annulerDernierRenommage()
+{
+    undo();
+}
+
+void RenameController::checkInterruptedRun()
+{
+    if (!renaming::interruptedJournal())
+        return;
+    if (m_dialogs->askOkCancel(
+            QStringLiteral("Un renommage a été interrompu. Remettre les anciens noms ?"),
+            settings::productName, DialogIcon::Question))
+        undo();
 }

@@ -52,6 +52,10 @@ public Q_SLOTS:
     void VisuRenom();
     // Checks, asks, renames the whole work list and ends with the finishing steps.
     void renom();
+    // Puts back the names of the last rename run (the window's or the command line's).
+    void annulerDernierRenommage();
+    // At start: offers to put back the names of a rename run that was cut short.
+    void checkInterruptedRun();
 
 private:
     void onNameFormClicked(int index);
@@ -59,6 +63,7 @@ private:
     void onNameTextChanged();
     void applyFieldRule(int form);
     void showFailure(const QString& text);
+    void undo();
     renaming::RunReport runWithProgress(const renaming::RenamePlan& plan,
                                         renaming::RunControls controls);
 

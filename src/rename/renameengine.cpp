@@ -1,6 +1,7 @@
 #include "rename/renameengine.h"
 
 #include "fileops/fileops.h"
+#include "rename/renamejournal.h"
 
 #include <cerrno>
 
@@ -24,6 +25,14 @@ public:
 
     RunReport run()
     {
+        if (m_controls.journal) {
+            if (const std::optional<QString> error = m_controls.journal->begin(m_plan)) {
+                RunReport refused;
+                refused.entries.resize(m_plan.entries.size());
+                refused.journalError = journalErrorText(*error);
+                return refused;
+            }
+        }
         const std::vector<RenameStep> steps = executionOrder(m_plan);
         int total = 0;
         for (const RenameStep& step : steps)
@@ -49,7 +58,10 @@ public:
         const bool complete = m_failed < 0 && !cancelled();
         if (!complete)
             undo();
-        return report(complete);
+        RunReport result = report(complete);
+        if (m_controls.journal)
+            m_controls.journal->finish(complete, result.stranded > 0);
+        return result;
     }
 
 private:
@@ -101,7 +113,10 @@ private:
             return fail(entry, copied);
         state(entry).touched = true;
         state(entry).copyAt = to;
-        m_log.push_back({entry, true, true, p.source, to, fileops::identityOf(to), {}});
+        const std::optional<fileops::FileIdentity> made = fileops::identityOf(to);
+        if (m_controls.journal && made)
+            m_controls.journal->copied(entry, *made);
+        m_log.push_back({entry, true, true, p.source, to, made, {}});
         return true;
     }
 
@@ -128,8 +143,11 @@ private:
         s.touched = true;
         // A rename keeps the inode; only a move to another file system makes a new one.
         const bool sameInode = !isCopy && !p.movesAcrossDevices && p.identity;
-        m_log.push_back({entry, isCopy, false, from, to,
-                         sameInode ? p.identity : fileops::identityOf(to), p.targetCase});
+        const std::optional<fileops::FileIdentity> now =
+            sameInode ? p.identity : fileops::identityOf(to);
+        if (!isCopy && !sameInode && m_controls.journal && now)
+            m_controls.journal->movedAcross(entry, *now);
+        m_log.push_back({entry, isCopy, false, from, to, now, p.targetCase});
         return true;
     }
 

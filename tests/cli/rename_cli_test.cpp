@@ -190,6 +190,35 @@ TEST_F(RenameCliTest, StopSignalThroughTheTestPausePutsFilesBack)
     }
 }
 
+// A run killed half way through a cycle of 2000 names (one file under a temporary name):
+// the next command names the journal, and undo puts every name back.
+TEST_F(RenameCliTest, UndoAfterSigkillRestoresEveryName)
+{
+    QStringList files{"image2000.jpg"};
+    for (int i = 1; i < 2000; ++i)
+        files.append(QStringLiteral("image%1.jpg").arg(i));
+    make(files);
+    const Snapshot before = snapshot(folder());
+    Options options;
+    options.input = files.join('\n').toUtf8();
+    options.environment = {"MORVANE_BATCH_TEST_PAUSE_AFTER=1000"};
+    options.atPause = [](qint64 pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); };
+    Result result = rename({"--form", "text", "--style", "0"}, {"-"}, options);
+    EXPECT_EQ(result.exitCode, -1);
+    EXPECT_FALSE(names(folder()).filter(".morvane-cycle-").isEmpty());
+
+    result = rename({"--form", "upper", "--dry-run"}, {"image1.jpg"});
+    EXPECT_TRUE(result.errText().contains("Un renommage a été interrompu : "))
+        << result.errText().toStdString();
+    result = run({"undo"});
+    EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
+    EXPECT_EQ(result.errText(), "morvane-batch: 1001 fichier(s) remis sous leur ancien nom, 0 "
+                                "copie(s) gardée(s) supprimée(s).\n");
+    EXPECT_EQ(snapshot(folder()), before);
+    EXPECT_EQ(content("image7.jpg"), QByteArray("image7.jpg"));
+    EXPECT_TRUE(run({"undo", "--list"}).out.contains("annulé"));
+}
+
 TEST_F(RenameCliTest, PathsFromStandardInputAndAfterDoubleDash)
 {
     make({QStringLiteral("a.jpg"), QStringLiteral("b c.jpg"), QStringLiteral("-x.jpg")});
@@ -275,6 +304,7 @@ TEST(RenameCliPipeTest, ClosedOutputDoesNotStopTheRun)
     QProcess tool;
     QProcess reader;
     tool.setStandardOutputProcess(&reader);
+    tool.setProcessEnvironment(environment());
     reader.start(QStringLiteral("head"), {QStringLiteral("-c"), QStringLiteral("1")});
     tool.start(QStringLiteral(MORVANE_BATCH_EXECUTABLE),
                {QStringLiteral("rename"), QStringLiteral("--form"), QStringLiteral("upper"),

@@ -1,4 +1,5 @@
 #include "rename/renameengine.h"
+#include "rename/renamejournal.h"
 
 #include "fileops/fileops.h"
 #include "filetestutil.h"
@@ -393,4 +394,39 @@ TEST_F(RenameEngine, DestinationOnAnotherFileSystem)
     EXPECT_EQ(names(other.path()), Names({u"image01.JPG"_s, u"image02.JPG"_s}));
     EXPECT_EQ(names(dir), Names({u"Plage.JPG"_s, u"Mer.JPG"_s}));
     EXPECT_EQ(filetest::modified(other.path() + u"image02.JPG"_s), filetest::stamp());
+}
+
+TEST_F(RenameEngine, JournalAndUndo)
+{
+    const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
+    make(files);
+    options.keep = KeepCopy::Own;
+    const Names before = names(dir);
+    QTemporaryDir state;
+    ASSERT_TRUE(makeFile(state.path() + u"/file"_s, "x"));
+    {
+        // A journal that cannot be written refuses the run before any change.
+        RenameJournal blocked(state.path() + u"/file/Morvane"_s);
+        RunControls controls;
+        controls.journal = &blocked;
+        const RunReport report = run(files, controls);
+        ASSERT_TRUE(report.journalError);
+        EXPECT_TRUE(report.journalError->startsWith(journalErrorText({})));
+        EXPECT_EQ(names(dir), before);
+
+        RenameJournal journal(state.path());
+        controls.journal = &journal;
+        ASSERT_TRUE(run(files, controls).complete());
+    }
+    // c.jpg's file is moved away since: it and its kept copy are left alone.
+    ASSERT_EQ(::rename(QFile::encodeName(dir + u"image3.jpg"_s).constData(),
+                       QFile::encodeName(dir + u"moved.jpg"_s).constData()),
+              0);
+    const UndoReport undo = undoLastRename(state.path());
+    EXPECT_EQ(undo.restored, 2);
+    EXPECT_EQ(undo.copiesRemoved, 2);
+    EXPECT_EQ(undo.leftAlone.size(), 1);
+    EXPECT_EQ(names(dir), Names({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s, u"moved.jpg"_s}));
+    EXPECT_EQ(contents(dir + u"a.jpg"_s), "a.jpg");
+    EXPECT_EQ(listJournals(state.path()).front().state, JournalInfo::State::Complete);
 }
