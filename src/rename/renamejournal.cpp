@@ -36,8 +36,10 @@ QString pathField(const QByteArray& text)
 
 QString absolute(const QString& path)
 {
-    return QDir::cleanPath(
-        path.startsWith(QLatin1Char('/')) ? path : QDir::currentPath() + QLatin1Char('/') + path);
+    // An absolute path is kept as written: undo compares the paths of one journal as text.
+    return path.startsWith(QLatin1Char('/'))
+               ? path
+               : QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + path);
 }
 
 QString folderOf(const QString& path)

@@ -277,7 +277,9 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         } else if (::lstat(QFile::encodeName(entry.source).constData(), &st) != 0) {
             entry.conflicts.append(
                 QStringLiteral("Fichier introuvable (%1).").arg(fileops::systemDescription(errno)));
-        } else if (const fileops::FileResult kind = fileops::checkRegularFile(entry.source);
+        } else if (const fileops::FileResult kind = S_ISREG(st.st_mode)
+                                                        ? fileops::FileResult::success()
+                                                        : fileops::checkRegularFile(entry.source);
                    !kind.ok()) {
             entry.conflicts.append(sourceRefusal(kind));
         } else {
