@@ -197,6 +197,7 @@ QString unfinishedText(const renaming::RenamePlan& plan, const renaming::RunRepo
 renaming::RunReport RenameController::runWithProgress(const renaming::RenamePlan& plan,
                                                       renaming::RunControls controls)
 {
+    const int total = static_cast<int>(plan.entries.size());
     QProgressDialog progress(m_dialogParent);
     progress.setWindowTitle(settings::productName);
     progress.setCancelButtonText(QStringLiteral("Annuler"));
@@ -204,8 +205,8 @@ renaming::RunReport RenameController::runWithProgress(const renaming::RenamePlan
     progress.setAutoClose(false);
     progress.setAutoReset(false);
     progress.setMinimumDuration(500);
-    progress.setRange(0, static_cast<int>(plan.entries.size()));
-    progress.setLabelText(QStringLiteral("Renommage des fichiers..."));
+    progress.setRange(0, total);
+    progress.setLabelText(QStringLiteral("Renommage des fichiers : 0 / %1").arg(total));
     progress.setValue(0);
 
     std::atomic<bool> cancel{false};
@@ -222,8 +223,11 @@ renaming::RunReport RenameController::runWithProgress(const renaming::RenamePlan
     connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
     QTimer tick;
     connect(&tick, &QTimer::timeout, &progress, [&] {
-        if (!cancel)
-            progress.setValue(done.load());
+        if (cancel)
+            return;
+        progress.setValue(done.load());
+        progress.setLabelText(
+            QStringLiteral("Renommage des fichiers : %1 / %2").arg(done.load()).arg(total));
     });
     tick.start(100);
     watcher.setFuture(
