@@ -332,7 +332,9 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         }
         place.newName = made.name;
         entry.target = place.targetFolder + made.name;
-        if (QFile::encodeName(made.name).size() > place.target->nameMax)
+        // A UTF-16 unit is at most three bytes of UTF-8: most names need no encoding here.
+        if (made.name.size() * 3 > place.target->nameMax &&
+            QFile::encodeName(made.name).size() > place.target->nameMax)
             entry.conflicts.append(
                 QStringLiteral("Nom trop long pour le dossier : %1").arg(made.name));
         const bool sameFolder = place.own->key == place.target->key;
