@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -77,6 +78,11 @@ double toolMs(const QString& base, int count)
         for (int i = 0; i < count; ++i)
             paths += folder + oldName(i) + '\n';
         QProcess tool;
+        // The run's journal goes to a temporary state folder, not the user's.
+        QTemporaryDir state;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
+        tool.setProcessEnvironment(environment);
         QElapsedTimer timer;
         timer.start();
         tool.start(QStringLiteral(MORVANE_BATCH_EXECUTABLE),

@@ -116,6 +116,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
         new ListsController(m_browse, m_workList, m_services.settings, m_services.dialogs, this);
     m_renameController = new RenameController(m_rename, &m_workList->workList(),
                                               m_services.settings, m_services.dialogs, this);
+    m_renameController->setDialogParent(this);
     m_renameController->setFinishingSteps({[this] { m_browse->rempliLV1(); },
                                            [this] { m_browse->previewBox()->clearPicture(); },
                                            [this] { m_workList->videLV2(); }});
@@ -227,6 +228,7 @@ void MainWindow::buildMenus()
     on("ajtout", [this] { m_lists->tout(); });
     on("enfich", [this] { m_workList->enlever(); });
     on("vide", [this] { m_workList->videLV2(); });
+    on("annulren", [this] { m_renameController->annulerDernierRenommage(); });
     on("opt", [this] { openOptions(); });
     on("aide", [this] { m_help->aide(); });
     on("ap", [this] { openAbout(); });
@@ -350,6 +352,8 @@ bool MainWindow::Form_Load()
         return false;
     }
     m_sessionOpen = true;
+    // A rename cut short by a crash is offered back once the window is up.
+    QTimer::singleShot(0, m_renameController, &RenameController::checkInterruptedRun);
     return true;
 }
 

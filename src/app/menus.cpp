@@ -1,6 +1,7 @@
 #include "app/menus.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -48,8 +49,12 @@ MainMenus buildMainMenus(QMenuBar* bar, QWidget* owner)
              {"ajfich", "Ajouter fichier(s) séléctionné(s)"},
              {"ajtout", "Ajouter tous les fichiers"},
              {"enfich", "Enlever fichier(s) séléctionné(s)"},
-             {"vide", "Vider la liste des fichiers à renommer"}},
+             {"vide", "Vider la liste des fichiers à renommer"},
+             {"sep4", "-"},
+             {"annulren", "Annuler le dernier renommage"}},
             menus);
+    menus.items.value(QStringLiteral("annulren"))
+        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
     // "Options" is an item of the bar itself, without sub-items.
     QAction* options = bar->addAction(QStringLiteral("Options"));
     options->setObjectName(QStringLiteral("opt"));

@@ -10,6 +10,11 @@ class StopSignals;
 // Each command takes its own arguments, the command's name first, and returns the exit status.
 int renameCommand(const QStringList& arguments, StopSignals& stops);
 int convertCommand(const QStringList& arguments, StopSignals& stops);
+// `undo [--list]`: puts back the names of the last rename run, or lists the runs kept.
+int undoCommand(const QStringList& arguments);
+
+// One line on standard error when a rename run was cut short and not undone yet.
+void reportInterruptedRename();
 
 // The help of the program as a whole: commands, exit statuses.
 QString programHelp();

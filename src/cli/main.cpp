@@ -39,6 +39,7 @@ QString programHelp()
                "Commandes :\n"
                "  convert   convertit les fichiers en BMP, GIF, JPEG ou PNG\n"
                "  rename    renomme les fichiers par un type de nom, tout ou rien\n"
+               "  undo      remet les anciens noms du dernier renommage (--list : les derniers)\n"
                "\n"
                "Options :\n"
                "  -h, --help   Affiche cette aide ; « morvane-batch COMMANDE --help » "
@@ -88,10 +89,16 @@ int main(int argc, char* argv[])
         std::printf("morvane-batch %s\n", MORVANE_VERSION);
         return cli::ExitOk;
     }
-    if (command == QLatin1String("convert"))
+    if (command == QLatin1String("undo"))
+        return cli::undoCommand(arguments.mid(1));
+    if (command == QLatin1String("convert")) {
+        cli::reportInterruptedRename();
         return cli::convertCommand(arguments.mid(1), stops);
-    if (command == QLatin1String("rename"))
+    }
+    if (command == QLatin1String("rename")) {
+        cli::reportInterruptedRename();
         return cli::renameCommand(arguments.mid(1), stops);
+    }
     if (command.startsWith(QLatin1Char('-')))
         return cli::usageError(
             {}, QStringLiteral("Option inconnue avant la commande : %1").arg(command));

@@ -2,13 +2,14 @@
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
-#include "cli/renameplan.h"
 #include "cli/stopsignals.h"
 #include "cli/testhooks.h"
 #include "fileops/fileops.h"
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
-#include "rename/renamerun.h"
+#include "rename/renameengine.h"
+#include "rename/renamejournal.h"
+#include "rename/renamerequest.h"
 
 #include <QCoreApplication>
 #include <QJsonObject>
@@ -21,6 +22,14 @@
 namespace cli {
 
 namespace {
+
+using renaming::EntryRun;
+using renaming::KeepCopy;
+using renaming::PlannedRename;
+using renaming::RenameOptions;
+using renaming::RenamePlan;
+using renaming::RunControls;
+using renaming::RunReport;
 
 // The short keyword of each name form, by form number.
 constexpr std::array<const char*, renaming::nameFormCount> formKeywords{
@@ -99,7 +108,8 @@ QString renameHelp()
                "renommés reprennent leur ancien nom, dans l'ordre inverse, et les copies gardées\n"
                "sont supprimées. Si un retour échoue, le fichier et son nom actuel sont indiqués\n"
                "(statut 3). Un plantage ou une coupure de courant peut laisser un renommage à\n"
-               "moitié fait ; les noms temporaires se reconnaissent alors :\n"
+               "moitié fait : « morvane-batch undo » le défait d'après son journal. Les noms\n"
+               "temporaires se reconnaissent :\n"
                "  .morvane-cycle-*   un fichier mis de côté pour un échange de noms\n"
                "  .morvane-*         un changement de casse ou une copie en cours d'écriture\n"
                "  NOMTemp            la copie gardée du fichier NOM, avant son retour\n"
@@ -107,13 +117,18 @@ QString renameHelp()
                "lu.\n");
 }
 
-QJsonObject jsonLine(const QString& source, const QString& target, const char* result,
+// One file in --json: `target` only where the run left the file under a new name, `status`
+// the errno of the failure (0 when none).
+QJsonObject jsonLine(const QString& source, const QString& target, const char* result, int status,
                      const QString& message)
 {
-    return QJsonObject{{QStringLiteral("source"), source},
-                       {QStringLiteral("target"), target},
-                       {QStringLiteral("result"), QLatin1String(result)},
-                       {QStringLiteral("message"), message}};
+    QJsonObject line{{QStringLiteral("source"), source},
+                     {QStringLiteral("result"), QLatin1String(result)},
+                     {QStringLiteral("status"), status},
+                     {QStringLiteral("message"), message}};
+    if (!target.isEmpty())
+        line.insert(QStringLiteral("target"), target);
+    return line;
 }
 
 // The check before the run, printed: in a dry run the plan itself; otherwise the conflicts.
@@ -131,7 +146,7 @@ int reportPlan(const RenamePlan& plan, const Console& console, bool dryRun)
                                  : dryRun                   ? "planned"
                                                             : "not-run";
             if (dryRun || plan.refused())
-                console.result(jsonLine(entry.source, entry.target, result,
+                console.result(jsonLine(entry.source, {}, result, 0,
                                         entry.unchanged && entry.conflicts.isEmpty()
                                             ? QStringLiteral("Nom inchangé.")
                                             : message));
@@ -163,257 +178,62 @@ int stoppedBeforeTheRun(const StopSignals& stops)
     return stops.exitStatus();
 }
 
-// The run: each change is written in a journal, so that a failure or a stop signal puts
-// every file back, in reverse order, without ever replacing a file.
-class Transaction
+// The run, printed: a line per file that failed or could not be put back, then the summary.
+int reportRun(const RenamePlan& plan, const RunReport& run, const Console& console,
+              const StopSignals& stops)
 {
-public:
-    Transaction(const RenamePlan& plan, const Console& console, const StopSignals& stops)
-        : m_plan(plan), m_console(console), m_stops(stops), m_state(plan.entries.size())
-    {
-        for (std::size_t i = 0; i < plan.entries.size(); ++i)
-            m_state[i].fileAt = plan.entries[i].source;
-    }
-
-    int run(StopSignals& stops)
-    {
-        const std::vector<RenameStep> steps = executionOrder(m_plan);
-        const testhooks::Pause pause;
-        Progress progress(static_cast<int>(steps.size()));
-        int done = 0;
-        for (const RenameStep& step : steps) {
-            if (stops.stopRequested())
-                break;
-            const PlannedRename& entry = m_plan.entries[static_cast<std::size_t>(step.entry)];
-            if (!perform(step)) {
-                // A copy cut short by a stop signal is no failure of the file.
-                if (state(step.entry).failure.isEmpty())
-                    break;
-                m_failed = step.entry;
-                break;
-            }
-            if (step.kind != RenameStep::Kind::AsideFirst) {
-                ++done;
-                progress.update(done, entry.source);
-                pause.afterFiles(done, stops);
-            }
+    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+        const PlannedRename& planned = plan.entries[i];
+        const EntryRun& entry = run.entries[i];
+        const char* result = "not-run";
+        QString target;
+        switch (entry.result) {
+        case EntryRun::Result::Renamed:
+            result = "ok";
+            target = planned.target;
+            break;
+        case EntryRun::Result::Unchanged:
+            result = "skipped";
+            break;
+        case EntryRun::Result::Undone:
+            result = "undone";
+            break;
+        case EntryRun::Result::NotRun:
+            break;
+        case EntryRun::Result::Failed:
+            result = "failed";
+            Console::message(planned.source + QStringLiteral(" : ") + entry.message);
+            break;
+        case EntryRun::Result::Stranded:
+            result = "stranded";
+            target = entry.fileAt;
+            Console::message(
+                QStringLiteral("ATTENTION : %1 : %2").arg(planned.source, entry.message));
+            break;
         }
-        progress.clear();
-        const bool complete = m_failed < 0 && !stops.stopRequested();
-        if (!complete)
-            undo();
-        return report(complete, stops);
+        if (console.json())
+            console.result(jsonLine(planned.source, target, result, entry.error, entry.message));
     }
 
-private:
-    struct Action
-    {
-        int entry;
-        bool isCopy;  // the kept copy, not the file itself
-        bool created; // made by a copy (undone by removing it), else moved
-        QString from;
-        QString to;
-        std::optional<fileops::FileIdentity> identity;
-        fileops::FolderCase folderCase = fileops::FolderCase::Unknown;
-    };
-    struct State
-    {
-        QString fileAt;
-        QString copyAt;
-        bool touched = false;
-        QString failure;
-        QStringList undoFailures;
-    };
-
-    State& state(int entry) { return m_state[static_cast<std::size_t>(entry)]; }
-
-    bool fail(int entry, const fileops::FileResult& result)
-    {
-        if (result.error != ECANCELED || !m_stops.stopRequested())
-            state(entry).failure = fileops::describe(result);
-        return false;
+    if (run.complete()) {
+        Console::message(QStringLiteral("%1 fichier(s) renommé(s), %2 inchangé(s).")
+                             .arg(run.renamed)
+                             .arg(run.unchanged));
+        return ExitOk;
     }
-
-    // Forward steps stop on a stop signal; the way back never does.
-    const std::atomic<bool>* cancel() const { return &m_stops.cancelFlag(); }
-
-    bool copy(int entry)
-    {
-        const PlannedRename& planned = m_plan.entries[static_cast<std::size_t>(entry)];
-        if (planned.copyPath.isEmpty())
-            return true;
-        const QString to =
-            planned.copyTemporary.isEmpty() ? planned.copyPath : planned.copyTemporary;
-        const fileops::FileResult copied =
-            fileops::copyFile(planned.source, to, fileops::CopyMode::NoReplace, cancel());
-        if (!copied.ok())
-            return fail(entry, copied);
-        state(entry).touched = true;
-        state(entry).copyAt = to;
-        m_journal.push_back({entry, true, true, planned.source, to, fileops::identityOf(to), {}});
-        return true;
+    const QString why = run.failed >= 0             ? QStringLiteral("Échec")
+                        : stops.signal() == SIGTERM ? QStringLiteral("Arrêté par SIGTERM")
+                                                    : QStringLiteral("Interrompu par SIGINT");
+    Console::message(
+        QStringLiteral("%1 : %2 fichier(s) remis sous leur ancien nom.").arg(why).arg(run.undone));
+    if (run.stranded > 0) {
+        Console::message(QStringLiteral("ATTENTION : %1 fichier(s) n'ont pas pu être remis "
+                                        "(voir ci-dessus).")
+                             .arg(run.stranded));
+        return ExitStranded;
     }
-
-    bool move(int entry, bool isCopy, const QString& to)
-    {
-        State& s = state(entry);
-        QString& at = isCopy ? s.copyAt : s.fileAt;
-        const QString from = at;
-        const fileops::FolderCase folderCase =
-            m_plan.entries[static_cast<std::size_t>(entry)].targetCase;
-        const fileops::FileResult moved = fileops::renameNoReplace(from, to, folderCase, cancel());
-        if (!moved.ok()) {
-            // A rename through a temporary name that could not finish leaves the file there.
-            const auto own = m_plan.entries[static_cast<std::size_t>(entry)].identity;
-            if (!isCopy && !moved.path.isEmpty() && moved.path != from &&
-                !fileops::identityOf(from) && own && fileops::identityOf(moved.path) == own) {
-                at = moved.path;
-                s.touched = true;
-                m_journal.push_back({entry, false, false, from, moved.path, own, folderCase});
-            }
-            return fail(entry, moved);
-        }
-        at = to;
-        s.touched = true;
-        // A rename keeps the inode; only a move to another file system makes a new one.
-        const PlannedRename& planned = m_plan.entries[static_cast<std::size_t>(entry)];
-        const bool sameInode = !isCopy && !planned.movesAcrossDevices && planned.identity;
-        m_journal.push_back({entry, isCopy, false, from, to,
-                             sameInode ? planned.identity : fileops::identityOf(to), folderCase});
-        return true;
-    }
-
-    bool moveAside(int entry)
-    {
-        const QString& source = m_plan.entries[static_cast<std::size_t>(entry)].source;
-        const QString folder = source.left(source.lastIndexOf(QLatin1Char('/')) + 1);
-        const QString stem = folder + QLatin1String(cycleTemporaryPrefix) +
-                             QString::number(::getpid()) + QLatin1Char('-') +
-                             QString::number(entry);
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            const QString temporary =
-                attempt == 0 ? stem : stem + QLatin1Char('-') + QString::number(attempt);
-            if (fileops::identityOf(temporary))
-                continue;
-            return move(entry, false, temporary);
-        }
-        return fail(entry, fileops::FileResult::system(EEXIST, stem));
-    }
-
-    bool perform(const RenameStep& step)
-    {
-        const PlannedRename& planned = m_plan.entries[static_cast<std::size_t>(step.entry)];
-        switch (step.kind) {
-        case RenameStep::Kind::AsideFirst:
-            return copy(step.entry) && moveAside(step.entry);
-        case RenameStep::Kind::Whole:
-            if (!copy(step.entry))
-                return false;
-            [[fallthrough]];
-        case RenameStep::Kind::FromTemporary:
-            if (!move(step.entry, false, planned.target))
-                return false;
-            // The kept copy takes the old name again, once the file has left it.
-            return planned.copyTemporary.isEmpty() || move(step.entry, true, planned.source);
-        }
-        return false;
-    }
-
-    void undo()
-    {
-        for (auto action = m_journal.rbegin(); action != m_journal.rend(); ++action) {
-            State& s = state(action->entry);
-            QString& at = action->isCopy ? s.copyAt : s.fileAt;
-            if (at != action->to || fileops::identityOf(action->to) != action->identity) {
-                s.undoFailures.append(
-                    QStringLiteral("%1 n'est plus le fichier attendu").arg(action->to));
-                continue;
-            }
-            const fileops::FileResult back =
-                action->created
-                    ? fileops::removeFile(action->to)
-                    : fileops::renameNoReplace(action->to, action->from, action->folderCase);
-            if (!back.ok()) {
-                s.undoFailures.append(fileops::describe(back));
-                continue;
-            }
-            at = action->created ? QString() : action->from;
-        }
-    }
-
-    int report(bool complete, const StopSignals& stops)
-    {
-        int renamed = 0;
-        int unchanged = 0;
-        int undone = 0;
-        int stranded = 0;
-        for (std::size_t i = 0; i < m_plan.entries.size(); ++i) {
-            const PlannedRename& planned = m_plan.entries[i];
-            const State& s = m_state[i];
-            const bool back = s.fileAt == planned.source && s.copyAt.isEmpty();
-            const char* result = "ok";
-            QString target = planned.target;
-            QString message;
-            if (planned.unchanged) {
-                result = "skipped";
-                message = QStringLiteral("Nom inchangé.");
-                ++unchanged;
-            } else if (complete) {
-                ++renamed;
-            } else if (!back) {
-                result = "stranded";
-                target = s.fileAt;
-                message = QStringLiteral("Le fichier est maintenant %1").arg(s.fileAt);
-                if (!s.copyAt.isEmpty())
-                    message += QStringLiteral(" ; une copie reste sous %1").arg(s.copyAt);
-                message += QStringLiteral(" (") +
-                           (s.failure.isEmpty() ? QString() : s.failure + QStringLiteral(" ; ")) +
-                           s.undoFailures.join(QStringLiteral(" ; ")) + QStringLiteral(").");
-                Console::message(
-                    QStringLiteral("ATTENTION : %1 : %2").arg(planned.source, message));
-                ++stranded;
-            } else if (static_cast<int>(i) == m_failed) {
-                result = "failed";
-                message = s.failure;
-                Console::message(planned.source + QStringLiteral(" : ") + s.failure);
-            } else if (s.touched) {
-                result = "undone";
-                message = QStringLiteral("Remis sous son ancien nom.");
-                ++undone;
-            } else {
-                result = "not-run";
-            }
-            if (m_console.json())
-                m_console.result(jsonLine(planned.source, target, result, message));
-        }
-
-        if (complete) {
-            Console::message(QStringLiteral("%1 fichier(s) renommé(s), %2 inchangé(s).")
-                                 .arg(renamed)
-                                 .arg(unchanged));
-            return ExitOk;
-        }
-        const QString why = m_failed >= 0               ? QStringLiteral("Échec")
-                            : stops.signal() == SIGTERM ? QStringLiteral("Arrêté par SIGTERM")
-                                                        : QStringLiteral("Interrompu par SIGINT");
-        Console::message(
-            QStringLiteral("%1 : %2 fichier(s) remis sous leur ancien nom.").arg(why).arg(undone));
-        if (stranded > 0) {
-            Console::message(QStringLiteral("ATTENTION : %1 fichier(s) n'ont pas pu être remis "
-                                            "(voir ci-dessus).")
-                                 .arg(stranded));
-            return ExitStranded;
-        }
-        return m_failed >= 0 ? ExitSomeFailed : stops.exitStatus();
-    }
-
-    const RenamePlan& m_plan;
-    const Console& m_console;
-    const StopSignals& m_stops;
-    std::vector<State> m_state;
-    std::vector<Action> m_journal;
-    int m_failed = -1;
-};
+    return run.failed >= 0 ? ExitSomeFailed : stops.exitStatus();
+}
 
 } // namespace
 
@@ -512,15 +332,33 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
         return usageError(commandLine.command(), renaming::refusalText(refusal));
 
     const Console console(commandLine.json());
-    const RenamePlan plan =
-        planRename(inputs.paths, options, QDateTime::currentDateTime(), &stops.cancelFlag());
+    const RenamePlan plan = renaming::planRename(inputs.paths, options,
+                                                 QDateTime::currentDateTime(), &stops.cancelFlag());
     if (plan.stopped)
         return stoppedBeforeTheRun(stops);
     const int checked = reportPlan(plan, console, commandLine.dryRun());
     if (commandLine.dryRun() || checked != ExitOk)
         return checked;
-    Transaction transaction(plan, console, stops);
-    return transaction.run(stops);
+    const testhooks::Pause pause;
+    std::optional<Progress> progress;
+    renaming::RenameJournal journal;
+    RunControls controls;
+    controls.cancel = &stops.cancelFlag();
+    controls.journal = &journal;
+    controls.progress = [&](int done, int total, const QString& source) {
+        if (!progress)
+            progress.emplace(total);
+        progress->update(done, source);
+        pause.afterFiles(done, stops);
+    };
+    const RunReport run = runPlan(plan, controls);
+    if (progress)
+        progress->clear();
+    if (run.journalError) {
+        Console::message(*run.journalError);
+        return ExitRefused;
+    }
+    return reportRun(plan, run, console, stops);
 }
 
 } // namespace cli

@@ -8,14 +8,22 @@
 #include "lists/worklist.h"
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
+#include "rename/renamejournal.h"
 #include "rename/renamepanel.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 
 #include <QComboBox>
+#include <QEventLoop>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
+#include <atomic>
+#include <cerrno>
 #include <limits>
 #include <optional>
 
@@ -142,6 +150,95 @@ void RenameController::VisuRenom()
     m_panel->example()->setText(result.name);
 }
 
+namespace {
+
+// The conflicts of a refused plan, in the words of the command line: one line per file for
+// the first five, then the count.
+QString conflictText(const renaming::RenamePlan& plan)
+{
+    QStringList lines;
+    int conflicts = 0;
+    for (const renaming::PlannedRename& entry : plan.entries) {
+        if (entry.conflicts.isEmpty())
+            continue;
+        if (++conflicts <= 5)
+            lines.append(entry.source + QStringLiteral(" : ") +
+                         entry.conflicts.join(QStringLiteral(" ; ")));
+    }
+    lines.append(QStringLiteral("%1 fichier(s) en conflit : rien n'a été changé.").arg(conflicts));
+    return lines.join(QLatin1Char('\n'));
+}
+
+// What a run that did not complete did, told in one message.
+QString unfinishedText(const renaming::RenamePlan& plan, const renaming::RunReport& report)
+{
+    QStringList lines;
+    if (report.failed >= 0) {
+        const auto index = static_cast<std::size_t>(report.failed);
+        lines.append(plan.entries[index].source + QStringLiteral(" : ") +
+                     report.entries[index].message);
+    } else {
+        lines.append(QStringLiteral("Renommage annulé."));
+    }
+    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+        if (report.entries[i].result == renaming::EntryRun::Result::Stranded)
+            lines.append(QStringLiteral("ATTENTION : %1 : %2")
+                             .arg(plan.entries[i].source, report.entries[i].message));
+    }
+    lines.append(report.stranded == 0
+                     ? QStringLiteral("Chaque fichier a repris son ancien nom.")
+                     : QStringLiteral("ATTENTION : %1 fichier(s) n'ont pas pu être remis.")
+                           .arg(report.stranded));
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+renaming::RunReport RenameController::runWithProgress(const renaming::RenamePlan& plan,
+                                                      renaming::RunControls controls)
+{
+    const int total = static_cast<int>(plan.entries.size());
+    QProgressDialog progress(m_dialogParent);
+    progress.setWindowTitle(settings::productName);
+    progress.setCancelButtonText(QStringLiteral("Annuler"));
+    progress.setWindowModality(Qt::ApplicationModal); // nothing else changes the work list
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(500);
+    progress.setRange(0, total);
+    progress.setLabelText(QStringLiteral("Renommage des fichiers : 0 / %1").arg(total));
+    progress.setValue(0);
+
+    std::atomic<bool> cancel{false};
+    connect(&progress, &QProgressDialog::canceled, &progress, [&] {
+        cancel = true;
+        progress.setLabelText(QStringLiteral("Arrêt et retour aux anciens noms..."));
+    });
+    std::atomic<int> done{0};
+    controls.cancel = &cancel;
+    controls.progress = [&done](int count, int, const QString&) { done = count; };
+
+    QEventLoop loop;
+    QFutureWatcher<renaming::RunReport> watcher;
+    connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &progress, [&] {
+        if (cancel)
+            return;
+        progress.setValue(done.load());
+        progress.setLabelText(
+            QStringLiteral("Renommage des fichiers : %1 / %2").arg(done.load()).arg(total));
+    });
+    tick.start(100);
+    watcher.setFuture(
+        QtConcurrent::run([&plan, controls] { return renaming::runPlan(plan, controls); }));
+    if (!watcher.isFinished())
+        loop.exec();
+    tick.stop();
+    progress.close();
+    return watcher.result();
+}
+
 void RenameController::renom()
 {
     renaming::RenameRequest request{m_workList->entries(), m_panel->nameForms()->currentIndex(),
@@ -156,11 +253,48 @@ void RenameController::renom()
                                 QStringLiteral("Confirmation "), DialogIcon::None))
         return;
 
+    const SettingsSnapshot& settings = request.settings;
+    renaming::RenameOptions options;
+    options.form = request.form;
+    options.nameText = request.nameText;
+    options.start = request.startNumber;
+    options.format = settings.format;
+    if (settings.renomDest) {
+        if (settings.repertNom.isEmpty()) {
+            showFailure(fileops::describe(fileops::FileResult::system(ENOENT, QString())));
+            return;
+        }
+        options.dest = settings.repertNom;
+    }
+    if (settings.copieOriginal)
+        options.keep = settings.repertCopieDest       ? renaming::KeepCopy::Dest
+                       : settings.repertCopieOriginal ? renaming::KeepCopy::Own
+                                                      : renaming::KeepCopy::None;
+    QStringList sources;
+    sources.reserve(static_cast<qsizetype>(request.entries.size()));
+    for (const WorkEntry& entry : request.entries)
+        sources.append(entry.path());
+
     std::optional<BusyCursor> busy(std::in_place);
-    m_lastReport = renaming::runRename(request, m_clock);
-    if (!m_lastReport.ok()) {
+    const renaming::RenamePlan plan = renaming::planRename(sources, options, m_clock());
+    if (plan.refused()) {
         busy.reset();
-        showFailure(m_lastReport.failure->message);
+        m_lastReport = {};
+        showFailure(conflictText(plan));
+        return;
+    }
+    renaming::RenameJournal journal;
+    renaming::RunControls controls;
+    controls.journal = &journal;
+    m_lastReport = runWithProgress(plan, controls);
+    if (m_lastReport.journalError) {
+        busy.reset();
+        showFailure(*m_lastReport.journalError);
+        return;
+    }
+    if (!m_lastReport.complete()) {
+        busy.reset();
+        showFailure(unfinishedText(plan, m_lastReport));
         return;
     }
 
@@ -175,4 +309,45 @@ void RenameController::renom()
     m_panel->example()->clear();
     if (m_finish.emptyWorkList)
         m_finish.emptyWorkList();
+}
+
+void RenameController::undo()
+{
+    std::optional<BusyCursor> busy(std::in_place);
+    const renaming::UndoReport report = renaming::undoLastRename();
+    busy.reset();
+    if (!report.journal) {
+        m_dialogs->message(QStringLiteral("Aucun renommage à annuler."), settings::productName,
+                           DialogIcon::Information);
+        return;
+    }
+    if (report.error) {
+        showFailure(QStringLiteral("Impossible de lire le journal de renommage : ") +
+                    *report.error);
+        return;
+    }
+    if (m_finish.refreshBrowseList)
+        m_finish.refreshBrowseList();
+    QStringList lines = report.leftAlone.mid(0, 5);
+    lines.append(QStringLiteral("%1 fichier(s) remis sous leur ancien nom, %2 copie(s) "
+                                "gardée(s) supprimée(s).")
+                     .arg(report.restored)
+                     .arg(report.copiesRemoved));
+    m_dialogs->message(lines.join(QLatin1Char('\n')), settings::productName,
+                       report.leftAlone.isEmpty() ? DialogIcon::Information : DialogIcon::Warning);
+}
+
+void RenameController::annulerDernierRenommage()
+{
+    undo();
+}
+
+void RenameController::checkInterruptedRun()
+{
+    if (!renaming::interruptedJournal())
+        return;
+    if (m_dialogs->askOkCancel(
+            QStringLiteral("Un renommage a été interrompu. Remettre les anciens noms ?"),
+            settings::productName, DialogIcon::Question))
+        undo();
 }

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "rename/renamerun.h"
+#include "rename/renameengine.h"
+#include "rename/renamerequest.h"
 
 #include <QObject>
 
 #include <functional>
 
 class Dialogs;
+class QWidget;
 class RenamePanel;
 class SettingsStore;
 class WorkList;
@@ -39,14 +41,21 @@ public:
     // Fills Combo2 (selecting the stored "Format") and Combo11 (showing "Remplace par Texte").
     void rempliCombo();
 
+    // The window the progress dialog of a long run belongs to.
+    void setDialogParent(QWidget* parent) { m_dialogParent = parent; }
+
     // The report of the last run that started.
-    const renaming::RenameReport& lastReport() const { return m_lastReport; }
+    const renaming::RunReport& lastReport() const { return m_lastReport; }
 
 public Q_SLOTS:
     // Shows the first work-list entry's new name in the example label.
     void VisuRenom();
     // Checks, asks, renames the whole work list and ends with the finishing steps.
     void renom();
+    // Puts back the names of the last rename run (the window's or the command line's).
+    void annulerDernierRenommage();
+    // At start: offers to put back the names of a rename run that was cut short.
+    void checkInterruptedRun();
 
 private:
     void onNameFormClicked(int index);
@@ -54,6 +63,9 @@ private:
     void onNameTextChanged();
     void applyFieldRule(int form);
     void showFailure(const QString& text);
+    void undo();
+    renaming::RunReport runWithProgress(const renaming::RenamePlan& plan,
+                                        renaming::RunControls controls);
 
     RenamePanel* m_panel;
     const WorkList* m_workList;
@@ -61,7 +73,8 @@ private:
     Dialogs* m_dialogs;
     FinishingSteps m_finish;
     renaming::Clock m_clock;
-    renaming::RenameReport m_lastReport;
+    renaming::RunReport m_lastReport;
+    QWidget* m_dialogParent = nullptr;
     // Set while the run puts the name text back: the example is emptied right after.
     bool m_previewSuppressed = false;
     // The settings write warning is shown once until a write succeeds again.

@@ -36,6 +36,7 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private:
+    QTemporaryDir m_home;
     // One window with its own settings folder, scripted dialogs and a recorded exit.
     struct Fixture
     {
@@ -70,6 +71,15 @@ private:
     };
 
 private Q_SLOTS:
+    // The window looks for rename journals at start: never in the real home folder.
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.path() + QStringLiteral("/state")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + QStringLiteral("/data")));
+    }
+
     void visuAtLoadAndOnActivation_data();
     void visuAtLoadAndOnActivation();
     void quitConfirmation_data();
@@ -303,7 +313,8 @@ void MainWindowTest::menusInOrder()
           QStringLiteral("ajfich=Ajouter fichier(s) séléctionné(s)"),
           QStringLiteral("ajtout=Ajouter tous les fichiers"),
           QStringLiteral("enfich=Enlever fichier(s) séléctionné(s)"),
-          QStringLiteral("vide=Vider la liste des fichiers à renommer")}},
+          QStringLiteral("vide=Vider la liste des fichiers à renommer"), QStringLiteral("sep4=-"),
+          QStringLiteral("annulren=Annuler le dernier renommage (touche)")}},
         {"opt", {}},
         {"apropos",
          {QStringLiteral("aide=Aide"), QStringLiteral("sep1=-"), QStringLiteral("ap=A propos")}},
@@ -325,6 +336,8 @@ void MainWindowTest::menusInOrder()
                  bar[i].second);
     }
     QCOMPARE(top[2]->text(), QStringLiteral("Options"));
+    QCOMPARE(window.menuItem(QStringLiteral("annulren"))->shortcut(),
+             QKeySequence(QStringLiteral("Ctrl+Z")));
 
     QMenu* flottant = window.flottant();
     QCOMPARE(flottant->objectName(), QStringLiteral("flottant"));

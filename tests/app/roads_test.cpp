@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -65,6 +66,16 @@ private:
     }
 
 private Q_SLOTS:
+    // Rename runs write their journal under the state folder: a temporary one here.
+    void initTestCase()
+    {
+        QVERIFY(m_settingsDir.isValid());
+        qputenv("HOME", QFile::encodeName(m_settingsDir.path()));
+        qputenv("XDG_STATE_HOME",
+                QFile::encodeName(m_settingsDir.filePath(QStringLiteral("state"))));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_settingsDir.filePath(QStringLiteral("data"))));
+    }
+
     void init()
     {
         m_photoDir = std::make_unique<QTemporaryDir>();

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QMap>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -42,6 +43,10 @@ struct Options
 };
 
 Result run(const QStringList& arguments, const Options& options = {});
+
+// The environment every run gets: HOME, XDG_STATE_HOME and XDG_DATA_HOME in a temporary
+// folder of the test process.
+QProcessEnvironment environment();
 
 // Runs the tool with arguments given as bash $'...' texts ("caf\351.jpg"), through bash:
 // the way to hand it bytes that are not valid UTF-8, which a QString cannot carry.

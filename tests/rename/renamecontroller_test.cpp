@@ -1,8 +1,10 @@
 #include "rename/renamecontroller.h"
 
+#include "fileops/fileops.h"
 #include "filetestutil.h"
 #include "lists/worklist.h"
 #include "rename/nameforms.h"
+#include "rename/renamejournal.h"
 #include "rename/renamepanel.h"
 #include "scripteddialogs.h"
 #include "settings/settingsschema.h"
@@ -70,6 +72,14 @@ class RenameControllerTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    // Rename journals go to a temporary state folder, never the real home folder.
+    void initTestCase()
+    {
+        QVERIFY(m_home.isValid());
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.path() + u"/state"_s));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + u"/data"_s));
+    }
     void fillsTheListsFromTheCatalogueAndTheStoredStyle_data();
     void fillsTheListsFromTheCatalogueAndTheStoredStyle();
     void fieldRule_data();
@@ -81,7 +91,12 @@ private Q_SLOTS:
     void renomChecksBeforeAsking();
     void renomCancelChangesNothing();
     void renomRenamesAndFinishes();
-    void renomFailureLeavesTheListAlone();
+    void renomConflictChangesNothing();
+    void renomRenumbersAndUndoRestores();
+    void renomFailureHalfWayPutsEveryFileBack();
+
+private:
+    QTemporaryDir m_home;
 };
 
 void RenameControllerTest::fillsTheListsFromTheCatalogueAndTheStoredStyle_data()
@@ -285,7 +300,7 @@ void RenameControllerTest::renomRenamesAndFinishes()
     QCOMPARE(rig.panel.nameForms()->currentIndex(), 18);
 }
 
-void RenameControllerTest::renomFailureLeavesTheListAlone()
+void RenameControllerTest::renomConflictChangesNothing()
 {
     Rig rig;
     rig.addFiles({u"a.jpg"_s, u"b.jpg"_s});
@@ -299,16 +314,101 @@ void RenameControllerTest::renomFailureLeavesTheListAlone()
     rig.controller.renom();
     QVERIFY(!finished);
     QVERIFY(!QGuiApplication::overrideCursor());
-    const auto messages = rig.dialogs.messages();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages[0].text.endsWith(rig.files.path() + u"/x2.jpg"_s));
-    QCOMPARE(messages[0].title, u"Morvane"_s);
-    QCOMPARE(messages[0].icon, DialogIcon::Warning);
+    const QString folder = rig.files.path() + u'/';
+    QCOMPARE(rig.dialogs.messages(),
+             {ScriptedDialogs::shown(folder + u"b.jpg : Le fichier "_s + folder +
+                                         u"x2.jpg existe déjà.\n"
+                                         u"1 fichier(s) en conflit : rien n'a été changé."_s,
+                                     u"Morvane"_s, DialogIcon::Warning)});
     QCOMPARE(rig.panel.nameText()->text(), u"x"_s);
     QCOMPARE(rig.panel.example()->text(), u"shown"_s);
+    QCOMPARE(rig.list.count(), 2);
     QCOMPARE(filetest::names(rig.files.path()),
-             (QSet<QString>{u"x1.jpg"_s, u"b.jpg"_s, u"x2.jpg"_s}));
-    QCOMPARE(rig.controller.lastReport().done.size(), 1u);
+             (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s, u"x2.jpg"_s}));
+}
+
+namespace {
+
+QStringList numbered(int from, int to)
+{
+    QStringList names;
+    for (int i = from; i <= to; ++i)
+        names.append(u"image%1.jpg"_s.arg(i));
+    return names;
+}
+
+} // namespace
+
+void RenameControllerTest::renomRenumbersAndUndoRestores()
+{
+    Rig rig;
+    rig.addFiles(numbered(1, 50));
+    Rig::choose(rig.panel.numberingStyles(), 0);
+    rig.panel.startNumber()->setText(u"2"_s);
+    rig.dialogs.clear();
+    rig.dialogs.answerAsk(true);
+    rig.controller.renom();
+    QCOMPARE(rig.dialogs.messages(), {});
+    QVERIFY(rig.controller.lastReport().complete());
+    const QStringList renumbered = numbered(2, 51);
+    QCOMPARE(filetest::names(rig.files.path()),
+             QSet<QString>(renumbered.begin(), renumbered.end()));
+    QCOMPARE(filetest::contents(rig.files.path() + u"/image51.jpg"_s), "image50.jpg");
+
+    // Ctrl+Z: every file gets its old name back.
+    rig.dialogs.clear();
+    rig.controller.annulerDernierRenommage();
+    QCOMPARE(rig.dialogs.messages(),
+             {ScriptedDialogs::shown(
+                 u"50 fichier(s) remis sous leur ancien nom, 0 copie(s) gardée(s) supprimée(s)."_s,
+                 u"Morvane"_s, DialogIcon::Information)});
+    QCOMPARE(filetest::contents(rig.files.path() + u"/image50.jpg"_s), "image50.jpg");
+    QCOMPARE(filetest::names(rig.files.path()).size(), 50);
+
+    // A run cut short (its journal neither marked nor locked) is offered back at start.
+    {
+        renaming::RenameOptions options;
+        options.nameText = u"cut"_s;
+        const renaming::RenamePlan plan = renaming::planRename(
+            {rig.files.path() + u"/image1.jpg"_s}, options, QDateTime::currentDateTime());
+        renaming::RenameJournal journal;
+        QVERIFY(!journal.begin(plan));
+        QVERIFY(fileops::renameNoReplace(plan.entries[0].source, plan.entries[0].target).ok());
+    }
+    rig.dialogs.clear();
+    rig.dialogs.answerAsk(true);
+    rig.controller.checkInterruptedRun();
+    QCOMPARE(rig.dialogs.calls().value(0),
+             (ScriptedDialogs::Call{Kind::Ask,
+                                    u"Un renommage a été interrompu. Remettre les anciens noms ?"_s,
+                                    u"Morvane"_s, DialogIcon::Question}));
+    QCOMPARE(filetest::contents(rig.files.path() + u"/image1.jpg"_s), "image1.jpg");
+}
+
+void RenameControllerTest::renomFailureHalfWayPutsEveryFileBack()
+{
+    Rig rig;
+    rig.addFiles(numbered(1, 50));
+    const QString failing = rig.files.path() + u"/image25.jpg"_s;
+    fileops::testing::setFailureHook([failing](fileops::testing::Call call, const QString& path) {
+        return call == fileops::testing::Call::Rename && path == failing ? EIO : 0;
+    });
+    Rig::choose(rig.panel.numberingStyles(), 0);
+    rig.panel.startNumber()->setText(u"2"_s);
+    rig.dialogs.clear();
+    rig.dialogs.answerAsk(true);
+    rig.controller.renom();
+    fileops::testing::setFailureHook({});
+    QCOMPARE(rig.dialogs.messages(),
+             {ScriptedDialogs::shown(failing + u" : "_s +
+                                         fileops::describe(fileops::FileResult::system(
+                                             EIO, rig.files.path() + u"/image26.jpg"_s)) +
+                                         u"\nChaque fichier a repris son ancien nom."_s,
+                                     u"Morvane"_s, DialogIcon::Warning)});
+    QCOMPARE(rig.controller.lastReport().undone, 25);
+    QCOMPARE(rig.list.count(), 50);
+    for (const QString& name : numbered(1, 50))
+        QCOMPARE(filetest::contents(rig.files.path() + u'/' + name), name.toUtf8());
 }
 
 QTEST_MAIN(RenameControllerTest)

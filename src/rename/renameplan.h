@@ -11,7 +11,7 @@
 #include <optional>
 #include <vector>
 
-namespace cli {
+namespace renaming {
 
 enum class KeepCopy
 {
@@ -86,4 +86,4 @@ std::vector<RenameStep> executionOrder(const RenamePlan& plan);
 // The prefix of the temporary names a cycle passes through, in the folder of the file.
 inline constexpr char cycleTemporaryPrefix[] = ".morvane-cycle-";
 
-} // namespace cli
+} // namespace renaming

@@ -1,4 +1,4 @@
-#include "cli/renameplan.h"
+#include "rename/renameplan.h"
 
 #include "rename/namerule.h"
 
@@ -18,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace cli {
+namespace renaming {
 
 namespace {
 
@@ -245,9 +245,9 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     const int count = static_cast<int>(sources.size());
     plan.entries.resize(static_cast<std::size_t>(count));
     std::vector<Place> places(static_cast<std::size_t>(count));
-    const renaming::NameForm* form = renaming::nameForm(options.form);
+    const NameForm* form = nameForm(options.form);
     long long number = 0;
-    const bool numeric = renaming::readsAsNumber(options.start, &number);
+    const bool numeric = readsAsNumber(options.start, &number);
     const QString dest = options.dest.isEmpty() ? QString() : withSlash(options.dest);
     Folders folders;
     std::unordered_map<fileops::FileIdentity, int, fileops::FileIdentityHash> seen;
@@ -277,7 +277,9 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         } else if (::lstat(QFile::encodeName(entry.source).constData(), &st) != 0) {
             entry.conflicts.append(
                 QStringLiteral("Fichier introuvable (%1).").arg(fileops::systemDescription(errno)));
-        } else if (const fileops::FileResult kind = fileops::checkRegularFile(entry.source);
+        } else if (const fileops::FileResult kind = S_ISREG(st.st_mode)
+                                                        ? fileops::FileResult::success()
+                                                        : fileops::checkRegularFile(entry.source);
                    !kind.ok()) {
             entry.conflicts.append(sourceRefusal(kind));
         } else {
@@ -307,14 +309,14 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         if (!entry.identity)
             continue;
 
-        renaming::NameInput input{name,
-                                  options.form,
-                                  options.nameText,
-                                  numeric ? QString::number(number + i) : options.start,
-                                  options.format,
-                                  count,
-                                  clock,
-                                  {}};
+        NameInput input{name,
+                        options.form,
+                        options.nameText,
+                        numeric ? QString::number(number + i) : options.start,
+                        options.format,
+                        count,
+                        clock,
+                        {}};
         if (form && form->usesFileTime) {
             const fileops::FileResult read =
                 fileops::modificationTime(entry.source, &input.fileTime);
@@ -323,14 +325,16 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
                 continue;
             }
         }
-        const renaming::NameResult made = renaming::newName(input);
+        const NameResult made = newName(input);
         if (!made.ok()) {
             entry.conflicts.append(made.error);
             continue;
         }
         place.newName = made.name;
         entry.target = place.targetFolder + made.name;
-        if (QFile::encodeName(made.name).size() > place.target->nameMax)
+        // A UTF-16 unit is at most three bytes of UTF-8: most names need no encoding here.
+        if (made.name.size() * 3 > place.target->nameMax &&
+            QFile::encodeName(made.name).size() > place.target->nameMax)
             entry.conflicts.append(
                 QStringLiteral("Nom trop long pour le dossier : %1").arg(made.name));
         const bool sameFolder = place.own->key == place.target->key;
@@ -453,4 +457,4 @@ std::vector<RenameStep> executionOrder(const RenamePlan& plan)
     return steps;
 }
 
-} // namespace cli
+} // namespace renaming

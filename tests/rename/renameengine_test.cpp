@@ -1,0 +1,432 @@
+#include "rename/renameengine.h"
+#include "rename/renamejournal.h"
+
+#include "fileops/fileops.h"
+#include "filetestutil.h"
+#include "secondfilesystem.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <optional>
+
+#include <sys/stat.h>
+
+using namespace renaming;
+using namespace Qt::StringLiterals;
+using filetest::contents;
+using filetest::makeFile;
+using filetest::names;
+
+namespace {
+
+using Names = QSet<QString>;
+using Result = EntryRun::Result;
+
+class RenameEngine : public ::testing::Test
+{
+protected:
+    void SetUp() override { reset(); }
+    void TearDown() override { fileops::testing::setFailureHook({}); }
+
+    void reset()
+    {
+        m_dir.emplace();
+        ASSERT_TRUE(m_dir->isValid());
+        dir = m_dir->path() + u'/';
+        options = {};
+        options.format = renaming::autoStyle;
+    }
+
+    // Makes the files (content: the name; a trailing '/' makes a folder).
+    void make(const QStringList& files)
+    {
+        for (const QString& file : files) {
+            if (file.endsWith(u'/')) {
+                ASSERT_TRUE(QDir(dir).mkpath(file));
+                continue;
+            }
+            if (file.contains(u'/')) {
+                ASSERT_TRUE(QDir(dir).mkpath(file.left(file.lastIndexOf(u'/'))));
+            }
+            ASSERT_TRUE(makeFile(dir + file, file.toUtf8()));
+        }
+    }
+
+    QStringList paths(const QStringList& files) const
+    {
+        QStringList result;
+        for (const QString& file : files)
+            result.append(dir + file);
+        return result;
+    }
+
+    RenamePlan plan(const QStringList& files)
+    {
+        return planRename(paths(files), options, QDateTime(QDate(2008, 2, 12), QTime(20, 59, 43)));
+    }
+
+    RunReport run(const QStringList& files, const RunControls& controls = {})
+    {
+        const RenamePlan made = plan(files);
+        for (const PlannedRename& entry : made.entries)
+            EXPECT_TRUE(entry.conflicts.isEmpty()) << entry.conflicts.join(u" ; "_s).toStdString();
+        return made.refused() ? RunReport{} : runPlan(made, controls);
+    }
+
+    static std::vector<Result> results(const RunReport& report)
+    {
+        std::vector<Result> all;
+        for (const EntryRun& entry : report.entries)
+            all.push_back(entry.result);
+        return all;
+    }
+
+    std::optional<QTemporaryDir> m_dir;
+    QString dir;
+    RenameOptions options;
+};
+
+} // namespace
+
+TEST_F(RenameEngine, FormsNumbersAndOneClockReading)
+{
+    struct Row
+    {
+        int form;
+        QString text;
+        QString start;
+        int format;
+        QStringList files;
+        QStringList targets;
+    };
+    const Row rows[] = {
+        {0, {}, u"1"_s, autoStyle, {u"pLAGE.JPG"_s}, {u"Plage.JPG"_s}},
+        {2, {}, u"1"_s, autoStyle, {u"a.jpg"_s}, {u"(12-02-2008)a.jpg"_s}},
+        {3, {}, u"1"_s, autoStyle, {u"Plage.JPG"_s}, {u"[03-07-2007]Plage.JPG"_s}},
+        {18,
+         {},
+         u"1"_s,
+         1,
+         {u"a.jpg"_s, u"b.jpg"_s},
+         {u"[03-07-2007][18.45.12]01.jpg"_s, u"[03-07-2007][18.45.12]02.jpg"_s}},
+        {20, u"vac"_s, u"9"_s, 0, {u"a.jpg"_s, u"b.png"_s}, {u"vac9.jpg"_s, u"vac10.png"_s}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.form);
+        reset();
+        make(row.files);
+        options.form = row.form;
+        options.nameText = row.text;
+        options.start = row.start;
+        options.format = row.format;
+        const RenamePlan made = plan(row.files);
+        ASSERT_FALSE(made.refused());
+        for (std::size_t i = 0; i < made.entries.size(); ++i)
+            EXPECT_EQ(made.entries[i].target, dir + row.targets[static_cast<qsizetype>(i)]);
+    }
+}
+
+// The window's table of copy settings for Plage.JPG renamed to image01.JPG; a second file
+// in another folder gives the run its numbering.
+TEST_F(RenameEngine, KeptCopies)
+{
+    struct Row
+    {
+        const char* what;
+        KeepCopy keep;
+        bool toDest;
+        Names own;
+        Names dest;
+    };
+    const Row rows[] = {
+        {"no copy", KeepCopy::None, false, {u"image01.JPG"_s}, {}},
+        {"no copy, dest", KeepCopy::None, true, {}, {u"image01.JPG"_s}},
+        {"dest copy, own", KeepCopy::Dest, false, {u"Plage.JPG"_s, u"image01.JPG"_s}, {}},
+        {"dest copy, dest", KeepCopy::Dest, true, {}, {u"Plage.JPG"_s, u"image01.JPG"_s}},
+        {"own copy, dest", KeepCopy::Own, true, {u"Plage.JPG"_s}, {u"image01.JPG"_s}},
+        {"own copy, own", KeepCopy::Own, false, {u"Plage.JPG"_s, u"image01.JPG"_s}, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        reset();
+        make({u"own/Plage.JPG"_s, u"other/z.JPG"_s, u"dest/"_s});
+        options.format = 1;
+        options.keep = row.keep;
+        if (row.toDest)
+            options.dest = dir + u"dest"_s;
+        const RunReport report = run({u"own/Plage.JPG"_s, u"other/z.JPG"_s});
+        ASSERT_TRUE(report.complete());
+        EXPECT_EQ(names(dir + u"own"_s), row.own);
+        Names dest = names(dir + u"dest"_s);
+        dest.remove(u"image02.JPG"_s);
+        dest.remove(u"z.JPG"_s);
+        EXPECT_EQ(dest, row.dest);
+        const QString renamed = dir + (row.toDest ? u"dest/"_s : u"own/"_s) + u"image01.JPG"_s;
+        EXPECT_EQ(contents(renamed), "own/Plage.JPG");
+        EXPECT_EQ(filetest::modified(renamed), filetest::stamp());
+    }
+}
+
+TEST_F(RenameEngine, ConflictsRefuseThePlan)
+{
+    const QString longText(300, u'n');
+    struct Row
+    {
+        const char* what;
+        QStringList make;
+        int form;
+        QString text;
+        KeepCopy keep;
+        QString dest;
+        QStringList files;
+        int at;
+        QString message;
+    };
+    const Row rows[] = {
+        {"given twice",
+         {u"a.jpg"_s},
+         20,
+         u"image"_s,
+         KeepCopy::None,
+         {},
+         {u"a.jpg"_s, u"./a.jpg"_s},
+         1,
+         u"deux fois"_s},
+        {"same target",
+         {u"d1/a.jpg"_s, u"d2/a.jpg"_s, u"d/"_s},
+         10,
+         {},
+         KeepCopy::None,
+         u"d"_s,
+         {u"d1/a.jpg"_s, u"d2/a.jpg"_s},
+         1,
+         u"Nom final A.jpg déjà pris"_s},
+        {"taken on disk",
+         {u"a.jpg"_s, u"image.jpg"_s},
+         20,
+         u"image"_s,
+         KeepCopy::None,
+         {},
+         {u"a.jpg"_s},
+         0,
+         u"existe déjà"_s},
+        {"kept name",
+         {u"AB.jpg"_s, u"Ab.jpg"_s},
+         10,
+         {},
+         KeepCopy::None,
+         {},
+         {u"AB.jpg"_s, u"Ab.jpg"_s},
+         1,
+         u"garde son nom"_s},
+        {"copy's temporary name",
+         {u"a.jpg"_s, u"a.jpgTemp"_s},
+         10,
+         {},
+         KeepCopy::Own,
+         {},
+         {u"a.jpg"_s},
+         0,
+         u"a.jpgTemp existe déjà"_s},
+        {"old names stay with copies",
+         {u"image1.jpg"_s, u"image2.jpg"_s},
+         20,
+         u"image"_s,
+         KeepCopy::Own,
+         {},
+         {u"image2.jpg"_s, u"image1.jpg"_s},
+         1,
+         u"copie gardée"_s},
+        {"copy in dest takes the name",
+         {u"a/Plage.JPG"_s, u"d/"_s},
+         0,
+         {},
+         KeepCopy::Dest,
+         u"d"_s,
+         {u"a/Plage.JPG"_s},
+         0,
+         u"Plage.JPG"_s},
+        {"name too long",
+         {u"a.jpg"_s},
+         20,
+         longText,
+         KeepCopy::None,
+         {},
+         {u"a.jpg"_s},
+         0,
+         u"trop long"_s},
+        {"destination is a file",
+         {u"a.jpg"_s, u"f"_s},
+         10,
+         {},
+         KeepCopy::None,
+         u"f/"_s,
+         {u"a.jpg"_s},
+         0,
+         u"introuvable"_s},
+        {"missing source",
+         {u"a.jpg"_s},
+         10,
+         {},
+         KeepCopy::None,
+         {},
+         {u"a.jpg"_s, u"gone.jpg"_s},
+         1,
+         u"introuvable"_s},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        reset();
+        make(row.make);
+        options.form = row.form;
+        options.nameText = row.text;
+        options.keep = row.keep;
+        options.dest = row.dest.isEmpty() ? QString() : dir + row.dest;
+        const Names before = names(dir);
+        const RenamePlan made = plan(row.files);
+        ASSERT_TRUE(made.refused());
+        const QString message =
+            made.entries[static_cast<std::size_t>(row.at)].conflicts.join(u" ; "_s);
+        EXPECT_TRUE(message.contains(row.message)) << message.toStdString();
+        EXPECT_EQ(names(dir), before);
+    }
+
+    // A FIFO would block the kept copy, and a link to nothing fails the move.
+    reset();
+    make({u"a.jpg"_s});
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir + u"p.jpg"_s).constData(), 0644), 0);
+    ASSERT_TRUE(QFile::link(dir + u"gone.jpg"_s, dir + u"d.jpg"_s));
+    options.form = 10;
+    options.keep = KeepCopy::Own;
+    const RenamePlan made = plan({u"a.jpg"_s, u"p.jpg"_s, u"d.jpg"_s});
+    EXPECT_TRUE(made.entries[1].conflicts.value(0).startsWith(fileops::notRegularText()));
+    EXPECT_EQ(made.entries[2].conflicts, QStringList{u"Lien symbolique sans cible."_s});
+}
+
+// On a volume that ignores case (set by the test script where it can mount one), a name
+// taken in another spelling is a conflict, and a change of case goes through.
+TEST_F(RenameEngine, LetterCaseOnACaseInsensitiveVolume)
+{
+    const QString volume = qEnvironmentVariable("MORVANE_TEST_CASE_INSENSITIVE_DIR");
+    if (volume.isEmpty())
+        GTEST_SKIP() << "MORVANE_TEST_CASE_INSENSITIVE_DIR not set";
+    m_dir.emplace(volume + u"/rename-XXXXXX"_s);
+    ASSERT_TRUE(m_dir->isValid());
+    dir = m_dir->path() + u'/';
+    make({u"image.jpg"_s, u"x.jpg"_s});
+    options.nameText = u"IMAGE"_s;
+    EXPECT_TRUE(plan({u"x.jpg"_s}).refused());
+    options.form = 10;
+    EXPECT_TRUE(run({u"x.jpg"_s}).complete());
+    EXPECT_EQ(names(dir), Names({u"X.jpg"_s, u"image.jpg"_s}));
+}
+
+TEST_F(RenameEngine, ChainsAndCycles)
+{
+    const QStringList files{u"image1.jpg"_s, u"image2.jpg"_s, u"image3.jpg"_s};
+    make(files);
+    options.start = u"2"_s;
+    EXPECT_TRUE(run(files).complete());
+    EXPECT_EQ(contents(dir + u"image2.jpg"_s), "image1.jpg");
+    EXPECT_EQ(contents(dir + u"image4.jpg"_s), "image3.jpg");
+
+    // A cycle of three names, through a temporary name that does not stay behind.
+    EXPECT_TRUE(run({u"image4.jpg"_s, u"image2.jpg"_s, u"image3.jpg"_s}).complete());
+    EXPECT_EQ(names(dir), Names({u"image2.jpg"_s, u"image3.jpg"_s, u"image4.jpg"_s}));
+    EXPECT_EQ(contents(dir + u"image2.jpg"_s), "image3.jpg");
+    EXPECT_EQ(contents(dir + u"image3.jpg"_s), "image1.jpg");
+}
+
+// A failed step, a cancel and a failed way back, each half way through a run with copies.
+TEST_F(RenameEngine, AnUnfinishedRunPutsEveryFileBack)
+{
+    const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s, u"d.jpg"_s};
+    options.keep = KeepCopy::Own;
+    make(files);
+    const Names before = names(dir);
+    fileops::testing::setFailureHook([](fileops::testing::Call call, const QString& path) {
+        return call == fileops::testing::Call::Rename && path.endsWith(u"/c.jpg"_s) ? EIO : 0;
+    });
+    RunReport report = run(files);
+    EXPECT_EQ(results(report),
+              (std::vector{Result::Undone, Result::Undone, Result::Failed, Result::NotRun}));
+    EXPECT_EQ(report.entries[2].error, EIO);
+    EXPECT_EQ(names(dir), before);
+
+    fileops::testing::setFailureHook({});
+    std::atomic<bool> cancel{false};
+    RunControls controls;
+    controls.cancel = &cancel;
+    controls.progress = [&cancel](int done, int, const QString&) { cancel = done == 2; };
+    report = run(files, controls);
+    EXPECT_TRUE(report.cancelled);
+    EXPECT_EQ(report.undone, 2);
+    EXPECT_EQ(names(dir), before);
+
+    // The way back of b.jpg fails: it is reported where it stays.
+    options.keep = KeepCopy::None;
+    fileops::testing::setFailureHook([](fileops::testing::Call call, const QString& path) {
+        return call == fileops::testing::Call::Rename &&
+                       (path.endsWith(u"/c.jpg"_s) || path.endsWith(u"/image2.jpg"_s))
+                   ? EIO
+                   : 0;
+    });
+    report = run(files);
+    EXPECT_EQ(report.stranded, 1);
+    EXPECT_EQ(report.entries[1].result, Result::Stranded);
+    EXPECT_EQ(report.entries[1].fileAt, dir + u"image2.jpg"_s);
+    EXPECT_EQ(names(dir), Names({u"a.jpg"_s, u"image2.jpg"_s, u"c.jpg"_s, u"d.jpg"_s}));
+}
+
+TEST_F(RenameEngine, DestinationOnAnotherFileSystem)
+{
+    SecondFileSystem other(dir);
+    SKIP_WITHOUT_SECOND_FILE_SYSTEM(other);
+    make({u"Plage.JPG"_s, u"Mer.JPG"_s});
+    options.keep = KeepCopy::Own;
+    options.dest = other.path();
+    options.format = 1;
+    ASSERT_TRUE(run({u"Plage.JPG"_s, u"Mer.JPG"_s}).complete());
+    EXPECT_EQ(names(other.path()), Names({u"image01.JPG"_s, u"image02.JPG"_s}));
+    EXPECT_EQ(names(dir), Names({u"Plage.JPG"_s, u"Mer.JPG"_s}));
+    EXPECT_EQ(filetest::modified(other.path() + u"image02.JPG"_s), filetest::stamp());
+}
+
+TEST_F(RenameEngine, JournalAndUndo)
+{
+    const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
+    make(files);
+    options.keep = KeepCopy::Own;
+    const Names before = names(dir);
+    QTemporaryDir state;
+    ASSERT_TRUE(makeFile(state.path() + u"/file"_s, "x"));
+    {
+        // A journal that cannot be written refuses the run before any change.
+        RenameJournal blocked(state.path() + u"/file/Morvane"_s);
+        RunControls controls;
+        controls.journal = &blocked;
+        const RunReport report = run(files, controls);
+        ASSERT_TRUE(report.journalError);
+        EXPECT_TRUE(report.journalError->startsWith(journalErrorText({})));
+        EXPECT_EQ(names(dir), before);
+
+        RenameJournal journal(state.path());
+        controls.journal = &journal;
+        ASSERT_TRUE(run(files, controls).complete());
+    }
+    // c.jpg's file is moved away since: it and its kept copy are left alone.
+    ASSERT_EQ(::rename(QFile::encodeName(dir + u"image3.jpg"_s).constData(),
+                       QFile::encodeName(dir + u"moved.jpg"_s).constData()),
+              0);
+    const UndoReport undo = undoLastRename(state.path());
+    EXPECT_EQ(undo.restored, 2);
+    EXPECT_EQ(undo.copiesRemoved, 2);
+    EXPECT_EQ(undo.leftAlone.size(), 1);
+    EXPECT_EQ(names(dir), Names({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s, u"moved.jpg"_s}));
+    EXPECT_EQ(contents(dir + u"a.jpg"_s), "a.jpg");
+    EXPECT_EQ(listJournals(state.path()).front().state, JournalInfo::State::Complete);
+}
