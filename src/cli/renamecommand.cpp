@@ -117,8 +117,8 @@ QString renameHelp()
                "lu.\n");
 }
 
-// One file in --json: `target` only where the run left the file under a new name, `status`
-// the errno of the failure (0 when none).
+// One file in --json: `target` only where the run left the file under a new name, or where a
+// dry run would put it; `status` the errno of the failure (0 when none).
 QJsonObject jsonLine(const QString& source, const QString& target, const char* result, int status,
                      const QString& message)
 {
@@ -146,10 +146,11 @@ int reportPlan(const RenamePlan& plan, const Console& console, bool dryRun)
                                  : dryRun                   ? "planned"
                                                             : "not-run";
             if (dryRun || plan.refused())
-                console.result(jsonLine(entry.source, {}, result, 0,
-                                        entry.unchanged && entry.conflicts.isEmpty()
-                                            ? QStringLiteral("Nom inchangé.")
-                                            : message));
+                console.result(jsonLine(
+                    entry.source, qstrcmp(result, "planned") == 0 ? entry.target : QString(),
+                    result, 0,
+                    entry.unchanged && entry.conflicts.isEmpty() ? QStringLiteral("Nom inchangé.")
+                                                                 : message));
         } else if (dryRun) {
             QString line = entry.source + QStringLiteral(" -> ") + entry.target;
             if (!entry.conflicts.isEmpty())

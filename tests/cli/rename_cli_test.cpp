@@ -73,6 +73,9 @@ TEST_F(RenameCliTest, DryRunChangesNothingAndPrintsEachFile)
                      QStringLiteral("--json")},
                     {QStringLiteral("a.jpg")});
     EXPECT_EQ(result.exitCode, 0);
+    ASSERT_EQ(result.json().size(), 1);
+    EXPECT_EQ(result.json()[0].value(QStringLiteral("target")).toString(),
+              QStringLiteral("image.jpg"));
     make({QStringLiteral("image.jpg")});
     const Snapshot before2 = snapshot(folder());
     result = rename({QStringLiteral("--form"), QStringLiteral("text"), QStringLiteral("--dry-run"),
