@@ -131,7 +131,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(m_lists, &ListsController::conversionEntryClicked, m_conversion,
             &ConversionController::ouvririmage);
     m_fileOps = new FileOpsController(
-        m_browse, m_services.dialogs, m_services.desktop,
+        m_browse, m_services.dialogs, m_services.desktop, m_services.settings,
         [this](bool refill) { cleanUpAfterFileAction(refill); }, this);
     m_help = new HelpCommand(m_services.programFolder, m_services.desktop,
                              m_services.hasHelpHandler, this);

@@ -4,7 +4,10 @@
 #include "app/desktop.h"
 #include "app/dialogs.h"
 #include "lists/browsepanel.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
 
+#include <QFileInfo>
 #include <QUrl>
 
 namespace {
@@ -38,9 +41,10 @@ ActionTexts textsFor(fileops::Action action)
 } // namespace
 
 FileOpsController::FileOpsController(BrowsePanel* browse, Dialogs* dialogs, Desktop* desktop,
-                                     std::function<void(bool)> cleanUp, QObject* parent)
+                                     SettingsStore* settings, std::function<void(bool)> cleanUp,
+                                     QObject* parent)
     : QObject(parent), m_browse(browse), m_dialogs(dialogs), m_desktop(desktop),
-      m_cleanUp(std::move(cleanUp))
+      m_settings(settings), m_cleanUp(std::move(cleanUp))
 {
 }
 
@@ -82,10 +86,22 @@ void FileOpsController::run(fileops::Action action)
         }
         destination = *picked;
     }
+    const fileops::RemoveOptions removal{action == fileops::Action::Delete && m_settings &&
+                                         m_settings->readFlag(settings::names::corbeille)};
+    const auto deleteForGood = [this](const QString& path, const QString& reason) {
+        // The question gets the ordinary pointer; the busy one comes back for the next file.
+        QGuiApplication::restoreOverrideCursor();
+        const bool ok = m_dialogs->askOkCancel(
+            fileops::trashFallbackQuestion(QFileInfo(path).fileName(), reason),
+            QStringLiteral("Morvane"), DialogIcon::Question);
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+        return ok;
+    };
     fileops::ActionRun result;
     {
         BusyCursor busy;
-        result = fileops::runAction(action, m_browse->folder(), names, destination);
+        result = fileops::runAction(action, m_browse->folder(), names, destination, removal,
+                                    deleteForGood);
     }
     if (result.failure)
         m_dialogs->message(fileops::describe(*result.failure), QStringLiteral("Morvane"),

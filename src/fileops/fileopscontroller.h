@@ -9,6 +9,7 @@
 class BrowsePanel;
 class Desktop;
 class Dialogs;
+class SettingsStore;
 
 // Copy, move, delete and open of the files selected in the browse list.
 class FileOpsController : public QObject
@@ -16,9 +17,11 @@ class FileOpsController : public QObject
     Q_OBJECT
 public:
     // `cleanUp(refill)` runs after every copy, move or delete that had a selection, whatever
-    // happened; `refill` is true after move and delete (the browse list changed).
+    // happened; `refill` is true after move and delete (the browse list changed). Deleting
+    // moves the files to the Trash when the setting "Corbeille" of `settings` is on.
     FileOpsController(BrowsePanel* browse, Dialogs* dialogs, Desktop* desktop,
-                      std::function<void(bool refill)> cleanUp, QObject* parent = nullptr);
+                      SettingsStore* settings, std::function<void(bool refill)> cleanUp,
+                      QObject* parent = nullptr);
 
     void copie();
     void deplace();
@@ -31,5 +34,6 @@ private:
     BrowsePanel* m_browse;
     Dialogs* m_dialogs;
     Desktop* m_desktop;
+    SettingsStore* m_settings;
     std::function<void(bool)> m_cleanUp;
 };

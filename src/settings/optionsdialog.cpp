@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -83,6 +84,8 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
       m_frame2(frame("Frame2", QStringLiteral("Conversion"))),
       m_frame3(frame("Frame3", QStringLiteral("Options générales"))),
       m_frame4(frame("Frame4", QStringLiteral("Copie des fichiers originaux"))),
+      m_frame5(frame("Frame5", QStringLiteral("Options avancées"))),
+      m_advanced(named(new QScrollArea, "Scroll1")),
       m_option1(option("Option1", QStringLiteral("Dans le répertoire de destinataire"))),
       m_option2(option("Option2", QStringLiteral("Dans le réperoire d'origine du fichier"))),
       m_option3(option("Option3", QStringLiteral("Utiliser le répertoire d'origine du fichier"))),
@@ -96,6 +99,8 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
           check("Check2", QStringLiteral("Supprimer le fichier d'origine aprés la conversion"))),
       m_check3(check("Check3",
                      QStringLiteral("Garder une copie des fichiers originaux avant de renommer"))),
+      m_chkCorbeille(
+          check("ChkCorbeille", QStringLiteral("Mettre les fichiers supprimés à la corbeille"))),
       m_text1(
           folderField("Text1", QStringLiteral("Répertoire de destination des fichiers renommés"))),
       m_text2(
@@ -113,6 +118,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     m_ts1->addTab(QStringLiteral("Renommer"));
     m_ts1->addTab(QStringLiteral("Conversion"));
     m_ts1->addTab(QStringLiteral("Options générales"));
+    m_ts1->addTab(QStringLiteral("Options avancées"));
     exclusive(this, m_option3, m_option4);
     exclusive(this, m_option1, m_option2);
     exclusive(this, m_option5, m_option6);
@@ -139,13 +145,21 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     auto* general = new QVBoxLayout(m_frame3);
     general->addWidget(m_check1);
     general->addStretch(1);
+    auto* advanced = new QVBoxLayout(m_frame5);
+    advanced->addWidget(m_chkCorbeille);
+    advanced->addStretch(1);
+    m_advanced->setWidget(m_frame5);
+    m_advanced->setWidgetResizable(true);
+    m_advanced->setFrameShape(QFrame::NoFrame);
+    m_advanced->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* page = new QFrame;
     page->setFrameShape(QFrame::StyledPanel);
     auto* pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(4, 4, 4, 4);
-    for (QGroupBox* box : {m_frame1, m_frame4, m_frame2, m_frame3})
+    for (QWidget* box : std::initializer_list<QWidget*>{m_frame1, m_frame4, m_frame2, m_frame3})
         pageLayout->addWidget(box);
+    pageLayout->addWidget(m_advanced);
     pageLayout->addStretch(1);
 
     auto* buttons = new QHBoxLayout;
@@ -178,6 +192,7 @@ void OptionsDialog::load()
     m_check1->setChecked(m_settings.readNumber(n::visu) == 1);
     m_check2->setChecked(m_settings.readNumber(n::supOriginal) == 1);
     m_check3->setChecked(m_settings.readNumber(n::copieOriginal) == 1);
+    m_chkCorbeille->setChecked(m_settings.readFlag(n::corbeille));
 
     // The buttons are set in this order, and setting one on clears the other of its pair:
     // the one set second wins when both values are true; both stay off when both are false.
@@ -197,7 +212,7 @@ void OptionsDialog::load()
              m_settings.readFlag(n::convDest));
     updateEnablings();
 
-    const std::array<Field, 9> all = fields();
+    const std::array<Field, fieldCount> all = fields();
     for (size_t i = 0; i < all.size(); ++i)
         m_shown[i] = all[i].control->isChecked();
 
@@ -213,6 +228,7 @@ void OptionsDialog::showTab(int index)
     m_frame4->setVisible(index == 0);
     m_frame2->setVisible(index == 1);
     m_frame3->setVisible(index == 2);
+    m_advanced->setVisible(index == 3);
 }
 
 void OptionsDialog::updateEnablings()
@@ -243,7 +259,7 @@ void OptionsDialog::chooseFolder(const QString& name, QLineEdit* field)
     field->setText(m_settings.readText(name));
 }
 
-std::array<OptionsDialog::Field, 9> OptionsDialog::fields() const
+std::array<OptionsDialog::Field, OptionsDialog::fieldCount> OptionsDialog::fields() const
 {
     return {{
         {n::visu, m_check1, false},
@@ -255,12 +271,13 @@ std::array<OptionsDialog::Field, 9> OptionsDialog::fields() const
         {n::renomDest, m_option4, true},
         {n::convOrig, m_option5, true},
         {n::convDest, m_option6, true},
+        {n::corbeille, m_chkCorbeille, false},
     }};
 }
 
 void OptionsDialog::confirm()
 {
-    const std::array<Field, 9> all = fields();
+    const std::array<Field, fieldCount> all = fields();
     bool stored = true;
     bool changed = false;
     for (size_t i = 0; i < all.size(); ++i) {

@@ -11,6 +11,7 @@ class QGroupBox;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QTabBar;
 class SettingsStore;
 
@@ -24,7 +25,7 @@ public:
 
     // Fills the controls from the settings and shows the "Renommer" tab.
     void load();
-    // "Ok": writes those of the nine values the user changed since load() and closes, so
+    // "Ok": writes those of the ten values the user changed since load() and closes, so
     // what another window stored meanwhile stays. A failed write is reported once.
     void confirm();
     // "..." of the rename / conversion folder: picks a folder and stores it at once.
@@ -41,8 +42,9 @@ private:
         QAbstractButton* control;
         bool asWord; // stored as "True"/"False", else as "1"/"0"
     };
-    // The nine, in the order "Ok" writes them.
-    std::array<Field, 9> fields() const;
+    static constexpr size_t fieldCount = 10;
+    // The ten, in the order "Ok" writes them.
+    std::array<Field, fieldCount> fields() const;
 
     void showTab(int index);
     void updateEnablings();
@@ -56,6 +58,9 @@ private:
     QGroupBox* m_frame2;
     QGroupBox* m_frame3;
     QGroupBox* m_frame4;
+    // The "Options avancées" tab: one list of options that scrolls once it outgrows the page.
+    QGroupBox* m_frame5;
+    QScrollArea* m_advanced;
     QRadioButton* m_option1;
     QRadioButton* m_option2;
     QRadioButton* m_option3;
@@ -65,11 +70,12 @@ private:
     QCheckBox* m_check1;
     QCheckBox* m_check2;
     QCheckBox* m_check3;
+    QCheckBox* m_chkCorbeille;
     QLineEdit* m_text1;
     QLineEdit* m_text2;
     QPushButton* m_command1;
     QPushButton* m_command2;
     QPushButton* m_command3;
     QPushButton* m_command4;
-    std::array<bool, 9> m_shown{}; // the state of each field when load() filled it
+    std::array<bool, fieldCount> m_shown{}; // the state of each field when load() filled it
 };

@@ -25,6 +25,7 @@ inline const QString renomDest = QStringLiteral("RenomDest");
 inline const QString convOrig = QStringLiteral("ConvOrig");
 inline const QString convDest = QStringLiteral("ConvDest");
 inline const QString infosSysteme = QStringLiteral("InfosSysteme");
+inline const QString corbeille = QStringLiteral("Corbeille");
 } // namespace names
 
 struct Default
@@ -48,6 +49,12 @@ inline const std::array<Default, 12> defaults = {{
     {names::renomDest, QStringLiteral("0")},
     {names::convOrig, QStringLiteral("1")},
     {names::convDest, QStringLiteral("0")},
+}};
+
+// The values of the "Options avancées" tab with their defaults. Start-up does not write them:
+// a missing value reads as its default, as does one that cannot be read.
+inline const std::array<Default, 1> advancedDefaults = {{
+    {names::corbeille, QStringLiteral("0")},
 }};
 
 } // namespace settings

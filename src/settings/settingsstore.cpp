@@ -145,6 +145,7 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.renomDest = readFlag(n::renomDest);
     s.convOrig = readFlag(n::convOrig);
     s.convDest = readFlag(n::convDest);
+    s.corbeille = readFlag(n::corbeille);
     return s;
 }
 

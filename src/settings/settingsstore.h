@@ -22,6 +22,7 @@ struct SettingsSnapshot
     bool renomDest = false;
     bool convOrig = false;
     bool convDest = false;
+    bool corbeille = false; // deleted files go to the Trash
 };
 
 // What start-up found and did, for the window to tell the user once.

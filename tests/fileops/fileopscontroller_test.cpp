@@ -3,6 +3,8 @@
 #include "lists/browsepanel.h"
 #include "recordingdesktop.h"
 #include "scripteddialogs.h"
+#include "settings/settingsschema.h"
+#include "settings/settingsstore.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +21,7 @@ namespace {
 using Routine = void (FileOpsController::*)();
 
 // A browse panel on a temporary folder of files named `files` (content: the name), a
-// controller with scripted dialogs, and a record of the clean-ups.
+// controller with scripted dialogs and settings of its own, and a record of the clean-ups.
 struct Fixture
 {
     QTemporaryDir dir;
@@ -27,8 +29,10 @@ struct Fixture
     BrowsePanel browse;
     ScriptedDialogs dialogs;
     RecordingDesktop desktop;
+    QTemporaryDir config;
+    SettingsStore settings{config.filePath(u"Morvane.ini"_s)};
     QList<bool> cleanUps;
-    FileOpsController controller{&browse, &dialogs, &desktop,
+    FileOpsController controller{&browse, &dialogs, &desktop, &settings,
                                  [this](bool refill) { cleanUps.append(refill); }};
 
     explicit Fixture(const QStringList& files)
@@ -67,6 +71,7 @@ class FileOpsControllerTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void nothingSelected();
     void cancelledQuestionOrPickerTouchesNothing_data();
     void cancelledQuestionOrPickerTouchesNothing();
@@ -75,8 +80,25 @@ private Q_SLOTS:
     void copyIntoTheOwnFolderKeepsTheOriginal();
     void moveStopsAtAnExistingName();
     void deleteFailingInTheMiddleStops();
+    void deleteFollowsCorbeille_data();
+    void deleteFollowsCorbeille();
+    void trashFailureAsksBeforeDeletingForGood_data();
+    void trashFailureAsksBeforeDeletingForGood();
     void openOneFileOnly();
+
+private:
+    QTemporaryDir m_home;
 };
+
+void FileOpsControllerTest::initTestCase()
+{
+    // The Trash of every test is the home Trash of a temporary home on the file system of
+    // the test files, never the real one.
+    QVERIFY(m_home.isValid());
+    qputenv("HOME", QFile::encodeName(m_home.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(u"data"_s)));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
+}
 
 void FileOpsControllerTest::nothingSelected()
 {
@@ -216,6 +238,78 @@ void FileOpsControllerTest::deleteFailingInTheMiddleStops()
     QCOMPARE(messages.size(), 1);
     QCOMPARE(messages.first().text,
              fileops::describe(fileops::FileResult::system(EBUSY, f.source(u"b.jpg"_s))));
+    QCOMPARE(f.cleanUps, QList<bool>{true});
+}
+
+void FileOpsControllerTest::deleteFollowsCorbeille_data()
+{
+    QTest::addColumn<QString>("corbeille"); // empty: not stored
+    QTest::addColumn<bool>("toTrash");
+    QTest::newRow("on") << u"Vrai"_s << true;
+    QTest::newRow("missing: off") << QString() << false;
+    QTest::newRow("unreadable: off") << u"oui"_s << false;
+}
+
+void FileOpsControllerTest::deleteFollowsCorbeille()
+{
+    QFETCH(QString, corbeille);
+    QFETCH(bool, toTrash);
+    const QString trash = m_home.filePath(u"data/Trash"_s);
+    QDir(trash).removeRecursively();
+    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+    if (!corbeille.isEmpty())
+        QVERIFY(f.settings.write(settings::names::corbeille, corbeille));
+    f.run(&FileOpsController::supprim, {u"a.jpg"_s, u"b.jpg"_s}, {});
+
+    QVERIFY(f.sources().isEmpty());
+    QCOMPARE(f.dialogs.calls().size(), 1); // the confirmation only
+    QCOMPARE(f.cleanUps, QList<bool>{true});
+    const QSet<QString> trashed = toTrash ? QSet<QString>{u"a.jpg"_s, u"b.jpg"_s} : QSet<QString>{};
+    QCOMPARE(filetest::names(trash + u"/files"_s), trashed);
+    QCOMPARE(filetest::names(trash + u"/info"_s).size(), trashed.size());
+    if (toTrash)
+        QCOMPARE(filetest::contents(trash + u"/files/a.jpg"_s), QByteArray("a.jpg"));
+}
+
+void FileOpsControllerTest::trashFailureAsksBeforeDeletingForGood_data()
+{
+    QTest::addColumn<QString>("dataHome"); // under m_home
+    QTest::addColumn<QString>("blocker");  // a regular file made under m_home
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no Trash folder can be made")
+        << u"blocker/data"_s << u"blocker"_s
+        << u"la corbeille n'est pas disponible sur ce volume."_s;
+    QTest::newRow("info is a file")
+        << u"data2"_s << u"data2/Trash/info"_s << fileops::systemDescription(ENOTDIR) + u"."_s;
+}
+
+void FileOpsControllerTest::trashFailureAsksBeforeDeletingForGood()
+{
+    QFETCH(QString, dataHome);
+    QFETCH(QString, blocker);
+    QFETCH(QString, reason);
+    QVERIFY(QDir().mkpath(QFileInfo(m_home.filePath(blocker)).path()));
+    QVERIFY(filetest::makeFile(m_home.filePath(blocker), "not a folder"));
+    const QByteArray previous = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(dataHome)));
+    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+    QVERIFY(f.settings.write(settings::names::corbeille, u"1"_s));
+    f.select({u"a.jpg"_s, u"b.jpg"_s});
+    for (bool answer : {true, true, false}) // the confirmation, OK for a.jpg, Annuler for b.jpg
+        f.dialogs.answerAsk(answer);
+    f.controller.supprim();
+    qputenv("XDG_DATA_HOME", previous);
+
+    const auto question = [&](const QString& name) {
+        return ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask,
+                                     u"Impossible de mettre « "_s + name +
+                                         u" » à la corbeille : "_s + reason +
+                                         u" Le supprimer définitivement ?"_s,
+                                     u"Morvane"_s, DialogIcon::Question};
+    };
+    QCOMPARE(f.dialogs.calls().mid(1), (QList{question(u"a.jpg"_s), question(u"b.jpg"_s)}));
+    QCOMPARE(f.sources(), QSet<QString>{u"b.jpg"_s});
+    QCOMPARE(filetest::contents(f.source(u"b.jpg"_s)), QByteArray("b.jpg"));
     QCOMPARE(f.cleanUps, QList<bool>{true});
 }
 

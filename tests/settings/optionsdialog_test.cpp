@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,7 +78,7 @@ void OptionsDialogTest::freshLoad()
     Rig rig;
     for (const char* on : {"Option3", "Option1", "Option5", "Check1"})
         QVERIFY2(rig.checked(on), on);
-    for (const char* off : {"Option4", "Option2", "Check2", "Check3"})
+    for (const char* off : {"Option4", "Option2", "Check2", "Check3", "ChkCorbeille"})
         QVERIFY2(!rig.checked(off), off);
     for (const char* greyed : {"Option1", "Option2", "Command3", "Command4"})
         QVERIFY2(!rig.enabled(greyed), greyed);
@@ -88,6 +89,15 @@ void OptionsDialogTest::freshLoad()
     for (const char* frame : {"Frame1", "Frame4"})
         QVERIFY(!rig.child<QWidget>(frame)->isHidden());
     for (const char* frame : {"Frame2", "Frame3"})
+        QVERIFY(rig.child<QWidget>(frame)->isHidden());
+    QVERIFY(!rig.child<QWidget>("Frame5")->isVisibleTo(&rig.dialog));
+    // The fourth tab shows its own frame only.
+    auto* tabs = rig.child<QTabBar>("TS1");
+    QCOMPARE(tabs->count(), 4);
+    QCOMPARE(tabs->tabText(3), u"Options avancées"_s);
+    tabs->setCurrentIndex(3);
+    QVERIFY(rig.child<QWidget>("Frame5")->isVisibleTo(&rig.dialog));
+    for (const char* frame : {"Frame1", "Frame4", "Frame2", "Frame3"})
         QVERIFY(rig.child<QWidget>(frame)->isHidden());
 
     // Enablings follow the clicks.
@@ -136,9 +146,11 @@ void OptionsDialogTest::folderIsStoredAtOnceEvenWhenCancelled()
     rig.click("Command3");
     QCOMPARE(rig.store.readText(n::repertNom), rig.dir.path());
 
+    rig.click("ChkCorbeille");
     rig.click("Command2");
     QCOMPARE(rig.dialog.result(), int(QDialog::Rejected));
     QCOMPARE(rig.store.readText(n::renomDest), u"0"_s);
+    QVERIFY(!rig.store.exists(n::corbeille));
     QVERIFY(rig.dialogs.messages().isEmpty());
     QCOMPARE(rig.dialogs.calls().size(), 2);
     QCOMPARE(rig.dialogs.calls().first().kind, ScriptedDialogs::Kind::PickFolder);
@@ -147,12 +159,14 @@ void OptionsDialogTest::folderIsStoredAtOnceEvenWhenCancelled()
 
 void OptionsDialogTest::okWritesOnlyWhatChanged()
 {
-    Rig rig(false, {{n::supOriginal, u"1"_s}});
+    Rig rig(false, {{n::supOriginal, u"1"_s}, {n::corbeille, u"Vrai"_s}});
+    QVERIFY(rig.checked("ChkCorbeille"));
     // Another window stores its own choices while this dialog is open.
     SettingsStore other(rig.store.filePath());
     QVERIFY(other.write(n::supOriginal, u"0"_s));
     QVERIFY(other.writeFlag(n::convDest, true));
-    for (const char* control : {"Check3", "Check1", "Option2", "Option4", "Command1"})
+    for (const char* control :
+         {"Check3", "Check1", "Option2", "Option4", "ChkCorbeille", "Command1"})
         rig.click(control);
 
     QCOMPARE(rig.dialog.result(), int(QDialog::Accepted));
@@ -166,6 +180,7 @@ void OptionsDialogTest::okWritesOnlyWhatChanged()
         {n::renomDest, "True"},
         {n::convOrig, "1"},
         {n::convDest, "True"},
+        {n::corbeille, "0"},
         {n::format, "4"},
     };
     for (const auto& [name, text] : expected)

@@ -48,6 +48,11 @@ TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsInOrder)
     for (size_t i = 0; i < settings::defaults.size(); ++i)
         EXPECT_EQ(store.readText(settings::defaults[i].name), expected[int(i)])
             << settings::defaults[i].name.toStdString();
+    // The advanced options are not written: each reads as its default.
+    for (const settings::Default& entry : settings::advancedDefaults) {
+        EXPECT_FALSE(store.exists(entry.name));
+        EXPECT_EQ(store.readFlag(entry.name), SettingsStore::parseFlag(entry.value));
+    }
 
     // The values are written in the order of the table, under the product section.
     QSettings raw(iniPath(), QSettings::IniFormat);
