@@ -345,6 +345,11 @@ void NewNamePreview::refresh()
     if (!onWorker) {
         names = columnNames(request);
         show(generation, names, false);
+    } else {
+        // The names of other fields must not stand in for these until they come.
+        const std::size_t count = request.entries.size();
+        m_model->setNewNames(std::vector<QString>(count));
+        m_model->setNameMarks(std::vector<QString>(count));
     }
 
     auto* watcher = new QFutureWatcher<ColumnNames>(this);

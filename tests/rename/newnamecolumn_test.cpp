@@ -8,6 +8,7 @@
 #include "settings/settingsstore.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QSemaphore>
@@ -99,6 +100,13 @@ void NewNameColumnTest::showsTheNewNamesAndFollowsTheFieldsAndTheList()
     // Another form, then fields the run refuses: no names.
     rig.panel.nameForms()->setCurrentIndex(10);
     QTRY_COMPARE(rig.column(), QStringList({u"C.JPG"_s, u"B.png"_s}));
+    // A form reading the files' times: the names are made on the worker.
+    rig.panel.nameForms()->setCurrentIndex(3);
+    const auto dated = [&rig](const QString& name) -> QString {
+        const QDateTime time = QFileInfo(rig.files.path() + u'/' + name).lastModified();
+        return time.toString(u"[dd-MM-yyyy]"_s) + name;
+    };
+    QTRY_COMPARE(rig.column(), QStringList({dated(u"c.JPG"_s), dated(u"b.png"_s)}));
     rig.panel.nameForms()->setCurrentIndex(renaming::textForm);
     rig.panel.startNumber()->setText(u"x"_s);
     QTRY_COMPARE(rig.column(), QStringList({QString(), QString()}));
