@@ -34,6 +34,10 @@ NewNameColumn::NewNameColumn(RenamePanel* panel, QComboBox* outputFormats, WorkL
             request.options.format = settings.format;
             if (settings.renomDest)
                 request.options.dest = settings.repertNom;
+            if (settings.copieOriginal)
+                request.options.keep = settings.repertCopieDest       ? renaming::KeepCopy::Dest
+                                       : settings.repertCopieOriginal ? renaming::KeepCopy::Own
+                                                                      : renaming::KeepCopy::None;
             request.clock = m_clock();
             return request;
         },

@@ -16,6 +16,7 @@
 
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -215,6 +216,19 @@ void markRename(const ColumnRequest& request, ColumnNames& out, const std::atomi
                 out.marks[first->second] = NameMark::GivenTwice;
         }
     }
+    // The copies the run keeps hold the old names: in the file's folder, or in the
+    // destination folder when the file leaves its own.
+    std::unordered_set<QString, TextHash> copies;
+    const KeepCopy keep = request.options.keep;
+    for (std::size_t j = 0; keep != KeepCopy::None && j < count; ++j) {
+        if (targetKeys[j].isEmpty() || targetKeys[j] == ownKeys[j])
+            continue;
+        const WorkEntry& entry = request.entries[j];
+        const QString ownFolder = folders.info(entry.folder).key;
+        const FolderInfo& target = folders.info(dest.isEmpty() ? entry.folder : dest);
+        copies.insert(keep == KeepCopy::Dest && ownFolder != target.key ? keyOf(target, entry.name)
+                                                                        : ownKeys[j]);
+    }
     // A name found on disk is free only when the file of the list holding it is renamed away
     // (or is the entry itself, a change of letter case).
     for (std::size_t i = 0; i < count; ++i) {
@@ -223,6 +237,10 @@ void markRename(const ColumnRequest& request, ColumnNames& out, const std::atomi
         if (out.marks[i] != NameMark::None || targetKeys[i].isEmpty() ||
             targetKeys[i] == ownKeys[i])
             continue;
+        if (copies.contains(targetKeys[i])) {
+            out.marks[i] = NameMark::Taken;
+            continue;
+        }
         const QString folder = dest.isEmpty() ? request.entries[i].folder : dest;
         struct stat st;
         if (::lstat(QFile::encodeName(folder + out.names[i]).constData(), &st) != 0)

@@ -5,6 +5,7 @@
 #include "lists/worklistmodel.h"
 #include "rename/newnamepreview.h"
 #include "rename/renamepanel.h"
+#include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 
 #include <QComboBox>
@@ -119,23 +120,27 @@ void NewNameColumnTest::marksAndTheirReasons_data()
     QTest::addColumn<int>("form");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("reasons");
+    QTest::addColumn<bool>("keepCopies");
     const QString taken = u"Nom déjà pris"_s;
     const QString twice = u"Nom donné deux fois"_s;
     const QString refused = u"Nom refusé par le système de fichiers"_s;
     QTest::newRow("a file outside the list has the name")
         << QStringList{u"p.jpg"_s, u"q.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
-        << u"q"_s << QStringList{taken};
+        << u"q"_s << QStringList{taken} << false;
     QTest::newRow("two entries get one name, a third keeps its own")
         << QStringList{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s}
         << QStringList{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s} << 11 << u"image"_s
-        << QStringList{twice, twice, QString()};
+        << QStringList{twice, twice, QString()} << false;
     // x.jpg takes f1.jpg's name while f1.jpg moves on to f2.jpg: free.
     QTest::newRow("a name the run frees is not taken")
         << QStringList{u"x.jpg"_s, u"f1.jpg"_s} << QStringList{u"x.jpg"_s, u"f1.jpg"_s}
-        << renaming::textForm << u"f"_s << QStringList{QString(), QString()};
+        << renaming::textForm << u"f"_s << QStringList{QString(), QString()} << false;
+    QTest::newRow("unless the run keeps a copy under the old name")
+        << QStringList{u"x.jpg"_s, u"f1.jpg"_s} << QStringList{u"x.jpg"_s, u"f1.jpg"_s}
+        << renaming::textForm << u"f"_s << QStringList{taken, QString()} << true;
     QTest::newRow("too long for the folder")
         << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
-        << QString(300, u'n') << QStringList{refused};
+        << QString(300, u'n') << QStringList{refused} << false;
 }
 
 void NewNameColumnTest::marksAndTheirReasons()
@@ -145,7 +150,10 @@ void NewNameColumnTest::marksAndTheirReasons()
     QFETCH(int, form);
     QFETCH(QString, text);
     QFETCH(QStringList, reasons);
+    QFETCH(bool, keepCopies);
     Rig rig;
+    if (keepCopies)
+        QVERIFY(rig.store.write(settings::names::copieOriginal, u"1"_s));
     rig.panel.nameForms()->setCurrentIndex(form);
     rig.panel.nameText()->setText(text);
     QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
