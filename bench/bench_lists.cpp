@@ -2,11 +2,14 @@
 #include "lists/browsepanel.h"
 #include "lists/folderlisting.h"
 #include "lists/worklist.h"
+#include "lists/worklistmodel.h"
 #include "lists/worklistpanel.h"
+#include "rename/newnamepreview.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -121,19 +124,87 @@ int main(int argc, char** argv)
            bestOf(5, {}, [&] { list.remove(0); }));
 
     // The same through the panels, views included (models reset, rows laid out lazily).
-    BrowsePanel browse;
-    WorkListPanel work;
-    browse.fillTypeFilter();
-    browse.show();
-    work.show();
-    report(
-        "browse panel: folder change to the 100,000-file folder",
-        bestOf(
-            3, [&] { browse.setFolder(QDir::tempPath()); }, [&] { browse.setFolder(dir.path()); }));
-    report("work-list panel: add all (empty list, view rebuilt)",
-           bestOf(
-               3, [&] { work.videLV2(); }, [&] { work.ajouter(browse.folder(), browse.names()); }));
-    report("work-list panel: add all again (all duplicates)",
-           bestOf(3, {}, [&] { work.ajouter(browse.folder(), browse.names()); }));
+    {
+        BrowsePanel browse;
+        WorkListPanel work;
+        browse.fillTypeFilter();
+        browse.show();
+        work.show();
+        report("browse panel: folder change to the 100,000-file folder",
+               bestOf(
+                   3, [&] { browse.setFolder(QDir::tempPath()); },
+                   [&] { browse.setFolder(dir.path()); }));
+        report("work-list panel: add all (empty list, view rebuilt)",
+               bestOf(
+                   3, [&] { work.videLV2(); },
+                   [&] { work.ajouter(browse.folder(), browse.names()); }));
+        report("work-list panel: add all again (all duplicates)",
+               bestOf(3, {}, [&] { work.ajouter(browse.folder(), browse.names()); }));
+    }
+    // The browse panel's file-system model is gone with its pending work: the figures below
+    // are the column's own.
+    QCoreApplication::processEvents();
+
+    // The "Nouveau nom" column over every file of the folder.
+    QStringList everyName;
+    for (int i = 0; i < fileCount; ++i)
+        everyName.append(u"IMG_"_qs + QString::number(i) + QLatin1String(endings[i % 10]));
+    WorkListPanel column;
+    column.show();
+    column.ajouter(dir.path() + u'/', everyName);
+    renaming::ColumnRequest request;
+    request.entries = column.workList().entries();
+    request.clock = QDateTime::currentDateTime();
+    std::printf("\n\"Nouveau nom\" column, %d entries in one folder\n",
+                int(request.entries.size()));
+    renaming::ColumnNames names;
+    report("names, \"Remplace par Texte\" (window's thread)",
+           bestOf(5, {}, [&] { names = renaming::columnNames(request); }));
+    report("marks: lstat of every target, names given twice (worker)", bestOf(3, {}, [&] {
+               renaming::ColumnNames marked = names;
+               renaming::markNames(request, marked);
+           }));
+    renaming::ColumnRequest byFileTime = request;
+    byFileTime.options.form = 17; // the file's date and a number: reads every file's time
+    report("names, a form reading the files' times (worker)",
+           bestOf(3, {}, [&] { names = renaming::columnNames(byFileTime); }));
+    renaming::ColumnRequest conversion = request;
+    conversion.conversion = true;
+    conversion.format = convert::outputFormatAt(3);
+    report("output names of the conversion to PNG (window's thread)",
+           bestOf(5, {}, [&] { names = renaming::columnNames(conversion); }));
+    report("marks of the conversion: outputs given twice (worker)", bestOf(3, {}, [&] {
+               renaming::ColumnNames marked = names;
+               renaming::markNames(conversion, marked);
+           }));
+
+    // Through the model and its view: what the window's thread spends on one refresh (the
+    // request copied, the names made and shown), then the time until the marks are shown.
+    int form = renaming::textForm;
+    renaming::NewNamePreview preview(column.model(), [&] {
+        renaming::ColumnRequest next;
+        next.entries = column.workList().entries();
+        next.options.form = form;
+        next.clock = QDateTime::currentDateTime();
+        return next;
+    });
+    QEventLoop loop;
+    QObject::connect(&preview, &renaming::NewNamePreview::marksShown, &loop, &QEventLoop::quit);
+    Timing windowThread;
+    Timing untilMarks;
+    for (int run = 0; run < 3; ++run) {
+        form = form == renaming::textForm ? 11 : renaming::textForm;
+        QElapsedTimer timer;
+        timer.start();
+        const double cpuStart = threadCpuMs();
+        preview.refresh();
+        windowThread.wallMs = std::min(windowThread.wallMs, double(timer.nsecsElapsed()) / 1e6);
+        windowThread.cpuMs = std::min(windowThread.cpuMs, threadCpuMs() - cpuStart);
+        loop.exec();
+        untilMarks.wallMs = std::min(untilMarks.wallMs, double(timer.nsecsElapsed()) / 1e6);
+        untilMarks.cpuMs = std::min(untilMarks.cpuMs, threadCpuMs() - cpuStart);
+    }
+    report("column refresh: the window's thread busy (best of 3)", windowThread);
+    report("column refresh: until the marks are shown", untilMarks);
     return 0;
 }

@@ -14,6 +14,7 @@
 #include "lists/listscontroller.h"
 #include "lists/worklistpanel.h"
 #include "preview/previewbox.h"
+#include "rename/newnamecolumn.h"
 #include "rename/renamecontroller.h"
 #include "rename/renamepanel.h"
 #include "settings/optionsdialog.h"
@@ -155,6 +156,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
             m_lists->setConversionTabShown(true);
         }
     });
+
+    auto* newNames = new NewNameColumn(m_rename, m_convert->outputFormats(), m_workList->model(),
+                                       m_services.settings, this);
+    connect(m_ts1, &QTabBar::currentChanged, newNames,
+            [newNames](int index) { newNames->setConversionShown(index == 1); });
 
     // The client area is fixed by the window design; the frame adds the toolbar and the
     // status bar around it.

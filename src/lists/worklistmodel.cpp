@@ -1,5 +1,8 @@
 #include "lists/worklistmodel.h"
 
+#include <algorithm>
+#include <utility>
+
 WorkListModel::WorkListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 int WorkListModel::add(const QString& folder, const QStringList& names)
@@ -8,6 +11,7 @@ int WorkListModel::add(const QString& folder, const QStringList& names)
     beginResetModel();
     const int added = m_list.add(folder, names);
     endResetModel();
+    Q_EMIT entriesChanged();
     return added;
 }
 
@@ -17,7 +21,12 @@ bool WorkListModel::remove(int row)
         return false;
     beginRemoveRows({}, row, row);
     m_list.remove(row);
+    for (std::vector<QString>* column : {&m_newNames, &m_marks}) {
+        if (std::size_t(row) < column->size())
+            column->erase(column->begin() + row);
+    }
     endRemoveRows();
+    Q_EMIT entriesChanged();
     return true;
 }
 
@@ -39,14 +48,48 @@ bool WorkListModel::moveDown(int row)
 
 void WorkListModel::rowsSwapped(int a, int b)
 {
+    for (std::vector<QString>* column : {&m_newNames, &m_marks}) {
+        if (std::size_t(b) < column->size())
+            std::swap((*column)[std::size_t(a)], (*column)[std::size_t(b)]);
+    }
     Q_EMIT dataChanged(index(a, 0), index(b, ColumnCount - 1));
+    Q_EMIT entriesChanged();
 }
 
 void WorkListModel::clear()
 {
     beginResetModel();
     m_list.clear();
+    m_newNames.clear();
+    m_marks.clear();
     endResetModel();
+    Q_EMIT entriesChanged();
+}
+
+bool WorkListModel::setNewNames(std::vector<QString> names)
+{
+    if (names.size() != m_list.entries().size())
+        return false;
+    m_newNames = std::move(names);
+    newNamesChanged();
+    return true;
+}
+
+bool WorkListModel::setNameMarks(std::vector<QString> reasons)
+{
+    if (reasons.size() != m_list.entries().size())
+        return false;
+    m_marks = std::move(reasons);
+    newNamesChanged();
+    return true;
+}
+
+void WorkListModel::newNamesChanged()
+{
+    if (m_list.isEmpty())
+        return;
+    Q_EMIT dataChanged(index(0, NewNameColumn), index(m_list.count() - 1, NewNameColumn),
+                       {Qt::DisplayRole, Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 int WorkListModel::rowCount(const QModelIndex& parent) const
@@ -63,9 +106,24 @@ QVariant WorkListModel::data(const QModelIndex& index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
+    const auto row = std::size_t(index.row());
+    const WorkEntry& entry = m_list.entries()[row];
+    if (index.column() == NewNameColumn) {
+        const QString* mark =
+            row < m_marks.size() && !m_marks[row].isEmpty() ? &m_marks[row] : nullptr;
+        switch (role) {
+        case Qt::DisplayRole:
+            return row < m_newNames.size() ? m_newNames[row] : QString();
+        case Qt::DecorationRole:
+            return mark ? QVariant(m_markIcon) : QVariant();
+        case Qt::ToolTipRole:
+            return mark ? *mark : entry.path();
+        default:
+            return {};
+        }
+    }
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
-    const WorkEntry& entry = m_list.entries()[std::size_t(index.row())];
     if (role == Qt::ToolTipRole)
         return entry.path();
     return index.column() == NameColumn ? entry.name : entry.folder;
@@ -79,5 +137,7 @@ QVariant WorkListModel::headerData(int section, Qt::Orientation orientation, int
         return QStringLiteral("Fichiers");
     if (section == FolderColumn)
         return QStringLiteral("Chemin d'accés");
+    if (section == NewNameColumn)
+        return QStringLiteral("Nouveau nom");
     return {};
 }

@@ -3,6 +3,7 @@
 #include "app/icons.h"
 #include "lists/worklistmodel.h"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -10,6 +11,8 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 WorkListPanel::WorkListPanel(QWidget* parent)
     : QGroupBox(QStringLiteral("Liste des fichiers à renomer"), parent), m_lv2(new QTreeView(this)),
@@ -25,8 +28,14 @@ WorkListPanel::WorkListPanel(QWidget* parent)
     m_lv2->setSelectionMode(QAbstractItemView::SingleSelection);
     m_lv2->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_lv2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_lv2->header()->setStretchLastSection(true);
-    m_lv2->header()->resizeSection(WorkListModel::NameColumn, 130);
+    // "Fichiers" and "Chemin d'accés" fill the view as the only columns did; "Nouveau nom"
+    // comes after them, reached by scrolling, until the user sizes a column by hand.
+    QHeaderView* header = m_lv2->header();
+    header->setStretchLastSection(false);
+    header->resizeSection(WorkListModel::NameColumn, 130);
+    header->resizeSection(WorkListModel::NewNameColumn, 200);
+    m_lv2->viewport()->installEventFilter(this);
+    m_model->setMarkIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     m_label5->setObjectName(QStringLiteral("Label5"));
     m_label5->hide();
     updateMarker();
@@ -62,6 +71,21 @@ WorkListPanel::WorkListPanel(QWidget* parent)
     connect(m_command2, &QToolButton::clicked, this, &WorkListPanel::videLV2);
     connect(m_command4, &QToolButton::clicked, this, &WorkListPanel::monte);
     connect(m_command5, &QToolButton::clicked, this, &WorkListPanel::descend);
+}
+
+bool WorkListPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    QHeaderView* header = m_lv2->header();
+    // A folder column sized by hand is left as it is.
+    if (watched == m_lv2->viewport() && event->type() == QEvent::Resize &&
+        (m_fittedFolderWidth < 0 ||
+         header->sectionSize(WorkListModel::FolderColumn) == m_fittedFolderWidth)) {
+        const int rest =
+            m_lv2->viewport()->width() - header->sectionSize(WorkListModel::NameColumn);
+        m_fittedFolderWidth = std::max(rest, header->minimumSectionSize());
+        header->resizeSection(WorkListModel::FolderColumn, m_fittedFolderWidth);
+    }
+    return QGroupBox::eventFilter(watched, event);
 }
 
 QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip, const QIcon& icon)

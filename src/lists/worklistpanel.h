@@ -47,6 +47,9 @@ public:
     // "N fichier(s) séléctionné(s)", or empty text for 0.
     static QString countText(int count);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 Q_SIGNALS:
     void countTextChanged(const QString& text);
     // The rename example label must be emptied.
@@ -68,4 +71,7 @@ private:
     QToolButton* m_command4;
     QToolButton* m_command5;
     QLabel* m_label5;
+    // The folder column takes the view's width left by the name column, as long as it keeps
+    // the width last given to it.
+    int m_fittedFolderWidth = -1;
 };

@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <memory>
 #include <optional>
@@ -227,6 +228,19 @@ void MainWindowTest::startupFillsListsAndDisablesConversion()
     QVERIFY(window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
     QVERIFY(window.convertPanel()->isHidden());
     QCOMPARE(window.windowTitle(), QStringLiteral("Morvane"));
+
+    // At the start size "Fichiers" and "Chemin d'accés" fill LV2 as they did alone;
+    // "Nouveau nom" comes after them.
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* lv2 = window.findChild<QTreeView*>(QStringLiteral("LV2"));
+    QHeaderView* header = lv2->header();
+    QCOMPARE(header->sectionPosition(0), 0);
+    QCOMPARE(header->sectionSize(0), 130);
+    QCOMPARE(header->sectionPosition(1), 130);
+    QCOMPARE(header->sectionSize(1), lv2->viewport()->width() - 130);
+    QCOMPARE(header->sectionPosition(2), lv2->viewport()->width());
+    QCOMPARE(lv2->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Nouveau nom"));
 }
 
 void MainWindowTest::unwritableSettingsAreReportedOnceAtStartup()

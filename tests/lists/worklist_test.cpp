@@ -150,13 +150,22 @@ TEST_F(WorkListTest, TheModelShowsNameAndFolderAndFollowsTheList)
     WorkListModel model;
     model.add(folder, words("b.jpg c.jpg"));
     ASSERT_EQ(model.rowCount(), 2);
-    EXPECT_EQ(model.columnCount(), 2);
+    EXPECT_EQ(model.columnCount(), 3);
     EXPECT_EQ(model.index(1, 0).data().toString(), u"c.jpg"_s);
     EXPECT_EQ(model.index(1, 1).data().toString(), folder);
+    // The new names and their marks stay with their rows; a count that no longer fits the
+    // list is refused.
+    EXPECT_FALSE(model.setNewNames({u"x.jpg"_s}));
+    ASSERT_TRUE(model.setNewNames({u"b2.jpg"_s, u"c2.jpg"_s}));
+    ASSERT_TRUE(model.setNameMarks({QString(), u"Nom déjà pris"_s}));
     model.moveUp(1);
     EXPECT_EQ(model.index(0, 0).data().toString(), u"c.jpg"_s);
+    EXPECT_EQ(model.index(0, 2).data().toString(), u"c2.jpg"_s);
+    EXPECT_EQ(model.index(0, 2).data(Qt::ToolTipRole).toString(), u"Nom déjà pris"_s);
     model.remove(0);
     EXPECT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.index(0, 2).data().toString(), u"b2.jpg"_s);
+    EXPECT_EQ(model.index(0, 2).data(Qt::ToolTipRole).toString(), folder + u"b.jpg"_s);
     EXPECT_TRUE(model.list().isConsistent());
 }
 
