@@ -1,7 +1,9 @@
 #include "convert/codecregistry.h"
 
 #include "convert/gifencoder.h"
+#include "convert/imageiolog.h"
 #include "convert/outputformats.h"
+#include "convert/pictureloader.h"
 
 #include <QImageWriter>
 #include <QMutex>
@@ -28,12 +30,17 @@ bool isHidden(const QByteArray& mimeType)
 Status encodeWithQt(const QByteArray& format, const QImage& picture, QIODevice& device,
                     const EncoderParameters& parameters)
 {
+    quietImageIo();
+    // Qt's writers read a palette picture's colour table without checking its indices.
+    const QImage complete = withCompletePalette(picture);
+    if (complete.isNull())
+        return Status::EncodeFailed;
     QImageWriter writer(&device, format);
     for (const EncoderParameter& parameter : parameters) {
         if (parameter.name == qualityParameter && writer.supportsOption(QImageIOHandler::Quality))
             writer.setQuality(parameter.value);
     }
-    if (writer.write(picture))
+    if (writer.write(complete))
         return Status::Ok;
     return writer.error() == QImageWriter::DeviceError ? Status::DestinationWriteFailed
                                                        : Status::EncodeFailed;

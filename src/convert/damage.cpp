@@ -2,6 +2,7 @@
 
 #include <QtEndian>
 
+#include <array>
 #include <cstdlib>
 
 namespace convert {
@@ -69,6 +70,104 @@ bool pngEndsPrematurely(QByteArrayView data)
     return true;
 }
 
+// The bytes of a GIF image's data sub-blocks, one at a time.
+class SubBlockBytes
+{
+public:
+    SubBlockBytes(QByteArrayView data, qsizetype at) : m_data(data), m_at(at) {}
+
+    // The next byte, or -1 at the block terminator or where the file ends.
+    int next()
+    {
+        if (m_left == 0) {
+            if (m_ended || m_at >= m_data.size())
+                return -1;
+            m_left = uchar(m_data[m_at++]);
+            if (m_left == 0) {
+                m_ended = true;
+                return -1;
+            }
+        }
+        if (m_at >= m_data.size())
+            return -1;
+        --m_left;
+        return uchar(m_data[m_at++]);
+    }
+
+    // Skips what is left up to the terminator; false when the file ends first.
+    bool skipToTerminator()
+    {
+        while (next() >= 0) {
+        }
+        return m_ended;
+    }
+
+    // Where the next byte would be read from: after the terminator once it was reached.
+    qsizetype position() const { return m_at; }
+
+private:
+    QByteArrayView m_data;
+    qsizetype m_at;
+    int m_left = 0;
+    bool m_ended = false;
+};
+
+// Counts the pixels that the LZW codes of one GIF image yield, up to `wanted`. The strings
+// are not built: a new dictionary entry is one pixel longer than the entry it extends.
+// Counting stops at the end code and at a code no decoder can follow.
+qint64 gifPixels(SubBlockBytes& bytes, int minimumCodeSize, qint64 wanted)
+{
+    const int clear = 1 << minimumCodeSize;
+    const int end = clear + 1;
+    std::array<int, 4096> length{};
+    for (int code = 0; code < clear; ++code)
+        length[code] = 1;
+    int codeSize = minimumCodeSize + 1;
+    int next = clear + 2;
+    int previous = -1;
+    quint32 bits = 0;
+    int bitCount = 0;
+    qint64 pixels = 0;
+    while (pixels < wanted) {
+        while (bitCount < codeSize) {
+            const int byte = bytes.next();
+            if (byte < 0)
+                return pixels;
+            bits |= quint32(byte) << bitCount;
+            bitCount += 8;
+        }
+        const int code = int(bits & ((1u << codeSize) - 1));
+        bits >>= codeSize;
+        bitCount -= codeSize;
+        if (code == clear) {
+            codeSize = minimumCodeSize + 1;
+            next = clear + 2;
+            previous = -1;
+            continue;
+        }
+        if (code == end)
+            break;
+        if (previous < 0) {
+            if (code >= clear)
+                break;
+            pixels += 1;
+        } else if (code < next || (code == next && next < 4096)) {
+            const int produced = code < next ? length[code] : length[previous] + 1;
+            pixels += produced;
+            if (next < 4096) {
+                length[next] = length[previous] + 1;
+                ++next;
+                if (next == (1 << codeSize) && codeSize < 12)
+                    ++codeSize;
+            }
+        } else {
+            break;
+        }
+        previous = code;
+    }
+    return pixels;
+}
+
 bool gifEndsPrematurely(QByteArrayView data)
 {
     const auto byte = [&](qsizetype at) { return uchar(data[at]); };
@@ -77,33 +176,32 @@ bool gifEndsPrematurely(QByteArrayView data)
     qsizetype at = 13;
     if (byte(10) & 0x80)
         at += 3 * (qsizetype(2) << (byte(10) & 7));
-    // Skips data sub-blocks up to their terminator; false when the data runs out first.
-    const auto skipSubBlocks = [&]() {
-        while (at < data.size()) {
-            const uchar size = byte(at++);
-            if (size == 0)
-                return true;
-            at += size;
-        }
-        return false;
-    };
     while (at < data.size()) {
         const uchar introducer = byte(at++);
         if (introducer == 0x21) { // extension: label, then sub-blocks
-            ++at;
-            if (!skipSubBlocks())
+            SubBlockBytes blocks(data, at + 1);
+            if (!blocks.skipToTerminator())
                 return true;
+            at = blocks.position();
         } else if (introducer == 0x2C) { // image descriptor
             if (at + 9 > data.size())
                 return true;
+            const qint64 pixels = qint64(le16(data, at + 4)) * le16(data, at + 6);
             const uchar packed = byte(at + 8);
             at += 9;
             if (packed & 0x80)
                 at += 3 * (qsizetype(2) << (packed & 7));
-            ++at; // LZW minimum code size
-            return at > data.size() || !skipSubBlocks();
+            if (at >= data.size())
+                return true;
+            const int minimumCodeSize = byte(at++);
+            if (pixels == 0 || minimumCodeSize < 1 || minimumCodeSize > 11)
+                return true;
+            // The data must hold every pixel of the image and end with its terminator.
+            SubBlockBytes blocks(data, at);
+            return gifPixels(blocks, minimumCodeSize, pixels) < pixels ||
+                   !blocks.skipToTerminator();
         } else {
-            return false; // trailer before any image, or a block the reader will refuse
+            return true; // the trailer or an unknown block before any image: no picture data
         }
     }
     return true;

@@ -14,7 +14,9 @@ namespace convert {
 //   cannot hold that marker (0xFF is always stuffed), and libjpeg itself reports "premature
 //   end" exactly when the data runs out before it.
 // - PNG: the chunks, walked by their lengths, must reach IEND.
-// - GIF: the blocks up to the end of the first image's data sub-blocks must all be present.
+// - GIF: the blocks up to the end of the first image's data sub-blocks must all be present,
+//   and that data must yield every pixel of the image (its LZW codes are counted, not
+//   decoded). A GIF without image data is damaged whatever size its header declares.
 // - BMP: the file must hold the pixel rows that the header declares (uncompressed), or the
 //   declared image size (run-length encoded).
 // Other formats are not checked (false).
