@@ -77,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Context& ctx = context();
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
     for (const char* format : {"jpeg", "png", "gif", "bmp"})
-        endsPrematurely(bytes, format);
+        isDamaged(bytes, format);
+    headerDamaged(bytes, signatureFormat(bytes), false);
 
     const QString source = ctx.dir.filePath(QStringLiteral("input"));
     {

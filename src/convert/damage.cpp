@@ -54,7 +54,29 @@ bool jpegEndsPrematurely(QByteArrayView data)
     return true;
 }
 
-bool pngEndsPrematurely(QByteArrayView data)
+quint32 crc32(QByteArrayView data)
+{
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> built{};
+        for (quint32 n = 0; n < 256; ++n) {
+            quint32 c = n;
+            for (int bit = 0; bit < 8; ++bit)
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            built[n] = c;
+        }
+        return built;
+    }();
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data)
+        crc = table[(crc ^ uchar(byte)) & 0xFF] ^ (crc >> 8);
+    return ~crc;
+}
+
+// Walks the PNG chunks by their lengths, up to IEND, or only up to the first IDAT when
+// `headerOnly`. A critical chunk (upper-case first letter) that fails its CRC counts as
+// damage: libpng stops on it. When `complete` is false, `data` is only the start of the file
+// and running off its end proves nothing.
+bool pngDamaged(QByteArrayView data, bool headerOnly, bool complete)
 {
     qsizetype at = 8; // signature
     while (at + 8 <= data.size()) {
@@ -62,12 +84,18 @@ bool pngEndsPrematurely(QByteArrayView data)
         const QByteArrayView type = data.sliced(at + 4, 4);
         const qint64 next = qint64(at) + 12 + qint64(length);
         if (next > data.size())
+            return complete;
+        if (headerOnly && type == "IDAT")
+            return false;
+        const bool critical = type[0] >= 'A' && type[0] <= 'Z';
+        if (critical && crc32(data.sliced(at + 4, qsizetype(length) + 4)) !=
+                            qFromBigEndian<quint32>(data.data() + next - 4))
             return true;
         if (type == "IEND")
             return false;
         at = qsizetype(next);
     }
-    return true;
+    return complete;
 }
 
 // The bytes of a GIF image's data sub-blocks, one at a time.
@@ -244,12 +272,37 @@ bool bmpEndsPrematurely(QByteArrayView data)
 
 } // namespace
 
-bool endsPrematurely(QByteArrayView data, QByteArrayView format)
+QByteArrayView signatureFormat(QByteArrayView head)
+{
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return "jpeg";
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return "png";
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return "gif";
+    if (head.startsWith("BM") && head.size() >= 18) {
+        const quint32 headerSize = le32(head, 14);
+        for (const quint32 known : {12u, 16u, 40u, 52u, 56u, 64u, 108u, 124u}) {
+            if (headerSize == known)
+                return "bmp";
+        }
+    }
+    return {};
+}
+
+bool headerDamaged(QByteArrayView data, QByteArrayView format, bool complete)
+{
+    if (format == "png")
+        return data.size() < 8 || pngDamaged(data, true, complete);
+    return false;
+}
+
+bool isDamaged(QByteArrayView data, QByteArrayView format)
 {
     if (format == "jpeg" || format == "jpg")
         return data.size() < 4 || jpegEndsPrematurely(data);
     if (format == "png")
-        return data.size() < 8 || pngEndsPrematurely(data);
+        return data.size() < 8 || pngDamaged(data, false, true);
     if (format == "gif")
         return gifEndsPrematurely(data);
     if (format == "bmp")

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QImageReader>
 #include <QString>
-#include <QtEndian>
 
 #include <cerrno>
 #include <functional>
@@ -117,23 +116,6 @@ private:
     qint64 m_size = 0;
 };
 
-// Whether `head`, the first bytes of a file, starts like one of the types the program
-// converts: a file with such a signature that does not decode is damaged, not foreign.
-bool hasKnownSignature(QByteArrayView head)
-{
-    if (head.startsWith("\xFF\xD8\xFF") || head.startsWith("\x89PNG\r\n\x1A\n") ||
-        head.startsWith("GIF87a") || head.startsWith("GIF89a"))
-        return true;
-    if (!head.startsWith("BM") || head.size() < 18)
-        return false;
-    const quint32 headerSize = qFromLittleEndian<quint32>(head.data() + 14);
-    for (const quint32 known : {12u, 16u, 40u, 52u, 56u, 64u, 108u, 124u}) {
-        if (headerSize == known)
-            return true;
-    }
-    return false;
-}
-
 Status statusOfReaderError(QImageReader::ImageReaderError error, QByteArrayView head)
 {
     switch (error) {
@@ -141,7 +123,7 @@ Status statusOfReaderError(QImageReader::ImageReaderError error, QByteArrayView 
     case QImageReader::DeviceError:
         return Status::SourceNotFound;
     default:
-        return hasKnownSignature(head) ? Status::SourceDamaged : Status::SourceNotDecodable;
+        return signatureFormat(head).isEmpty() ? Status::SourceNotDecodable : Status::SourceDamaged;
     }
 }
 
@@ -203,6 +185,9 @@ LoadedPicture decode(const QString& path, const std::function<QSize(QSize uprigh
         return {Status::SourceNotFound, {}};
     if (bytes.size() > allocationLimitBytes)
         return {Status::SourceTooLarge, {}};
+    // libpng prints its own errors on a damaged header: the reader must not see one.
+    if (headerDamaged(bytes, signatureFormat(bytes), true))
+        return {Status::SourceDamaged, {}};
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
 
@@ -230,7 +215,7 @@ LoadedPicture decode(const QString& path, const std::function<QSize(QSize uprigh
         (upright.isValid() && exceedsAllocationLimit(upright, counted)))
         return {Status::SourceTooLarge, {}};
 
-    if (endsPrematurely(bytes, reader.format()))
+    if (isDamaged(bytes, reader.format()))
         return {Status::SourceDamaged, {}};
 
     QImage image;
@@ -281,8 +266,14 @@ QImage withCompletePalette(const QImage& picture)
         return picture;
     QList<QRgb> table = picture.colorTable();
     const int entries = eightBit ? 256 : 2;
-    if (table.size() >= entries || picture.isNull())
+    if (picture.isNull() || table.size() == entries)
         return picture;
+    if (table.size() > entries) {
+        // More entries than the depth can index: libpng refuses such a palette.
+        QImage trimmed = picture;
+        trimmed.setColorTable(table.first(entries));
+        return trimmed;
+    }
     if (eightBit && largestIndex(picture, int(table.size())) < table.size())
         return picture;
     if (exceedsAllocationLimit(picture.size(), QImage::Format_ARGB32))
@@ -326,14 +317,19 @@ PictureProbe PictureLoader::probe(const QString& path)
     QFile file;
     if (!source.moveInto(file))
         return {Status::SourceNotFound, {}, 0};
-    const QByteArray head = file.peek(32);
+    // The start of the file: the signature, and the header that the reader parses.
+    const QByteArray head = file.peek(256 * 1024);
+    if (headerDamaged(head, signatureFormat(head), head.size() == fileSize))
+        return {Status::SourceDamaged, {}, 0};
     QImageReader reader;
     const OpenedPicture opened = open(reader, &file, head);
     if (opened.status != Status::Ok)
         return {opened.status, {}, 0};
     if (!opened.storedSize.isValid())
-        return {
-            hasKnownSignature(head) ? Status::SourceDamaged : Status::SourceNotDecodable, {}, 0};
+        return {signatureFormat(head).isEmpty() ? Status::SourceNotDecodable
+                                                : Status::SourceDamaged,
+                {},
+                0};
     const QImage::Format format = reader.imageFormat();
     const int bits = format == QImage::Format_Invalid
                          ? 32

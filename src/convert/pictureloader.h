@@ -70,7 +70,8 @@ bool exceedsAllocationLimit(QSize size, QImage::Format format = QImage::Format_A
 // `picture` as every encoder and scaler can take it: a palette picture (8-bit or 1-bit)
 // whose pixels use entries beyond its colour table is widened to 32 bits (with alpha when
 // the table has any), the missing entries opaque black; any other picture is returned as it
-// is. Null when the widened picture would exceed the allocation limit.
+// is. A colour table longer than the depth can index (over 256 or 2 entries) is cut to
+// that length. Null when the widened picture would exceed the allocation limit.
 QImage withCompletePalette(const QImage& picture);
 
 } // namespace convert

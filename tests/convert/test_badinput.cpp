@@ -266,7 +266,8 @@ TEST_F(BadInputTest, ShortPalettesAreCompletedBeforeEncoding)
 }
 
 // The warnings of Qt's image plugins and of libpng (here about a colour profile that does
-// not hold together) never reach the standard error; other messages still do.
+// not hold together) never reach the standard error, nor libpng's errors on a damaged
+// file; other messages still do.
 TEST_F(BadInputTest, ImageLibraryWarningsStayQuiet)
 {
     QByteArray png = encoded(detailed(32, 32), "PNG");
@@ -278,10 +279,17 @@ TEST_F(BadInputTest, ImageLibraryWarningsStayQuiet)
     qToBigEndian(crc32(chunk), crc.data());
     png.insert(8 + 25, length + chunk + crc); // after IHDR
     ASSERT_TRUE(testimages::writeBytes(path(u"profile.png"_s), png));
+    // libpng prints its errors itself: a picture chunk failing its CRC must not reach it.
+    QByteArray badCrc = encoded(detailed(32, 32), "PNG");
+    badCrc[badCrc.indexOf("IDAT") + 10] ^= 0x55;
+    ASSERT_TRUE(testimages::writeBytes(path(u"crc.png"_s), badCrc));
 
     const QByteArray errors = standardError([&] {
         EXPECT_EQ(VersJPEG(registry, path(u"profile.png"_s), path(u"out.jpg"_s), 90), Status::Ok);
         EXPECT_EQ(VersPNG(registry, path(u"profile.png"_s), path(u"out.png"_s)), Status::Ok);
+        EXPECT_EQ(PictureLoader::probe(path(u"crc.png"_s)).status, Status::Ok);
+        EXPECT_EQ(VersJPEG(registry, path(u"crc.png"_s), path(u"crc.jpg"_s), 90),
+                  Status::SourceDamaged);
         qWarning("unrelated warning");
     });
     EXPECT_EQ(errors.trimmed(), "unrelated warning");
