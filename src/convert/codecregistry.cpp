@@ -30,7 +30,7 @@ bool isHidden(const QByteArray& mimeType)
 Status encodeWithQt(const QByteArray& format, const QImage& picture, QIODevice& device,
                     const EncoderParameters& parameters)
 {
-    quietImageIo();
+    const ImageIoScope scope;
     // Qt's writers read a palette picture's colour table without checking its indices.
     const QImage complete = withCompletePalette(picture);
     if (complete.isNull())

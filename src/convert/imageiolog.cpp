@@ -14,6 +14,7 @@ constexpr char imageIoPrefix[] = "qt.gui.imageio";
 constexpr char jpegCategory[] = "qt.gui.imageio.jpeg";
 
 thread_local WatchedDecode* currentDecode = nullptr;
+thread_local int imageIoDepth = 0;
 QtMessageHandler previousHandler = nullptr;
 QLoggingCategory::CategoryFilter previousFilter = nullptr;
 
@@ -29,7 +30,7 @@ bool isImageIoMessage(const QMessageLogContext& context, const QString& text)
 
 void filterImageIoMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
-    if (type != QtFatalMsg && isImageIoMessage(context, text)) {
+    if (type != QtFatalMsg && (imageIoDepth > 0 || isImageIoMessage(context, text))) {
         // "Premature end of JPEG file", "Corrupt JPEG data: premature end of data segment".
         // Other warnings (extraneous bytes, common on sound camera files) are not damage.
         if (currentDecode && context.category && std::strcmp(context.category, jpegCategory) == 0 &&
@@ -61,9 +62,19 @@ void quietImageIo()
     });
 }
 
-WatchedDecode::WatchedDecode()
+ImageIoScope::ImageIoScope()
 {
     quietImageIo();
+    ++imageIoDepth;
+}
+
+ImageIoScope::~ImageIoScope()
+{
+    --imageIoDepth;
+}
+
+WatchedDecode::WatchedDecode()
+{
     m_outer = currentDecode;
     currentDecode = this;
 }

@@ -173,7 +173,6 @@ OpenedPicture open(QImageReader& reader, QIODevice* device, QByteArrayView head)
 // invalid choice keeps the natural size).
 LoadedPicture decode(const QString& path, const std::function<QSize(QSize upright)>& chooseSize)
 {
-    quietImageIo();
     // The file is read once into memory: the damage check and the decoder both use the bytes.
     const SourceFile source(path);
     if (source.status() != Status::Ok)
@@ -191,6 +190,7 @@ LoadedPicture decode(const QString& path, const std::function<QSize(QSize uprigh
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
 
+    const ImageIoScope scope;
     QImageReader reader;
     const OpenedPicture opened = open(reader, &buffer, bytes);
     if (opened.status != Status::Ok)
@@ -309,7 +309,6 @@ LoadedPicture PictureLoader::loadFitted(const QString& path, QSize box)
 
 PictureProbe PictureLoader::probe(const QString& path)
 {
-    quietImageIo();
     SourceFile source(path);
     if (source.status() != Status::Ok)
         return {source.status(), {}, 0};
@@ -321,6 +320,7 @@ PictureProbe PictureLoader::probe(const QString& path)
     const QByteArray head = file.peek(256 * 1024);
     if (headerDamaged(head, signatureFormat(head), head.size() == fileSize))
         return {Status::SourceDamaged, {}, 0};
+    const ImageIoScope scope;
     QImageReader reader;
     const OpenedPicture opened = open(reader, &file, head);
     if (opened.status != Status::Ok)
