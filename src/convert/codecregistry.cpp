@@ -5,6 +5,7 @@
 #include "convert/outputformats.h"
 #include "convert/pictureloader.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QMutex>
 #include <QMutexLocker>
@@ -35,15 +36,29 @@ Status encodeWithQt(const QByteArray& format, const QImage& picture, QIODevice& 
     const QImage complete = withCompletePalette(picture);
     if (complete.isNull())
         return Status::EncodeFailed;
-    QImageWriter writer(&device, format);
-    for (const EncoderParameter& parameter : parameters) {
-        if (parameter.name == qualityParameter && writer.supportsOption(QImageIOHandler::Quality))
-            writer.setQuality(parameter.value);
-    }
-    if (writer.write(complete))
-        return Status::Ok;
-    return writer.error() == QImageWriter::DeviceError ? Status::DestinationWriteFailed
-                                                       : Status::EncodeFailed;
+    const auto encodeInto = [&](QIODevice& target) {
+        QImageWriter writer(&target, format);
+        for (const EncoderParameter& parameter : parameters) {
+            if (parameter.name == qualityParameter &&
+                writer.supportsOption(QImageIOHandler::Quality))
+                writer.setQuality(parameter.value);
+        }
+        if (writer.write(complete))
+            return Status::Ok;
+        return writer.error() == QImageWriter::DeviceError ? Status::DestinationWriteFailed
+                                                           : Status::EncodeFailed;
+    };
+    if (format != "png")
+        return encodeInto(device);
+    // libpng prints its own "Write Error" when the device fails (a full disk): a PNG, far
+    // smaller than the picture, is encoded into memory first.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const Status status = encodeInto(buffer);
+    if (status != Status::Ok)
+        return status;
+    return device.write(bytes) == bytes.size() ? Status::Ok : Status::DestinationWriteFailed;
 }
 
 std::optional<Encoder> qtEncoder(const QByteArray& mimeType)
