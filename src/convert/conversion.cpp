@@ -18,8 +18,10 @@ EncoderParameters encoderParametersFor(int formatCode, int quality)
     return {EncoderParameter{qualityParameter, used}};
 }
 
-QImage preparedForFormat(const QImage& picture, AlphaHandling alpha)
+QImage preparedForFormat(const QImage& source, AlphaHandling alpha)
 {
+    // The painter, like the encoders, reads a palette picture's table without checking.
+    const QImage picture = withCompletePalette(source);
     if (alpha != AlphaHandling::ComposeOnWhite || !picture.hasAlphaChannel())
         return picture;
     QImage flat(picture.size(), QImage::Format_RGB32);

@@ -15,7 +15,8 @@ namespace convert {
 EncoderParameters encoderParametersFor(int formatCode, int quality);
 
 // The picture as format `alpha` can store it: composed onto white where the format has no
-// alpha channel, unchanged otherwise.
+// alpha channel, unchanged otherwise; a palette picture is completed first (see
+// withCompletePalette). Null when that would exceed the allocation limit.
 QImage preparedForFormat(const QImage& picture, AlphaHandling alpha);
 
 // Encodes `picture` in the format with code `formatCode` (1 BMP, 2 JPEG, 3 PNG, 4 GIF) with

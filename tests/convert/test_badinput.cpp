@@ -266,6 +266,19 @@ TEST_F(BadInputTest, ShortPalettesAreCompletedBeforeEncoding)
             EXPECT_EQ(format.convert(registry, bmp, second, 90), Status::Ok);
             EXPECT_EQ(contents(first), contents(second)) << format.entryPointName.data();
         }
+        // Handed to the save directly, with a translucent table: composed onto white first.
+        QImage indexed(16, 16, QImage::Format_Indexed8);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                indexed.scanLine(y)[x] = uchar(y * 16 + x);
+        indexed.setColorTable({qRgba(255, 0, 0, 100), qRgba(0, 0, 255, 200)});
+        for (const OutputFormat& format : outputFormats()) {
+            const QString output = path(u"indexed."_s + format.singleExtension);
+            EXPECT_EQ(SauverFormat(registry, indexed, output, format.code, 90), Status::Ok);
+            const QRgb beyond = QImage(output).pixel(15, 15); // opaque black past the table
+            EXPECT_TRUE(qAlpha(beyond) == 255 && qGray(beyond) < 40)
+                << format.entryPointName.data();
+        }
     });
     EXPECT_EQ(errors.toStdString(), "");
 }
