@@ -72,25 +72,66 @@ quint32 crc32(QByteArrayView data)
     return ~crc;
 }
 
+// Whether the 13 bytes of an IHDR chunk hold values libpng accepts: a size, a valid pair of
+// colour type and bit depth, the one compression and filter method, a known interlace.
+bool pngHeaderValid(QByteArrayView ihdr)
+{
+    const quint32 width = qFromBigEndian<quint32>(ihdr.data());
+    const quint32 height = qFromBigEndian<quint32>(ihdr.data() + 4);
+    const int depth = uchar(ihdr[8]);
+    const int colour = uchar(ihdr[9]);
+    if (width == 0 || height == 0 || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu)
+        return false;
+    const bool wide = depth == 8 || depth == 16;
+    const bool narrow = depth == 1 || depth == 2 || depth == 4 || depth == 8;
+    const bool pair = colour == 0   ? narrow || depth == 16
+                      : colour == 3 ? narrow
+                                    : (colour == 2 || colour == 4 || colour == 6) && wide;
+    return pair && ihdr[10] == 0 && ihdr[11] == 0 && uchar(ihdr[12]) <= 1;
+}
+
 // Walks the PNG chunks by their lengths, up to IEND, or only up to the first IDAT when
-// `headerOnly`. A critical chunk (upper-case first letter) that fails its CRC counts as
-// damage: libpng stops on it. When `complete` is false, `data` is only the start of the file
-// and running off its end proves nothing.
+// `headerOnly`. Damage is what makes libpng stop with an error it prints itself: a first
+// chunk that is not a valid IHDR, a chunk type that is not four letters, a critical chunk
+// (upper-case first letter) failing its CRC, a palette picture without a valid PLTE before
+// its data. When `complete` is false, `data` is only the start of the file and running off
+// its end proves nothing.
 bool pngDamaged(QByteArrayView data, bool headerOnly, bool complete)
 {
     qsizetype at = 8; // signature
+    bool palette = false;
+    bool paletteSeen = false;
     while (at + 8 <= data.size()) {
         const quint32 length = qFromBigEndian<quint32>(data.data() + at);
         const QByteArrayView type = data.sliced(at + 4, 4);
         const qint64 next = qint64(at) + 12 + qint64(length);
+        for (const char letter : type) {
+            if (!((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')))
+                return true;
+        }
         if (next > data.size())
             return complete;
-        if (headerOnly && type == "IDAT")
-            return false;
+        const QByteArrayView body = data.sliced(at + 8, qsizetype(length));
+        if (at == 8) {
+            if (type != "IHDR" || length != 13 || !pngHeaderValid(body))
+                return true;
+            palette = uchar(body[9]) == 3;
+        }
+        if (type == "IDAT") {
+            if (palette && !paletteSeen)
+                return true;
+            if (headerOnly)
+                return false;
+        }
         const bool critical = type[0] >= 'A' && type[0] <= 'Z';
         if (critical && crc32(data.sliced(at + 4, qsizetype(length) + 4)) !=
                             qFromBigEndian<quint32>(data.data() + next - 4))
             return true;
+        if (type == "PLTE") {
+            paletteSeen = true;
+            if (palette && (length == 0 || length % 3 != 0 || length > 768))
+                return true;
+        }
         if (type == "IEND")
             return false;
         at = qsizetype(next);

@@ -18,8 +18,10 @@ QByteArrayView signatureFormat(QByteArrayView head);
 // - JPEG: the end-of-image marker must follow the first start-of-scan. Entropy-coded data
 //   cannot hold that marker (0xFF is always stuffed), and libjpeg itself reports "premature
 //   end" exactly when the data runs out before it.
-// - PNG: the chunks, walked by their lengths, must reach IEND, and every critical chunk must
-//   pass its CRC (libpng stops on a failed one and prints its own error).
+// - PNG: the chunks, walked by their lengths, must reach IEND; libpng prints its own error
+//   and stops on a first chunk that is not a valid IHDR, a chunk type that is not four
+//   letters, a critical chunk failing its CRC or a palette picture without a valid PLTE
+//   before its data, so all of these are damage too.
 // - GIF: the blocks up to the end of the first image's data sub-blocks must all be present,
 //   and that data must yield every pixel of the image (its LZW codes are counted, not
 //   decoded). A GIF without image data is damaged whatever size its header declares.
