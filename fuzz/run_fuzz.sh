@@ -28,9 +28,16 @@ cmake --build "$build" --target fuzz_convert
 corpus=$build/corpus
 mkdir -p "$corpus"
 shared=${CORPUS:-$here/../../shared/corpus}
+if [ -z "${CORPUS:-}" ] && [ ! -d "$shared" ]; then
+    # In a linked worktree, beside the main tree.
+    common=$(git -C "$here" rev-parse --path-format=absolute --git-common-dir 2>/dev/null || true)
+    [ -n "$common" ] && shared=$common/../../shared/corpus
+fi
 if [ -d "$shared" ]; then
     find "$shared" -type f -size -64k \( -iname '*.gif' -o -iname '*.ico' -o -iname '*.png' \
         -o -iname '*.bmp' -o -iname '*.jpg' \) -exec cp -n {} "$corpus/" \;
+else
+    echo "run_fuzz.sh: no sample folder at $shared (set CORPUS); starting without seeds" >&2
 fi
 
 cd "$build"

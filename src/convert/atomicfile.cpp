@@ -1,10 +1,16 @@
 #include "convert/atomicfile.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
-#include <QSaveFile>
+#include <QRandomGenerator>
 
+#include <cerrno>
+#include <cstdio>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace convert {
@@ -53,24 +59,112 @@ private:
     bool m_failed = false;
 };
 
+bool entryExists(const QByteArray& path)
+{
+    struct stat info;
+    return ::lstat(path.constData(), &info) == 0 || errno != ENOENT;
+}
+
+// A temporary file in a folder, removed on destruction unless it was put in place.
+class Temporary
+{
+public:
+    // Creates `.morvane-<random>` in `folder` (which ends with a slash), never opening an
+    // existing entry.
+    explicit Temporary(const QByteArray& folder)
+    {
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            m_path = folder + ".morvane-" +
+                     QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+            m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                          0666);
+            if (m_fd < 0 && errno != EEXIST)
+                break;
+        }
+    }
+    ~Temporary()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        if (!m_placed)
+            ::unlink(m_path.constData());
+    }
+    Temporary(const Temporary&) = delete;
+    Temporary& operator=(const Temporary&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
+
+    // Syncs and closes the file; false when the disk failed.
+    bool finish()
+    {
+        const bool synced = ::fdatasync(m_fd) == 0;
+        const bool closed = ::close(m_fd) == 0;
+        m_fd = -1;
+        return synced && closed;
+    }
+
+    // Gives the file the name `destination`.
+    Status place(const QByteArray& destination, WriteMode mode)
+    {
+        if (mode == WriteMode::Replace) {
+            // rename(2) replaces the entry at the name (a link included), never a link's target.
+            if (::rename(m_path.constData(), destination.constData()) != 0)
+                return Status::DestinationWriteFailed;
+            m_placed = true;
+            return Status::Ok;
+        }
+        if (::renameat2(AT_FDCWD, m_path.constData(), AT_FDCWD, destination.constData(),
+                        RENAME_NOREPLACE) == 0) {
+            m_placed = true;
+            return Status::Ok;
+        }
+        if (errno == EEXIST)
+            return Status::DestinationExists;
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            return Status::DestinationWriteFailed;
+        // The file system has no exclusive rename: a hard link fails on a taken name too.
+        if (::link(m_path.constData(), destination.constData()) != 0)
+            return errno == EEXIST ? Status::DestinationExists : Status::DestinationWriteFailed;
+        return Status::Ok; // the temporary name is removed on destruction
+    }
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    bool m_placed = false;
+};
+
 } // namespace
 
 Status writeAtomically(const QString& destination,
-                       const std::function<Status(QIODevice& device)>& write)
+                       const std::function<Status(QIODevice& device)>& write, WriteMode mode)
 {
+    if (destination.isEmpty())
+        return Status::DestinationNotWritable;
     const QFileInfo target(destination);
-    if (destination.isEmpty() || target.isDir() || !QFileInfo(target.absolutePath()).isDir())
+    const QByteArray name = QFile::encodeName(target.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+    struct stat existing;
+    const bool exists = ::lstat(name.constData(), &existing) == 0;
+    if ((exists && S_ISDIR(existing.st_mode)) || !QFileInfo(target.absolutePath()).isDir())
         return Status::DestinationNotWritable;
     // Caught here rather than at the final rename, after the whole picture was encoded.
-    const QByteArray folder = QFile::encodeName(target.absolutePath());
     const long nameMax = pathconf(folder.constData(), _PC_NAME_MAX);
     if (nameMax > 0 && QFile::encodeName(target.fileName()).size() > nameMax)
         return Status::DestinationNotWritable;
+    if (mode == WriteMode::NoReplace && (exists || entryExists(name)))
+        return Status::DestinationExists;
 
-    // QSaveFile writes a unique temporary beside the destination, syncs it on commit and
-    // renames it into place; destroyed uncommitted, it removes the temporary.
-    QSaveFile file(destination);
-    if (!file.open(QIODevice::WriteOnly))
+    Temporary temporary(folder.endsWith('/') ? folder : folder + '/');
+    if (!temporary.isOpen())
+        return Status::DestinationNotWritable;
+    // A replaced file keeps its permissions (a link's target is not looked at).
+    if (exists && S_ISREG(existing.st_mode))
+        ::fchmod(temporary.descriptor(), existing.st_mode & 07777);
+
+    QFile file;
+    if (!file.open(temporary.descriptor(), QIODevice::WriteOnly, QFileDevice::DontCloseHandle))
         return Status::DestinationNotWritable;
     Status status = Status::Ok;
     const qint64 budget = failureBudget(destination);
@@ -83,15 +177,25 @@ Status writeAtomically(const QString& destination,
     } else {
         status = write(file);
     }
-    if (status != Status::Ok && file.error() != QFileDevice::NoError)
+    if (!file.flush() || file.error() != QFileDevice::NoError)
         status = Status::DestinationWriteFailed; // the disk failed, not the encoder
-    if (status != Status::Ok) {
-        file.cancelWriting();
+    file.close();
+    if (status != Status::Ok)
         return status;
-    }
-    if (file.error() != QFileDevice::NoError || !file.commit())
+    if (!temporary.finish())
         return Status::DestinationWriteFailed;
-    return Status::Ok;
+    return temporary.place(name, mode);
+}
+
+Status writeAtomically(const QString& destination, const QByteArray& bytes, WriteMode mode)
+{
+    return writeAtomically(
+        destination,
+        [&bytes](QIODevice& device) {
+            return device.write(bytes) == bytes.size() ? Status::Ok
+                                                       : Status::DestinationWriteFailed;
+        },
+        mode);
 }
 
 void testing::setWriteFailureHook(WriteFailureHook hook)

@@ -2,6 +2,8 @@
 
 #include "convert/status.h"
 
+#include <QByteArray>
+
 #include <functional>
 
 class QIODevice;
@@ -9,12 +11,27 @@ class QString;
 
 namespace convert {
 
-// Writes `destination` through a temporary file in its folder: `write` fills the temporary,
-// which is synced to disk and renamed over the destination only when `write` returns
-// Status::Ok. On any failure the temporary is removed and a previous file at `destination`
-// stays as it was.
+enum class WriteMode
+{
+    Replace,   // whatever entry holds the name (a file, a link) is replaced, never followed
+    NoReplace, // Status::DestinationExists when anything holds the name, a dangling link too
+};
+
+// Writes `destination` through a temporary file `.morvane-*` created (exclusively) in its
+// folder: `write` fills the temporary, which is synced to disk and renamed to the
+// destination name only when `write` returns Status::Ok. A symbolic link at the destination
+// is replaced as a name, never written through: its target is never opened. With
+// WriteMode::NoReplace the final step fails with Status::DestinationExists, leaving the
+// existing entry alone, when the name was taken meanwhile. On any failure the temporary is
+// removed and a previous file at `destination` stays as it was. A replaced file keeps its
+// permissions; a new one gets the usual ones (0666 less the umask).
 Status writeAtomically(const QString& destination,
-                       const std::function<Status(QIODevice& device)>& write);
+                       const std::function<Status(QIODevice& device)>& write,
+                       WriteMode mode = WriteMode::Replace);
+
+// Same, for bytes already encoded.
+Status writeAtomically(const QString& destination, const QByteArray& bytes,
+                       WriteMode mode = WriteMode::Replace);
 
 namespace testing {
 // Test support: when the hook returns a byte budget for a destination, the device handed to

@@ -1,8 +1,11 @@
 #include "convert/codecregistry.h"
 
 #include "convert/gifencoder.h"
+#include "convert/imageiolog.h"
 #include "convert/outputformats.h"
+#include "convert/pictureloader.h"
 
+#include <QBuffer>
 #include <QImageWriter>
 #include <QMutex>
 #include <QMutexLocker>
@@ -28,15 +31,34 @@ bool isHidden(const QByteArray& mimeType)
 Status encodeWithQt(const QByteArray& format, const QImage& picture, QIODevice& device,
                     const EncoderParameters& parameters)
 {
-    QImageWriter writer(&device, format);
-    for (const EncoderParameter& parameter : parameters) {
-        if (parameter.name == qualityParameter && writer.supportsOption(QImageIOHandler::Quality))
-            writer.setQuality(parameter.value);
-    }
-    if (writer.write(picture))
-        return Status::Ok;
-    return writer.error() == QImageWriter::DeviceError ? Status::DestinationWriteFailed
-                                                       : Status::EncodeFailed;
+    const ImageIoScope scope;
+    // Qt's writers read a palette picture's colour table without checking its indices.
+    const QImage complete = withCompletePalette(picture);
+    if (complete.isNull())
+        return Status::EncodeFailed;
+    const auto encodeInto = [&](QIODevice& target) {
+        QImageWriter writer(&target, format);
+        for (const EncoderParameter& parameter : parameters) {
+            if (parameter.name == qualityParameter &&
+                writer.supportsOption(QImageIOHandler::Quality))
+                writer.setQuality(parameter.value);
+        }
+        if (writer.write(complete))
+            return Status::Ok;
+        return writer.error() == QImageWriter::DeviceError ? Status::DestinationWriteFailed
+                                                           : Status::EncodeFailed;
+    };
+    if (format != "png")
+        return encodeInto(device);
+    // libpng prints its own "Write Error" when the device fails (a full disk): a PNG, far
+    // smaller than the picture, is encoded into memory first.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    const Status status = encodeInto(buffer);
+    if (status != Status::Ok)
+        return status;
+    return device.write(bytes) == bytes.size() ? Status::Ok : Status::DestinationWriteFailed;
 }
 
 std::optional<Encoder> qtEncoder(const QByteArray& mimeType)

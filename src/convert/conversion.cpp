@@ -18,8 +18,10 @@ EncoderParameters encoderParametersFor(int formatCode, int quality)
     return {EncoderParameter{qualityParameter, used}};
 }
 
-QImage preparedForFormat(const QImage& picture, AlphaHandling alpha)
+QImage preparedForFormat(const QImage& source, AlphaHandling alpha)
 {
+    // The painter, like the encoders, reads a palette picture's table without checking.
+    const QImage picture = withCompletePalette(source);
     if (alpha != AlphaHandling::ComposeOnWhite || !picture.hasAlphaChannel())
         return picture;
     QImage flat(picture.size(), QImage::Format_RGB32);
@@ -35,7 +37,7 @@ QImage preparedForFormat(const QImage& picture, AlphaHandling alpha)
 }
 
 Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
-                    const QString& destination, int formatCode, int quality)
+                    const QString& destination, int formatCode, int quality, WriteMode mode)
 {
     const OutputFormat* format = outputFormatForCode(formatCode);
     if (!format)
@@ -53,18 +55,18 @@ Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
     if (prepared.isNull())
         return Status::EncodeFailed;
     const EncoderParameters parameters = encoderParametersFor(formatCode, quality);
-    return writeAtomically(destination, [&](QIODevice& device) {
-        return encoder->encode(prepared, device, parameters);
-    });
+    return writeAtomically(
+        destination,
+        [&](QIODevice& device) { return encoder->encode(prepared, device, parameters); }, mode);
 }
 
 Status convertFile(const CodecRegistry& registry, const QString& source, const QString& destination,
-                   int formatCode, int quality)
+                   int formatCode, int quality, WriteMode mode)
 {
     const LoadedPicture loaded = PictureLoader::load(source);
     if (!loaded.ok())
         return loaded.status;
-    return SauverFormat(registry, loaded.image, destination, formatCode, quality);
+    return SauverFormat(registry, loaded.image, destination, formatCode, quality, mode);
 }
 
 Status VersBMP(const CodecRegistry& registry, const QString& source, const QString& destination)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/atomicfile.h"
 #include "convert/codecregistry.h"
 #include "convert/outputformats.h"
 #include "convert/status.h"
@@ -14,18 +15,20 @@ namespace convert {
 EncoderParameters encoderParametersFor(int formatCode, int quality);
 
 // The picture as format `alpha` can store it: composed onto white where the format has no
-// alpha channel, unchanged otherwise.
+// alpha channel, unchanged otherwise; a palette picture is completed first (see
+// withCompletePalette). Null when that would exceed the allocation limit.
 QImage preparedForFormat(const QImage& picture, AlphaHandling alpha);
 
 // Encodes `picture` in the format with code `formatCode` (1 BMP, 2 JPEG, 3 PNG, 4 GIF) with
-// the registry's first encoder for its MIME type, and writes it atomically to `destination`.
-// Returns the status; shows nothing.
+// the registry's first encoder for its MIME type, and writes it atomically to `destination`
+// (see writeAtomically for `mode`). Returns the status; shows nothing.
 Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
-                    const QString& destination, int formatCode, int quality);
+                    const QString& destination, int formatCode, int quality,
+                    WriteMode mode = WriteMode::Replace);
 
 // Loads the picture file `source` with PictureLoader, then SauverFormat.
 Status convertFile(const CodecRegistry& registry, const QString& source, const QString& destination,
-                   int formatCode, int quality);
+                   int formatCode, int quality, WriteMode mode = WriteMode::Replace);
 
 Status VersBMP(const CodecRegistry& registry, const QString& source, const QString& destination);
 Status VersJPEG(const CodecRegistry& registry, const QString& source, const QString& destination,

@@ -1,6 +1,7 @@
 #include "convert/gifencoder.h"
 
 #include "convert/atomicfile.h"
+#include "convert/pictureloader.h"
 
 #include <QIODevice>
 #include <QImage>
@@ -176,10 +177,12 @@ Status encodeGif(const QImage& picture, QIODevice& device, const GifEncoderOptio
     if (picture.isNull() || picture.width() > gifMaxSide || picture.height() > gifMaxSide)
         return Status::EncodeFailed;
 
-    QImage rgba = picture.convertToFormat(QImage::Format_RGBA8888);
+    // A colour table shorter than the indices in use is completed first, as for Qt's writers.
+    const QImage complete = withCompletePalette(picture);
+    QImage rgba = complete.convertToFormat(QImage::Format_RGBA8888);
     if (rgba.isNull())
         return Status::EncodeFailed;
-    const bool anyTransparent = picture.hasAlphaChannel() && splitTransparency(rgba);
+    const bool anyTransparent = complete.hasAlphaChannel() && splitTransparency(rgba);
     const int width = rgba.width();
     const int height = rgba.height();
 

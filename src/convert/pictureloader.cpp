@@ -1,21 +1,26 @@
 #include "convert/pictureloader.h"
 
 #include "convert/damage.h"
+#include "convert/imageiolog.h"
 
 #include <QBuffer>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
-#include <QLoggingCategory>
 #include <QString>
 
-#include <cstring>
+#include <cerrno>
 #include <functional>
 #include <mutex>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace convert {
 
 namespace {
+
+constexpr qint64 allocationLimitBytes = qint64(PictureLoader::allocationLimitMiB) * 1024 * 1024;
 
 void applyAllocationLimit()
 {
@@ -25,84 +30,101 @@ void applyAllocationLimit()
                    [] { QImageReader::setAllocationLimit(PictureLoader::allocationLimitMiB); });
 }
 
-// libjpeg reports a premature end of data as a warning and Qt's JPEG reader passes its
-// warnings to this logging category. The decode running on a thread registers itself in
-// `currentDecode`, so a warning raised by several decodes at once is charged to the one that
-// raised it: Qt's reader runs libjpeg on the thread that called read().
-constexpr char jpegCategory[] = "qt.gui.imageio.jpeg";
-
-struct DecodeWatch
-{
-    bool damaged = false;
-};
-
-thread_local DecodeWatch* currentDecode = nullptr;
-QtMessageHandler previousHandler = nullptr;
-QLoggingCategory::CategoryFilter previousFilter = nullptr;
-
-void watchJpegWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text)
-{
-    if (currentDecode && context.category && std::strcmp(context.category, jpegCategory) == 0) {
-        // "Premature end of JPEG file", "Corrupt JPEG data: premature end of data segment".
-        // Other warnings (extraneous bytes, common on sound camera files) are not damage.
-        if (text.contains(QLatin1String("premature end"), Qt::CaseInsensitive))
-            currentDecode->damaged = true;
-        return; // the loader reports through its status; nothing is logged
-    }
-    if (previousHandler)
-        previousHandler(type, context, text);
-}
-
-void keepJpegWarningsEnabled(QLoggingCategory* category)
-{
-    if (previousFilter)
-        previousFilter(category);
-    if (std::strcmp(category->categoryName(), jpegCategory) == 0)
-        category->setEnabled(QtWarningMsg, true);
-}
-
-// Registers the calling thread's decode for the JPEG warnings during its lifetime.
-class WatchedDecode
+// A source file opened for reading. Only a regular file is read: its type is checked before
+// the open, and again on the descriptor, which is opened with O_NONBLOCK so that a FIFO put
+// in its place between the two does not block the open.
+class SourceFile
 {
 public:
-    WatchedDecode()
+    explicit SourceFile(const QString& path)
     {
-        static std::once_flag once;
-        std::call_once(once, [] {
-            previousHandler = qInstallMessageHandler(&watchJpegWarnings);
-            previousFilter = QLoggingCategory::installFilter(&keepJpegWarningsEnabled);
-        });
-        m_outer = currentDecode;
-        currentDecode = &m_watch;
+        const QByteArray native = QFile::encodeName(path);
+        struct stat info;
+        if (path.isEmpty() || ::stat(native.constData(), &info) != 0) {
+            m_status = Status::SourceNotFound;
+            return;
+        }
+        if (!typeAccepted(info))
+            return;
+        m_fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+        if (m_fd < 0 || ::fstat(m_fd, &info) != 0) {
+            m_status = Status::SourceNotFound;
+            return;
+        }
+        if (typeAccepted(info))
+            m_size = info.st_size;
     }
-    ~WatchedDecode() { currentDecode = m_outer; }
-    WatchedDecode(const WatchedDecode&) = delete;
-    WatchedDecode& operator=(const WatchedDecode&) = delete;
-    bool damaged() const { return m_watch.damaged; }
+    ~SourceFile()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+
+    Status status() const { return m_status; }
+    qint64 size() const { return m_size; }
+
+    // Reads the whole file; false on a read error. Stops past `limit` bytes.
+    bool readAll(QByteArray& bytes, qint64 limit) const
+    {
+        bytes.resize(qsizetype(qMin(m_size, limit + 1)));
+        qsizetype done = 0;
+        for (;;) {
+            if (done == bytes.size()) {
+                if (done > limit)
+                    return true;
+                bytes.resize(qMin(qsizetype(limit + 1), done + 65536));
+            }
+            const ssize_t got = ::read(m_fd, bytes.data() + done, std::size_t(bytes.size() - done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                return false;
+            if (got == 0)
+                break;
+            done += got;
+        }
+        bytes.truncate(done);
+        return true;
+    }
+
+    // Hands the descriptor to `file`, which closes it.
+    bool moveInto(QFile& file)
+    {
+        if (!file.open(m_fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+            return false;
+        m_fd = -1;
+        return true;
+    }
 
 private:
-    DecodeWatch m_watch;
-    DecodeWatch* m_outer = nullptr;
+    bool typeAccepted(const struct stat& info)
+    {
+        if (S_ISREG(info.st_mode))
+            return true;
+        m_status = S_ISDIR(info.st_mode) ? Status::SourceNotFound : Status::SourceNotRegular;
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+        return false;
+    }
+
+    Status m_status = Status::Ok;
+    int m_fd = -1;
+    qint64 m_size = 0;
 };
 
-Status statusOfReaderError(QImageReader::ImageReaderError error)
+Status statusOfReaderError(QImageReader::ImageReaderError error, QByteArrayView head)
 {
     switch (error) {
     case QImageReader::FileNotFoundError:
     case QImageReader::DeviceError:
         return Status::SourceNotFound;
     default:
-        return Status::SourceNotDecodable;
+        return signatureFormat(head).isEmpty() ? Status::SourceNotDecodable : Status::SourceDamaged;
     }
-}
-
-bool exceedsAllocationLimit(QSize size, QImage::Format format)
-{
-    const int bitsPerPixel = format == QImage::Format_Invalid
-                                 ? 32
-                                 : qMax(QImage::toPixelFormat(format).bitsPerPixel(), 8u);
-    const qint64 bytes = qint64(size.width()) * size.height() * bitsPerPixel / 8;
-    return bytes > qint64(PictureLoader::allocationLimitMiB) * 1024 * 1024;
 }
 
 // A reader opened on a picture, positioned on the image to decode.
@@ -114,22 +136,15 @@ struct OpenedPicture
     QSize uprightSize() const { return quarterTurn ? storedSize.transposed() : storedSize; }
 };
 
-// Opens `reader` on `device` (when given) or on the file `path`.
-OpenedPicture open(QImageReader& reader, const QString& path, QIODevice* device = nullptr)
+// Opens `reader` on `device`, whose first bytes are `head`.
+OpenedPicture open(QImageReader& reader, QIODevice* device, QByteArrayView head)
 {
     applyAllocationLimit();
-    if (device) {
-        reader.setDevice(device);
-    } else {
-        const QFileInfo info(path);
-        if (!info.exists() || info.isDir())
-            return {Status::SourceNotFound, {}, false};
-        reader.setFileName(path);
-    }
+    reader.setDevice(device);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     if (!reader.canRead())
-        return {statusOfReaderError(reader.error()), {}, false};
+        return {statusOfReaderError(reader.error(), head), {}, false};
 
     // An icon holds several images: take the largest. An animation starts at its first frame.
     if (!reader.supportsAnimation() && reader.imageCount() > 1) {
@@ -154,29 +169,30 @@ OpenedPicture open(QImageReader& reader, const QString& path, QIODevice* device 
     return opened;
 }
 
-// Decodes the opened picture at the upright size `chooseSize` picks from the natural one
-// (an invalid choice keeps the natural size).
+// Decodes the picture at the upright size `chooseSize` picks from the natural one (an
+// invalid choice keeps the natural size).
 LoadedPicture decode(const QString& path, const std::function<QSize(QSize upright)>& chooseSize)
 {
     // The file is read once into memory: the damage check and the decoder both use the bytes.
-    QFile file(path);
-    const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        return {Status::SourceNotFound, {}};
-    if (info.size() > qint64(PictureLoader::allocationLimitMiB) * 1024 * 1024)
+    const SourceFile source(path);
+    if (source.status() != Status::Ok)
+        return {source.status(), {}};
+    if (source.size() > allocationLimitBytes)
         return {Status::SourceTooLarge, {}};
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (!source.readAll(bytes, allocationLimitBytes))
         return {Status::SourceNotFound, {}};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {Status::SourceNotFound, {}};
-    file.close();
-    QBuffer buffer;
-    buffer.setData(bytes);
+    if (bytes.size() > allocationLimitBytes)
+        return {Status::SourceTooLarge, {}};
+    // libpng prints its own errors on a damaged header: the reader must not see one.
+    if (headerDamaged(bytes, signatureFormat(bytes), true))
+        return {Status::SourceDamaged, {}};
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
 
+    const ImageIoScope scope;
     QImageReader reader;
-    const OpenedPicture opened = open(reader, path, &buffer);
+    const OpenedPicture opened = open(reader, &buffer, bytes);
     if (opened.status != Status::Ok)
         return {opened.status, {}};
 
@@ -193,23 +209,84 @@ LoadedPicture decode(const QString& path, const std::function<QSize(QSize uprigh
 
     // Most handlers decode at natural size before scaling, so both sizes must fit.
     const QImage::Format format = reader.imageFormat();
-    if ((natural.isValid() && exceedsAllocationLimit(natural, format)) ||
-        (upright.isValid() && exceedsAllocationLimit(upright, format)))
+    const QImage::Format counted =
+        format == QImage::Format_Invalid ? QImage::Format_ARGB32 : format;
+    if ((natural.isValid() && exceedsAllocationLimit(natural, counted)) ||
+        (upright.isValid() && exceedsAllocationLimit(upright, counted)))
         return {Status::SourceTooLarge, {}};
 
-    if (endsPrematurely(bytes, reader.format()))
+    if (isDamaged(bytes, reader.format()))
         return {Status::SourceDamaged, {}};
 
     QImage image;
     const WatchedDecode watch;
     if (!reader.read(&image) || image.isNull())
-        return {statusOfReaderError(reader.error()), {}};
+        return {statusOfReaderError(reader.error(), bytes), {}};
     if (watch.damaged())
         return {Status::SourceDamaged, {}};
+    image = withCompletePalette(image);
+    if (image.isNull())
+        return {Status::SourceTooLarge, {}};
     return {Status::Ok, std::move(image)};
 }
 
+// The largest index a pixel of the 8-bit palette picture uses, stopping early once it
+// reaches `enough`.
+int largestIndex(const QImage& picture, int enough)
+{
+    int largest = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        const uchar* line = picture.constScanLine(y);
+        for (int x = 0; x < picture.width(); ++x)
+            largest = qMax(largest, int(line[x]));
+        if (largest >= enough)
+            break;
+    }
+    return largest;
+}
+
 } // namespace
+
+bool exceedsAllocationLimit(QSize size, QImage::Format format)
+{
+    if (size.isEmpty())
+        return false;
+    const int bitsPerPixel = format == QImage::Format_Invalid
+                                 ? 32
+                                 : qMax(QImage::toPixelFormat(format).bitsPerPixel(), 8u);
+    const qint64 bytes = qint64(size.width()) * size.height() * bitsPerPixel / 8;
+    return bytes > allocationLimitBytes;
+}
+
+QImage withCompletePalette(const QImage& picture)
+{
+    const bool eightBit = picture.format() == QImage::Format_Indexed8;
+    if (!eightBit && picture.format() != QImage::Format_Mono &&
+        picture.format() != QImage::Format_MonoLSB)
+        return picture;
+    QList<QRgb> table = picture.colorTable();
+    const int entries = eightBit ? 256 : 2;
+    if (picture.isNull() || table.size() == entries)
+        return picture;
+    if (table.size() > entries) {
+        // More entries than the depth can index: libpng refuses such a palette.
+        QImage trimmed = picture;
+        trimmed.setColorTable(table.first(entries));
+        return trimmed;
+    }
+    if (eightBit && largestIndex(picture, int(table.size())) < table.size())
+        return picture;
+    if (exceedsAllocationLimit(picture.size(), QImage::Format_ARGB32))
+        return {};
+    bool alpha = false;
+    for (const QRgb colour : std::as_const(table))
+        alpha = alpha || qAlpha(colour) != 255;
+    while (table.size() < entries)
+        table.append(qRgb(0, 0, 0));
+    QImage complete = picture;
+    complete.setColorTable(table);
+    return complete.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+}
 
 LoadedPicture PictureLoader::load(const QString& path)
 {
@@ -232,13 +309,39 @@ LoadedPicture PictureLoader::loadFitted(const QString& path, QSize box)
 
 PictureProbe PictureLoader::probe(const QString& path)
 {
+    SourceFile source(path);
+    if (source.status() != Status::Ok)
+        return {source.status(), {}, 0};
+    const qint64 fileSize = source.size();
+    QFile file;
+    if (!source.moveInto(file))
+        return {Status::SourceNotFound, {}, 0};
+    // The start of the file: the signature, and the header that the reader parses.
+    const QByteArray head = file.peek(256 * 1024);
+    if (headerDamaged(head, signatureFormat(head), head.size() == fileSize))
+        return {Status::SourceDamaged, {}, 0};
+    const ImageIoScope scope;
     QImageReader reader;
-    const OpenedPicture opened = open(reader, path);
+    const OpenedPicture opened = open(reader, &file, head);
     if (opened.status != Status::Ok)
-        return {opened.status, {}};
+        return {opened.status, {}, 0};
     if (!opened.storedSize.isValid())
-        return {Status::SourceNotDecodable, {}};
-    return {Status::Ok, opened.uprightSize()};
+        return {signatureFormat(head).isEmpty() ? Status::SourceNotDecodable
+                                                : Status::SourceDamaged,
+                {},
+                0};
+    const QImage::Format format = reader.imageFormat();
+    const int bits = format == QImage::Format_Invalid
+                         ? 32
+                         : qMax(int(QImage::toPixelFormat(format).bitsPerPixel()), 32);
+    const qint64 pixels = qint64(opened.storedSize.width()) * opened.storedSize.height();
+    return {Status::Ok, opened.uprightSize(), fileSize + pixels * bits / 8};
+}
+
+qint64 PictureLoader::decodeCost(const QString& path)
+{
+    const PictureProbe probed = probe(path);
+    return probed.status == Status::Ok ? probed.decodeCost : -1;
 }
 
 } // namespace convert

@@ -20,12 +20,21 @@ struct PictureProbe
 {
     Status status = Status::Ok;
     QSize uprightSize; // natural size, turned upright by the EXIF orientation
+    // Bytes a load at natural size holds at its peak: the file, read whole, and the decoded
+    // picture (at least 32 bits a pixel, as palette pictures are widened). 0 unless Ok.
+    qint64 decodeCost = 0;
 };
 
 // The one picture loader of the program (conversions, preview box, enlarged view).
-// The format is judged by content, not by the name; camera photos are turned upright by
-// their EXIF orientation; an icon gives its largest image, an animation its first frame; a
-// picture whose decoded size would exceed the allocation limit is refused before decoding.
+// Only regular files are read (a link to one is followed); FIFOs, sockets and devices are
+// refused without being waited on. The format is judged by content, not by the name; camera
+// photos are turned upright by their EXIF orientation; an icon gives its largest image, an
+// animation its first frame; a picture whose decoded size would exceed the allocation limit
+// is refused before decoding. A palette picture whose pixels use entries beyond its colour
+// table is widened to 32 bits, the missing entries opaque black, so no encoder or scaler
+// reads past the table. A file of a known type (by its signature) that the reader refuses
+// or that ends early is Status::SourceDamaged; anything else unreadable is
+// Status::SourceNotDecodable.
 // Keeps no state: safe to call from several threads at once.
 class PictureLoader
 {
@@ -48,6 +57,21 @@ public:
 
     // Reads the upright natural size from the header, without decoding the picture.
     static PictureProbe probe(const QString& path);
+
+    // probe(path).decodeCost: the memory a load of `path` needs, from the header only; -1
+    // when the header cannot be read (the load then fails before decoding).
+    static qint64 decodeCost(const QString& path);
 };
+
+// Whether a picture of `size` at `format` (32 bits a pixel by default) holds more than
+// PictureLoader::allocationLimitMiB. False for an empty or invalid size.
+bool exceedsAllocationLimit(QSize size, QImage::Format format = QImage::Format_ARGB32);
+
+// `picture` as every encoder and scaler can take it: a palette picture (8-bit or 1-bit)
+// whose pixels use entries beyond its colour table is widened to 32 bits (with alpha when
+// the table has any), the missing entries opaque black; any other picture is returned as it
+// is. A colour table longer than the depth can index (over 256 or 2 entries) is cut to
+// that length. Null when the widened picture would exceed the allocation limit.
+QImage withCompletePalette(const QImage& picture);
 
 } // namespace convert

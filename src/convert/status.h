@@ -13,7 +13,8 @@ enum class Status : int
     SourceNotFound = 1,     // no file at the source path (or it is a folder)
     SourceNotDecodable = 2, // empty, not a picture, or a type no reader knows
     SourceTooLarge = 3,     // decoding would exceed the allocation limit (a decompression bomb)
-    SourceDamaged = 4,      // the picture data ends before the picture does (truncated file)
+    SourceDamaged = 4,      // a known picture type whose data is broken or ends too early
+    SourceNotRegular = 5,   // a FIFO, socket or device: never opened for reading
     NoEncoder = 10,         // the registry has no encoder for the wanted MIME type
     UnknownFormat = 11,     // a format code outside the output-format table
     EncodeFailed = 12,      // the encoder could not encode this picture

@@ -5,9 +5,20 @@
 
 #include "convertfixture.h"
 
+#include <QTemporaryFile>
 #include <QtConcurrent>
+#include <QtEndian>
 
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
 #include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace convert;
 using namespace converttest;
@@ -26,6 +37,56 @@ protected:
         return contents(path(name));
     }
 };
+
+QByteArray le(quint32 value, int size)
+{
+    QByteArray bytes(4, '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes.left(size);
+}
+
+// An 8-bit BMP of 16 x 16 whose colour table has `entries` entries while its pixels use
+// every index from 0 to 255.
+QByteArray shortPaletteBmp(int entries)
+{
+    const quint32 offset = 14 + 40 + 4 * entries;
+    QByteArray bytes = "BM" + le(offset + 256, 4) + le(0, 4) + le(offset, 4);
+    bytes += le(40, 4) + le(16, 4) + le(16, 4) + le(1, 2) + le(8, 2) + le(0, 4) + le(256, 4) +
+             le(2835, 4) + le(2835, 4) + le(entries, 4) + le(0, 4);
+    for (int entry = 0; entry < entries; ++entry)
+        bytes += le(qRgb(entry, 255 - entry, 128), 4);
+    for (int index = 0; index < 256; ++index)
+        bytes += char(index);
+    return bytes;
+}
+
+quint32 crc32(QByteArrayView data)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char c : data) {
+        crc ^= uchar(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// Everything written to the standard error (descriptor 2) while `run` runs.
+QByteArray standardError(const std::function<void()>& run)
+{
+    QTemporaryFile capture;
+    if (!capture.open())
+        return "capture failed";
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(capture.handle(), 2);
+    run();
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    capture.seek(0);
+    return capture.readAll();
+}
 
 } // namespace
 
@@ -104,13 +165,17 @@ TEST_F(BadInputTest, SourcesAreJudgedByTheirContent)
     ASSERT_TRUE(testimages::writeBytes(path(u"text.png"_s), "not a picture at all\n"));
     ASSERT_TRUE(
         testimages::writeBytes(path(u"sig.png"_s), QByteArray::fromHex("89504e470d0a1a0a")));
+    ASSERT_TRUE(testimages::writeBytes(path(u"broken.jpg"_s),
+                                       QByteArray::fromHex("ffd8ffe00000") + QByteArray(90, 'x')));
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder.bmp"_s));
     ASSERT_TRUE(testimages::write(picture, path(u"png-named.jpg"_s), "PNG"));
     ASSERT_TRUE(testimages::write(picture, path(u"bmp-named.gif"_s), "BMP"));
     const std::vector<std::pair<QString, Status>> rows{
         {u"empty.jpg"_s, Status::SourceNotDecodable},
         {u"text.png"_s, Status::SourceNotDecodable},
-        {u"sig.png"_s, Status::SourceNotDecodable},
+        // A known signature over broken data: damaged, not foreign.
+        {u"sig.png"_s, Status::SourceDamaged},
+        {u"broken.jpg"_s, Status::SourceDamaged},
         {u"missing.gif"_s, Status::SourceNotFound},
         {u"folder.bmp"_s, Status::SourceNotFound},
         {u"png-named.jpg"_s, Status::Ok},
@@ -143,12 +208,126 @@ TEST_F(BadInputTest, FullDiskFailsEveryFormatAndKeepsThePreviousFile)
         for (const qint64 budget : {qint64(0), qint64(700)}) {
             convert::testing::setWriteFailureHook(
                 [&](const QString& destination) { return destination == output ? budget : -1; });
-            EXPECT_EQ(format.convert(registry, source, output, 90), Status::DestinationWriteFailed);
+            // Quietly: libpng prints its own error when its device fails.
+            const QByteArray errors = standardError([&] {
+                EXPECT_EQ(format.convert(registry, source, output, 90),
+                          Status::DestinationWriteFailed);
+            });
+            EXPECT_EQ(errors.toStdString(), "");
             convert::testing::setWriteFailureHook({});
             EXPECT_EQ(contents(output), "previous");
             EXPECT_EQ(entries(dir.path()).size(), 2)
                 << entries(dir.path()).join(u' ').toStdString();
         }
         QFile::remove(output);
+    }
+}
+
+// A FIFO (or any file that is not a regular one) is refused at once, never waited on.
+TEST_F(BadInputTest, OnlyRegularFilesAreRead)
+{
+    const QString fifo = path(u"p.jpg"_s);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    auto statuses = std::make_shared<std::promise<std::vector<Status>>>();
+    std::future<std::vector<Status>> done = statuses->get_future();
+    const CodecRegistry& codecs = registry;
+    const QString output = path(u"out.png"_s);
+    std::thread([statuses, fifo, output, &codecs] {
+        statuses->set_value(
+            {PictureLoader::load(fifo).status,
+             PictureLoader::loadFitted(fifo, QSize(20, 20)).status,
+             PictureLoader::loadScaled(fifo, QSize(20, 20)).status,
+             PictureLoader::probe(fifo).status,
+             PictureLoader::decodeCost(fifo) == -1 ? Status::SourceNotRegular : Status::Ok,
+             VersPNG(codecs, fifo, output)});
+    }).detach(); // left blocked, should the loader wait on the FIFO
+    ASSERT_EQ(done.wait_for(std::chrono::seconds(60)), std::future_status::ready);
+    for (const Status status : done.get())
+        EXPECT_EQ(status, Status::SourceNotRegular);
+    EXPECT_FALSE(QFile::exists(output));
+}
+
+// A palette picture whose pixels go past its colour table reaches every encoder completed:
+// the output is the same every time, and no library complains.
+TEST_F(BadInputTest, ShortPalettesAreCompletedBeforeEncoding)
+{
+    const QString bmp = path(u"palette.bmp"_s);
+    ASSERT_TRUE(testimages::writeBytes(bmp, shortPaletteBmp(101)));
+    const LoadedPicture loaded = PictureLoader::load(bmp);
+    ASSERT_EQ(loaded.status, Status::Ok);
+    EXPECT_EQ(loaded.image.pixel(0, 15), qRgb(0, 255, 128)); // index 0, bottom-up
+    EXPECT_EQ(loaded.image.pixel(15, 0), qRgb(0, 0, 0));     // index 255, beyond the table
+
+    const QByteArray errors = standardError([&] {
+        for (const OutputFormat& format : outputFormats()) {
+            const QString first = path(u"first."_s + format.singleExtension);
+            const QString second = path(u"second."_s + format.singleExtension);
+            EXPECT_EQ(format.convert(registry, bmp, first, 90), Status::Ok);
+            EXPECT_EQ(format.convert(registry, bmp, second, 90), Status::Ok);
+            EXPECT_EQ(contents(first), contents(second)) << format.entryPointName.data();
+        }
+        // Handed to the save directly, with a translucent table: composed onto white first.
+        QImage indexed(16, 16, QImage::Format_Indexed8);
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                indexed.scanLine(y)[x] = uchar(y * 16 + x);
+        indexed.setColorTable({qRgba(255, 0, 0, 100), qRgba(0, 0, 255, 200)});
+        for (const OutputFormat& format : outputFormats()) {
+            const QString output = path(u"indexed."_s + format.singleExtension);
+            EXPECT_EQ(SauverFormat(registry, indexed, output, format.code, 90), Status::Ok);
+            const QRgb beyond = QImage(output).pixel(15, 15); // opaque black past the table
+            EXPECT_TRUE(qAlpha(beyond) == 255 && qGray(beyond) < 40)
+                << format.entryPointName.data();
+        }
+    });
+    EXPECT_EQ(errors.toStdString(), "");
+}
+
+// The warnings of Qt's image plugins and of libpng (here about a colour profile that does
+// not hold together) never reach the standard error, nor libpng's errors on a damaged
+// file; other messages still do.
+TEST_F(BadInputTest, ImageLibraryWarningsStayQuiet)
+{
+    QByteArray png = encoded(detailed(32, 32), "PNG");
+    const QByteArray profile = qCompress(QByteArray(300, 'x')).mid(4); // the zlib stream
+    const QByteArray chunk = "iCCP" + QByteArray("bad\0\0", 5) + profile;
+    QByteArray length(4, '\0');
+    qToBigEndian(quint32(chunk.size() - 4), length.data());
+    QByteArray crc(4, '\0');
+    qToBigEndian(crc32(chunk), crc.data());
+    png.insert(8 + 25, length + chunk + crc); // after IHDR
+    ASSERT_TRUE(testimages::writeBytes(path(u"profile.png"_s), png));
+    // libpng prints its errors itself: a picture chunk failing its CRC must not reach it.
+    QByteArray badCrc = encoded(detailed(32, 32), "PNG");
+    badCrc[badCrc.indexOf("IDAT") + 10] ^= 0x55;
+    ASSERT_TRUE(testimages::writeBytes(path(u"crc.png"_s), badCrc));
+
+    const QByteArray errors = standardError([&] {
+        EXPECT_EQ(VersJPEG(registry, path(u"profile.png"_s), path(u"out.jpg"_s), 90), Status::Ok);
+        EXPECT_EQ(VersPNG(registry, path(u"profile.png"_s), path(u"out.png"_s)), Status::Ok);
+        EXPECT_EQ(PictureLoader::probe(path(u"crc.png"_s)).status, Status::Ok);
+        EXPECT_EQ(VersJPEG(registry, path(u"crc.png"_s), path(u"crc.jpg"_s), 90),
+                  Status::SourceDamaged);
+        qWarning("unrelated warning");
+    });
+    EXPECT_EQ(errors.trimmed().toStdString(), "unrelated warning");
+}
+
+// A GIF must hold the data of its first image: missing or cut short, it is damaged, whatever
+// size its header declares, and nothing is written.
+TEST_F(BadInputTest, GifWithoutImageDataIsDamaged)
+{
+    // A 11390 x 12595 screen, four colours, a graphic control extension.
+    const QByteArray head = "GIF89a" + le(11390, 2) + le(12595, 2) + QByteArray::fromHex("810000") +
+                            QByteArray(12, '\x40') + QByteArray::fromHex("21f9040000000000");
+    // An image of the screen's size whose codes are only "clear" and "end".
+    const QByteArray image =
+        "," + le(0, 4) + le(11390, 2) + le(12595, 2) + QByteArray::fromHex("0002012c00");
+    for (const QByteArray& bytes : {QByteArray(head + ";"), QByteArray(head + image + ";")}) {
+        ASSERT_TRUE(testimages::writeBytes(path(u"empty.gif"_s), bytes));
+        EXPECT_EQ(PictureLoader::load(path(u"empty.gif"_s)).status, Status::SourceDamaged);
+        EXPECT_EQ(VersBMP(registry, path(u"empty.gif"_s), path(u"out.bmp"_s)),
+                  Status::SourceDamaged);
+        EXPECT_FALSE(QFile::exists(path(u"out.bmp"_s)));
     }
 }

@@ -1,3 +1,4 @@
+#include "convert/atomicfile.h"
 #include "convert/conversion.h"
 #include "convert/outputformats.h"
 #include "convert/pictureloader.h"
@@ -175,4 +176,38 @@ TEST_F(ConversionTest, JpegQualityReachesTheWriter)
         ASSERT_EQ(VersJPEG(registry, source, path(u"%1.jpg"_s.arg(quality)), quality), Status::Ok);
     EXPECT_LT(QFileInfo(path(u"5.jpg"_s)).size(), QFileInfo(path(u"100.jpg"_s)).size());
     EXPECT_EQ(contents(path(u"101.jpg"_s)), contents(path(u"75.jpg"_s)));
+}
+
+// A link at the output name is replaced as a name: neither the source it may point to nor a
+// file outside the output folder is ever written. Without replacing, any entry holding the
+// name (a dangling link too) keeps it.
+TEST_F(ConversionTest, LinkAtTheOutputIsReplacedNotFollowed)
+{
+    const QString source = path(u"src.png"_s);
+    ASSERT_TRUE(testimages::write(testimages::quadrants(16, 16), source, "PNG"));
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath(u"outside.png"_s);
+    ASSERT_TRUE(testimages::writeBytes(outside, "outside"));
+    const QByteArray sourceBytes = contents(source);
+
+    const QString output = path(u"out.png"_s);
+    for (const QString& target : {source, outside, path(u"missing.png"_s)}) {
+        SCOPED_TRACE(target.toStdString());
+        QFile::remove(output);
+        ASSERT_TRUE(QFile::link(target, output));
+        EXPECT_EQ(writeAtomically(output, QByteArray("new"), WriteMode::NoReplace),
+                  Status::DestinationExists);
+        EXPECT_EQ(QFileInfo(output).symLinkTarget(), target);
+
+        EXPECT_EQ(VersPNG(registry, source, output), Status::Ok);
+        EXPECT_FALSE(QFileInfo(output).isSymLink());
+        EXPECT_EQ(QImage(output).size(), QSize(16, 16));
+        EXPECT_EQ(contents(source), sourceBytes);
+        EXPECT_EQ(contents(outside), "outside");
+        EXPECT_FALSE(QFileInfo::exists(path(u"missing.png"_s)));
+    }
+    EXPECT_EQ(entries(dir.path()), QStringList({u"out.png"_s, u"src.png"_s}));
+    EXPECT_EQ(writeAtomically(path(u"new.bin"_s), QByteArray("new"), WriteMode::NoReplace),
+              Status::Ok);
+    EXPECT_EQ(contents(path(u"new.bin"_s)), "new");
 }

@@ -171,7 +171,7 @@ void ConversionControllerTest::loadingShowsTheFittedPreviewAndTheOutputSize()
     rig.controller.ouvririmage();
     QCOMPARE(rig.messages().size(), 1);
     QCOMPARE(rig.messages().first().text,
-             u"il y a eu erreur pendant la conversion debroken.gif !Status Code= 2"_s);
+             u"il y a eu erreur pendant la conversion debroken.gif !Status Code= 4"_s);
     QCOMPARE(rig.refreshes, 0);
     QCOMPARE(rig.list.count(), 1);
 }

@@ -68,6 +68,11 @@ TEST_F(PictureLoaderTest, DecompressionBombIsRefusedBeforeDecoding)
         SCOPED_TRACE(::testing::Message() << row.width << "x" << row.height);
         const QString bomb = path(u"bomb.jpg"_s);
         ASSERT_TRUE(testimages::writeBytes(bomb, jpegDeclaring(row.width, row.height)));
+        // The cost and the limit come from the header alone (the file holds no pixels).
+        const QSize declared(row.width, row.height);
+        EXPECT_EQ(exceedsAllocationLimit(declared), row.status == Status::SourceTooLarge);
+        EXPECT_EQ(PictureLoader::decodeCost(bomb),
+                  QFileInfo(bomb).size() + qint64(row.width) * row.height * 4);
         EXPECT_EQ(PictureLoader::load(bomb).status, row.status);
         EXPECT_EQ(PictureLoader::loadFitted(bomb, QSize(200, 150)).status, row.status);
         EXPECT_EQ(VersPNG(registry, bomb, path(u"out.png"_s)), row.status);

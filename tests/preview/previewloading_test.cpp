@@ -45,7 +45,7 @@ TEST_F(PreviewLoadingTest, BadInputsGiveTheirMessageAndChangeNothing)
         {"vanished.jpg", Status::SourceNotFound, QStringLiteral("Fichier introuvable")},
         {"zero.jpg", Status::SourceNotDecodable, QStringLiteral("Image incorrecte")},
         {"text.jpg", Status::SourceNotDecodable, QStringLiteral("Image incorrecte")},
-        {"truncated.jpg", Status::SourceNotDecodable, QStringLiteral("Image incorrecte")},
+        {"truncated.jpg", Status::SourceDamaged, QStringLiteral("Image incorrecte")},
         {"drawing.wmf", Status::SourceNotDecodable, QStringLiteral("Image incorrecte")},
         // The loader judges by content: a PNG named .jpg previews.
         {"png-named.jpg", Status::Ok, QString()},
