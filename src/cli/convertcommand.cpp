@@ -58,6 +58,8 @@ QString statusText(convert::Status status)
         return QStringLiteral("Fichier source illisible : ce n'est pas une image d'un type connu.");
     case Status::SourceTooLarge:
         return QStringLiteral("Image trop grande pour la limite de mémoire.");
+    case Status::SourceNotRegular:
+        return QStringLiteral("Fichier source illisible : ce n'est pas un fichier ordinaire.");
     case Status::SourceDamaged:
         return QStringLiteral("Fichier source endommagé : les données de l'image sont "
                               "incomplètes.");
