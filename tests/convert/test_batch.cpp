@@ -1,14 +1,21 @@
 #include "convert/batchconversion.h"
 #include "convert/outputformats.h"
+#include "convert/preflight.h"
 
 #include "fileops/fileops.h"
 
 #include "convertfixture.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <map>
 #include <numeric>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace convert;
 using namespace converttest;
@@ -20,7 +27,11 @@ namespace {
 class BatchTest : public ConvertTest
 {
 protected:
-    void TearDown() override { fileops::testing::setFailureHook({}); }
+    void TearDown() override
+    {
+        fileops::testing::setFailureHook({});
+        convert::testing::setDeletionCheckHook({});
+    }
 
     // Writes a plain picture of the type its name says (PNG for a name of no type).
     QString make(const QString& name, QColor colour = QColor(200, 30, 30), int width = 48)
@@ -161,6 +172,7 @@ TEST_F(BatchTest, ResultsFollowTheWorkListUnderParallelConversion)
     BatchSettings settings;
     settings.threads = 4;
     settings.supOriginal = 1;
+    settings.memoryBudget = 1; // every picture is over it: one at a time, and each still runs
     std::vector<int> order;
     const std::vector<BatchResult> results = runBatch(
         registry, sources, *outputFormatAt(3), settings, [&](int index, const BatchResult& result) {
@@ -215,24 +227,6 @@ TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
     }
 }
 
-TEST_F(BatchTest, FailedDeletionIsReportedAndTheRunGoesOn)
-{
-    const QStringList sources{make(u"a.png"_s), make(u"b.png"_s), make(u"c.png"_s)};
-    fileops::testing::setFailureHook([&](fileops::testing::Call call, const QString& file) {
-        return call == fileops::testing::Call::Unlink && file == sources[0] ? EROFS : 0;
-    });
-    BatchSettings settings;
-    settings.supOriginal = 1;
-    const std::vector<BatchResult> results =
-        runBatch(registry, sources, *outputFormatAt(0), settings);
-    ASSERT_TRUE(results[0].deletionFailure.has_value());
-    EXPECT_EQ(results[0].deletionFailure->error, EROFS);
-    EXPECT_FALSE(results[0].originalDeleted);
-    EXPECT_TRUE(results[1].originalDeleted);
-    EXPECT_TRUE(results[2].originalDeleted);
-    EXPECT_EQ(entries(dir.path()), QStringList({u"a.BMP"_s, u"a.png"_s, u"b.BMP"_s, u"c.BMP"_s}));
-}
-
 TEST_F(BatchTest, OriginalsAreDeletedOnlyWithSupOriginalOne)
 {
     for (const long long sup : {0LL, 2LL, -1LL}) {
@@ -244,5 +238,176 @@ TEST_F(BatchTest, OriginalsAreDeletedOnlyWithSupOriginalOne)
         const auto results = runBatch(registry, {source}, *outputFormatAt(2), settings);
         EXPECT_EQ(results[0].outcome, Outcome::Converted);
         EXPECT_TRUE(QFile::exists(source)) << sup;
+    }
+}
+
+TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
+{
+    // 0 saved anew in place, 1 replaced by another file, 2 a link (deleted as a link),
+    // 3 untouched but its deletion fails, 4 untouched.
+    const QStringList sources{make(u"edited.png"_s), make(u"replaced.png"_s), path(u"link.png"_s),
+                              make(u"refused.png"_s), make(u"plain.png"_s)};
+    const QString target = make(u"target.dat.png"_s);
+    ASSERT_EQ(::symlink("target.dat.png", QFile::encodeName(sources[2]).constData()), 0);
+    fileops::testing::setFailureHook([&](fileops::testing::Call call, const QString& file) {
+        return call == fileops::testing::Call::Unlink && file == sources[3] ? EIO : 0;
+    });
+    BatchSettings settings;
+    settings.supOriginal = 1;
+    settings.afterConversion = [&](int index) {
+        if (index == 0) {
+            make(u"edited.png"_s, Qt::blue, 64);
+        } else if (index == 1) {
+            EXPECT_EQ(::rename(QFile::encodeName(make(u"other.dat"_s)).constData(),
+                               QFile::encodeName(sources[1]).constData()),
+                      0);
+        }
+    };
+    const std::vector<BatchResult> results =
+        runBatch(registry, sources, *outputFormatAt(0), settings);
+    for (int i : {0, 1}) {
+        EXPECT_TRUE(results[i].originalChanged) << i;
+        EXPECT_FALSE(results[i].clean()) << i;
+        EXPECT_TRUE(QFile::exists(sources[i])) << i;
+    }
+    EXPECT_TRUE(results[2].originalDeleted);
+    EXPECT_FALSE(QFileInfo(sources[2]).isSymLink());
+    EXPECT_TRUE(QFile::exists(target));
+    ASSERT_TRUE(results[3].deletionFailure.has_value());
+    EXPECT_EQ(results[3].deletionFailure->error, EIO);
+    EXPECT_FALSE(results[3].originalChanged);
+    EXPECT_TRUE(results[4].clean());
+    EXPECT_FALSE(QFile::exists(sources[4]));
+    for (const BatchResult& result : results)
+        EXPECT_EQ(result.outcome, Outcome::Converted);
+    EXPECT_EQ(originalChangedText(), u"modifié pendant la conversion : l'original est conservé"_s);
+}
+
+TEST_F(BatchTest, MemoryBudgetHoldsBackWhatWouldExceedIt)
+{
+    MemoryBudget budget(100);
+    EXPECT_TRUE(budget.tryTake(60));
+    EXPECT_FALSE(budget.tryTake(60));
+    EXPECT_TRUE(budget.tryTake(40));
+    budget.give(60);
+    budget.give(40);
+    EXPECT_TRUE(budget.tryTake(500)); // alone, a picture over the budget still runs
+    EXPECT_FALSE(budget.tryTake(1));
+    EXPECT_EQ(decodeCostEstimate(make(u"big.png"_s, Qt::red, 400)), qint64(400 * 300 * 4));
+    EXPECT_EQ(decodeCostEstimate(path(u"none.png"_s)), 0);
+    EXPECT_GT(defaultMemoryBudget(), 0);
+    EXPECT_LE(defaultMemoryBudget(), qint64(2) << 30);
+}
+
+TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
+{
+    // A folder whose path leaves no room for an output name: built one level at a time,
+    // since the system refuses the whole path at once.
+    QString deep = dir.path();
+    {
+        int fd = ::open(QFile::encodeName(deep).constData(), O_DIRECTORY | O_RDONLY);
+        while (deep.size() < 4090) {
+            const QByteArray level(std::min<qsizetype>(200, 4090 - deep.size() - 1), 'd');
+            ASSERT_EQ(::mkdirat(fd, level.constData(), 0755), 0);
+            const int next = ::openat(fd, level.constData(), O_DIRECTORY | O_RDONLY);
+            ::close(fd);
+            fd = next;
+            deep += u'/' + QString::fromLatin1(level);
+        }
+        ::close(fd);
+    }
+    struct Row
+    {
+        const char* name;
+        std::function<QStringList()> setUp; // the sources
+        PreflightRules rules;
+        QString repertConv; // empty: beside each original
+        int at;             // the entry with the conflict
+        QString conflict;   // empty: no conflict
+        bool skipExisting = false;
+    };
+    PreflightRules window;
+    window.missingSourceIsConflict = false;
+    PreflightRules refuse;
+    refuse.existing = ExistingOutput::Refuse;
+    refuse.originalsMustBeDeletable = true;
+    PreflightRules skip = refuse;
+    skip.existing = ExistingOutput::Skip;
+    const auto dangling = [&] {
+        ::symlink("nowhere", QFile::encodeName(path(u"d.GIF"_s)).constData());
+        return QStringList{make(u"d.png"_s)};
+    };
+    const std::vector<Row> rows{
+        {"dangling link at the output",
+         dangling,
+         refuse,
+         {},
+         0,
+         u"Le fichier %1 existe déjà (--existing refuse)."_s.arg(path(u"d.GIF"_s))},
+        {"dangling link, skip", dangling, skip, {}, 0, {}, true},
+        {"dangling link, window", dangling, window, {}, 0, {}},
+        {"fifo",
+         [&] {
+             ::mkfifo(QFile::encodeName(path(u"f.png"_s)).constData(), 0600);
+             return QStringList{make(u"a.png"_s), path(u"f.png"_s)};
+         },
+         window,
+         {},
+         1,
+         u"ce n'est pas un fichier ordinaire"_s},
+        {"missing source, window",
+         [&] { return QStringList{path(u"gone.png"_s)}; },
+         window,
+         {},
+         0,
+         {}},
+        {"path too long", [&] { return QStringList{make(u"p.png"_s)}; }, window, deep, 0,
+         u"Chemin de sortie trop long : %1/p.GIF"_s.arg(deep)},
+        {"output folder missing", [&] { return QStringList{make(u"m.png"_s)}; }, window,
+         path(u"nowhere"_s), 0, u"Dossier de sortie introuvable : %1/"_s.arg(path(u"nowhere"_s))},
+        {"original cannot be deleted",
+         [&] {
+             convert::testing::setDeletionCheckHook([](const QString&) { return EROFS; });
+             return QStringList{make(u"r.png"_s)};
+         },
+         refuse,
+         {},
+         0,
+         u"L'original ne peut pas être supprimé de %1/ (%2)."_s.arg(
+             dir.path(), fileops::systemDescription(EROFS))},
+        {"original cannot be deleted, window",
+         [&] {
+             convert::testing::setDeletionCheckHook([](const QString&) { return EROFS; });
+             return QStringList{make(u"r.png"_s)};
+         },
+         window,
+         {},
+         0,
+         {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const QString& name : entries(dir.path())) {
+            if (!name.startsWith(u'd'))
+                QFile::remove(path(name));
+        }
+        QFile::remove(path(u"d.GIF"_s));
+        convert::testing::setDeletionCheckHook({});
+        const QStringList sources = row.setUp();
+        BatchSettings settings;
+        settings.supOriginal = 1;
+        settings.convDest = !row.repertConv.isEmpty();
+        settings.repertConv = row.repertConv;
+        const std::vector<PreflightEntry> checked =
+            preflightBatch(sources, *outputFormatAt(1), settings, row.rules);
+        ASSERT_EQ(checked.size(), std::size_t(sources.size()));
+        EXPECT_EQ(conflictCount(checked), row.conflict.isEmpty() ? 0 : 1);
+        const PreflightEntry& entry = checked[std::size_t(row.at)];
+        EXPECT_EQ(entry.conflicts,
+                  row.conflict.isEmpty() ? QStringList() : QStringList{row.conflict});
+        EXPECT_EQ(entry.skipExisting, row.skipExisting);
+        if (!row.conflict.isEmpty()) {
+            EXPECT_EQ(conflictLine(entry), sources[row.at] + u" : "_s + row.conflict);
+        }
     }
 }
