@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <functional>
 #include <map>
 #include <numeric>
 #include <vector>
@@ -301,113 +300,60 @@ TEST_F(BatchTest, MemoryBudgetHoldsBackWhatWouldExceedIt)
 
 TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
 {
-    // A folder whose path leaves no room for an output name: built one level at a time,
-    // since the system refuses the whole path at once.
-    QString deep = dir.path();
-    {
-        int fd = ::open(QFile::encodeName(deep).constData(), O_DIRECTORY | O_RDONLY);
-        while (deep.size() < 4090) {
-            const QByteArray level(std::min<qsizetype>(200, 4090 - deep.size() - 1), 'd');
-            ASSERT_EQ(::mkdirat(fd, level.constData(), 0755), 0);
-            const int next = ::openat(fd, level.constData(), O_DIRECTORY | O_RDONLY);
-            ::close(fd);
-            fd = next;
-            deep += u'/' + QString::fromLatin1(level);
-        }
-        ::close(fd);
-    }
-    struct Row
-    {
-        const char* name;
-        std::function<QStringList()> setUp; // the sources
-        PreflightRules rules;
-        QString repertConv; // empty: beside each original
-        int at;             // the entry with the conflict
-        QString conflict;   // empty: no conflict
-        bool skipExisting = false;
+    const QStringList sources{make(u"a.png"_s), path(u"fifo.png"_s), make(u"d.png"_s),
+                              make(u"ro/r.png"_s), path(u"gone.png"_s)};
+    ASSERT_EQ(::mkfifo(QFile::encodeName(sources[1]).constData(), 0600), 0);
+    ASSERT_EQ(::symlink("nowhere", QFile::encodeName(path(u"d.GIF"_s)).constData()), 0);
+    convert::testing::setDeletionCheckHook(
+        [](const QString& folder) { return folder.endsWith(u"/ro/"_s) ? EROFS : 0; });
+    BatchSettings settings;
+    settings.supOriginal = 1;
+    PreflightRules cli;
+    cli.existing = ExistingOutput::Refuse;
+    cli.originalsMustBeDeletable = true;
+    std::vector<PreflightEntry> checked =
+        preflightBatch(sources, *outputFormatAt(1), settings, cli);
+    const QString notRegular = u"ce n'est pas un fichier ordinaire"_s;
+    const std::vector<QStringList> expected{
+        {},
+        {notRegular},
+        {u"Le fichier %1 existe déjà (--existing refuse)."_s.arg(path(u"d.GIF"_s))},
+        {u"L'original ne peut pas être supprimé de %1 (%2)."_s.arg(
+            path(u"ro/"_s), fileops::systemDescription(EROFS))},
+        {u"Fichier introuvable (%1)."_s.arg(fileops::systemDescription(ENOENT))},
     };
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(checked[i].conflicts, expected[i]) << i;
+    EXPECT_EQ(conflictCount(checked), 4);
+    EXPECT_EQ(conflictLine(checked[1]), sources[1] + u" : "_s + notRegular);
+
+    // A dangling link is an output that exists, to skip as well.
+    cli.existing = ExistingOutput::Skip;
+    EXPECT_TRUE(preflightBatch(sources, *outputFormatAt(1), settings, cli)[2].skipExisting);
+
+    // The window replaces outputs and reports missing sources and kept originals per file.
     PreflightRules window;
     window.missingSourceIsConflict = false;
-    PreflightRules refuse;
-    refuse.existing = ExistingOutput::Refuse;
-    refuse.originalsMustBeDeletable = true;
-    PreflightRules skip = refuse;
-    skip.existing = ExistingOutput::Skip;
-    const auto dangling = [&] {
-        ::symlink("nowhere", QFile::encodeName(path(u"d.GIF"_s)).constData());
-        return QStringList{make(u"d.png"_s)};
-    };
-    const std::vector<Row> rows{
-        {"dangling link at the output",
-         dangling,
-         refuse,
-         {},
-         0,
-         u"Le fichier %1 existe déjà (--existing refuse)."_s.arg(path(u"d.GIF"_s))},
-        {"dangling link, skip", dangling, skip, {}, 0, {}, true},
-        {"dangling link, window", dangling, window, {}, 0, {}},
-        {"fifo",
-         [&] {
-             ::mkfifo(QFile::encodeName(path(u"f.png"_s)).constData(), 0600);
-             return QStringList{make(u"a.png"_s), path(u"f.png"_s)};
-         },
-         window,
-         {},
-         1,
-         u"ce n'est pas un fichier ordinaire"_s},
-        {"missing source, window",
-         [&] { return QStringList{path(u"gone.png"_s)}; },
-         window,
-         {},
-         0,
-         {}},
-        {"path too long", [&] { return QStringList{make(u"p.png"_s)}; }, window, deep, 0,
-         u"Chemin de sortie trop long : %1/p.GIF"_s.arg(deep)},
-        {"output folder missing", [&] { return QStringList{make(u"m.png"_s)}; }, window,
-         path(u"nowhere"_s), 0, u"Dossier de sortie introuvable : %1/"_s.arg(path(u"nowhere"_s))},
-        {"original cannot be deleted",
-         [&] {
-             convert::testing::setDeletionCheckHook([](const QString&) { return EROFS; });
-             return QStringList{make(u"r.png"_s)};
-         },
-         refuse,
-         {},
-         0,
-         u"L'original ne peut pas être supprimé de %1/ (%2)."_s.arg(
-             dir.path(), fileops::systemDescription(EROFS))},
-        {"original cannot be deleted, window",
-         [&] {
-             convert::testing::setDeletionCheckHook([](const QString&) { return EROFS; });
-             return QStringList{make(u"r.png"_s)};
-         },
-         window,
-         {},
-         0,
-         {}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        for (const QString& name : entries(dir.path())) {
-            if (!name.startsWith(u'd'))
-                QFile::remove(path(name));
-        }
-        QFile::remove(path(u"d.GIF"_s));
-        convert::testing::setDeletionCheckHook({});
-        const QStringList sources = row.setUp();
-        BatchSettings settings;
-        settings.supOriginal = 1;
-        settings.convDest = !row.repertConv.isEmpty();
-        settings.repertConv = row.repertConv;
-        const std::vector<PreflightEntry> checked =
-            preflightBatch(sources, *outputFormatAt(1), settings, row.rules);
-        ASSERT_EQ(checked.size(), std::size_t(sources.size()));
-        EXPECT_EQ(conflictCount(checked), row.conflict.isEmpty() ? 0 : 1);
-        const PreflightEntry& entry = checked[std::size_t(row.at)];
-        EXPECT_EQ(entry.conflicts,
-                  row.conflict.isEmpty() ? QStringList() : QStringList{row.conflict});
-        EXPECT_EQ(entry.skipExisting, row.skipExisting);
-        if (!row.conflict.isEmpty()) {
-            EXPECT_EQ(conflictLine(entry), sources[row.at] + u" : "_s + row.conflict);
-        }
+    checked = preflightBatch(sources, *outputFormatAt(1), settings, window);
+    EXPECT_EQ(conflictCount(checked), 1);
+    EXPECT_EQ(checked[1].conflicts, QStringList{notRegular});
+
+    // An output folder whose path leaves no room for the name; built one level at a time,
+    // since the system refuses a path that long at once.
+    QString deep = dir.path();
+    int fd = ::open(QFile::encodeName(deep).constData(), O_DIRECTORY | O_RDONLY);
+    while (deep.size() < 4090) {
+        const QByteArray level(std::min<qsizetype>(200, 4090 - deep.size() - 1), 'd');
+        ASSERT_EQ(::mkdirat(fd, level.constData(), 0755), 0);
+        const int next = ::openat(fd, level.constData(), O_DIRECTORY | O_RDONLY);
+        ::close(fd);
+        fd = next;
+        deep += u'/' + QString::fromLatin1(level);
     }
+    ::close(fd);
+    settings.convDest = true;
+    settings.repertConv = deep;
+    checked = preflightBatch({sources[0]}, *outputFormatAt(1), settings, window);
+    EXPECT_EQ(checked[0].conflicts,
+              QStringList{u"Chemin de sortie trop long : %1/a.GIF"_s.arg(deep)});
 }
