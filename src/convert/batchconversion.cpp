@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <initializer_list>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,16 +39,22 @@ QString withSlash(const QString& folder)
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
-// This machine, as the staging names show it: FNV-1a of the host name, so that a folder
-// shared by several machines is cleaned only of this machine's leftovers.
+// This machine, as the staging names show it: FNV-1a of the host name and of the process-id
+// namespace, so that a folder shared by several machines (or containers) is cleaned only of
+// leftovers whose process ids mean something here.
 QString machineTag()
 {
     static const QString tag = [] {
         char host[256] = {};
         ::gethostname(host, sizeof host - 1);
+        char space[64] = {};
+        if (::readlink("/proc/self/ns/pid", space, sizeof space - 1) < 0)
+            space[0] = 0;
         quint32 hash = 2166136261u;
-        for (const char* c = host; *c; ++c)
-            hash = (hash ^ quint8(*c)) * 16777619u;
+        for (const char* part : std::initializer_list<const char*>{host, "/", space}) {
+            for (const char* c = part; *c; ++c)
+                hash = (hash ^ quint8(*c)) * 16777619u;
+        }
         return u"%1"_s.arg(hash, 8, 16, QLatin1Char('0'));
     }();
     return tag;
