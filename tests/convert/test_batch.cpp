@@ -226,20 +226,6 @@ TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
     }
 }
 
-TEST_F(BatchTest, OriginalsAreDeletedOnlyWithSupOriginalOne)
-{
-    for (const long long sup : {0LL, 2LL, -1LL}) {
-        QTemporaryDir run;
-        const QString source = run.filePath(u"a.png"_s);
-        ASSERT_TRUE(testimages::write(testimages::quadrants(20, 20), source, "PNG"));
-        BatchSettings settings;
-        settings.supOriginal = sup;
-        const auto results = runBatch(registry, {source}, *outputFormatAt(2), settings);
-        EXPECT_EQ(results[0].outcome, Outcome::Converted);
-        EXPECT_TRUE(QFile::exists(source)) << sup;
-    }
-}
-
 TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
 {
     // 0 saved anew in place, 1 replaced by another file, 2 a link (deleted as a link),
@@ -279,6 +265,14 @@ TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
     EXPECT_FALSE(QFile::exists(sources[4]));
     for (const BatchResult& result : results)
         EXPECT_EQ(result.outcome, Outcome::Converted);
+
+    // Only supOriginal 1 deletes.
+    for (const long long sup : {0LL, 2LL, -1LL}) {
+        settings.supOriginal = sup;
+        EXPECT_FALSE(
+            runBatch(registry, {sources[0]}, *outputFormatAt(2), settings)[0].originalDeleted);
+        EXPECT_TRUE(QFile::exists(sources[0])) << sup;
+    }
     EXPECT_EQ(originalChangedText(), u"modifié pendant la conversion : l'original est conservé"_s);
 }
 
