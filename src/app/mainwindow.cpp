@@ -12,6 +12,7 @@
 #include "fileops/fileopscontroller.h"
 #include "lists/browsepanel.h"
 #include "lists/listscontroller.h"
+#include "lists/worklist.h"
 #include "lists/worklistpanel.h"
 #include "preview/previewbox.h"
 #include "rename/newnamecolumn.h"
@@ -123,12 +124,18 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                            [this] { m_workList->videLV2(); }});
     connect(m_workList, &WorkListPanel::entriesAdded, m_renameController,
             &RenameController::VisuRenom);
-    m_conversion = new ConversionController(m_convert, &m_workList->workList(),
-                                            m_services.settings, m_services.dialogs,
-                                            m_services.codecs, this);
+    m_conversion = new ConversionController(m_convert, &m_workList->workList(), m_services.settings,
+                                            m_services.dialogs, m_services.codecs, this);
     m_conversion->setDialogParent(this);
     m_conversion->setFinishingSteps(
-        {[this] { m_browse->rempliLV1(); }, [this] { m_workList->videLV2(); }});
+        {[this] { m_browse->rempliLV1(); }, [this] { m_workList->videLV2(); },
+         [this](const std::vector<int>& rows) {
+             const std::vector<WorkEntry> entries = m_workList->workList().entries();
+             m_workList->videLV2();
+             for (const int row : rows)
+                 m_workList->ajouter(entries[std::size_t(row)].folder,
+                                     {entries[std::size_t(row)].name});
+         }});
     connect(m_lists, &ListsController::conversionEntryClicked, m_conversion,
             &ConversionController::ouvririmage);
     m_fileOps = new FileOpsController(

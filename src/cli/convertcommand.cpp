@@ -7,30 +7,19 @@
 #include "convert/batchconversion.h"
 #include "convert/codecregistry.h"
 #include "convert/outputformats.h"
+#include "convert/preflight.h"
 #include "convert/status.h"
 #include "fileops/fileops.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QJsonObject>
 
 #include <csignal>
-#include <unordered_map>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace cli {
 
 namespace {
 
-enum class Existing
-{
-    Refuse,
-    Skip,
-    Overwrite,
-};
+using Existing = convert::ExistingOutput;
 
 const convert::OutputFormat* formatFrom(const QString& text)
 {
@@ -99,16 +88,20 @@ QString convertHelp()
         "\n"
         "Avant toute écriture, tout est vérifié : fichier donné deux fois, deux fichiers de\n"
         "même sortie (sans égard à la casse là où le système de fichiers l'ignore), sortie\n"
-        "existante (avec --existing refuse), dossier de sortie introuvable ou protégé,\n"
-        "fichier introuvable. Le moindre conflit : rien n'est fait, statut 2.\n"
+        "existante (avec --existing refuse), dossier de sortie introuvable ou protégé, nom\n"
+        "ou chemin de sortie trop long, fichier introuvable ou qui n'est pas un fichier\n"
+        "ordinaire, original qui ne pourra pas être supprimé (avec --delete-originals). Le\n"
+        "moindre conflit : rien n'est fait, statut 2.\n"
         "\n"
         "Les fichiers sont convertis en parallèle ; les résultats sont affichés et les\n"
         "originaux supprimés dans l'ordre donné. Chaque sortie est écrite dans un fichier\n"
         "temporaire (.morvane-*) puis mise en place : jamais de sortie partielle. Un\n"
         "original n'est supprimé qu'une fois sa sortie complète, et jamais quand la sortie\n"
-        "est le même fichier ; s'il ne peut pas l'être, le fichier compte comme en échec et\n"
-        "la sortie reste. Sur SIGINT ou SIGTERM, les fichiers en cours sont terminés, les\n"
-        "autres ne sont pas commencés, puis un bilan est affiché.\n");
+        "est le même fichier, ni quand il a changé depuis sa lecture ; s'il ne peut pas\n"
+        "l'être, le fichier compte comme en échec et la sortie reste. Sur SIGINT ou SIGTERM,\n"
+        "les fichiers en cours sont terminés, les autres ne sont pas commencés, puis un bilan\n"
+        "est affiché. Un lot interrompu, même tué, se reprend avec --existing skip : seules\n"
+        "les sorties manquantes sont écrites.\n");
 }
 
 QJsonObject jsonLine(const QString& source, const QString& output, const char* result,
@@ -121,109 +114,13 @@ QJsonObject jsonLine(const QString& source, const QString& output, const char* r
                        {QStringLiteral("message"), message}};
 }
 
-// One file of the command, as the check before the run leaves it.
-struct Planned
-{
-    convert::BatchPlanItem item;
-    QStringList conflicts;
-    bool skipExisting = false; // --existing skip and the output is there already
-};
-
-struct OutputFolder
-{
-    bool isFolder = false;
-    bool writable = false;
-    long nameMax = 255;
-};
-
-std::vector<Planned> check(const QStringList& sources, const convert::OutputFormat& target,
-                           const convert::BatchSettings& settings, Existing existing)
-{
-    const std::vector<convert::BatchPlanItem> items = convert::planBatch(sources, target, settings);
-    std::vector<Planned> plan(items.size());
-    std::unordered_map<fileops::FileIdentity, int, fileops::FileIdentityHash> seen;
-    QHash<QString, int> outputs; // case-folded output -> first entry writing it
-    QHash<QString, OutputFolder> folders;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        Planned& entry = plan[i];
-        entry.item = items[i];
-        const convert::BatchPlanItem& item = entry.item;
-        struct stat st;
-        if (::stat(QFile::encodeName(item.source).constData(), &st) != 0) {
-            entry.conflicts.append(
-                QStringLiteral("Fichier introuvable (%1).").arg(fileops::systemDescription(errno)));
-        } else if (S_ISDIR(st.st_mode)) {
-            entry.conflicts.append(QStringLiteral("C'est un dossier, pas un fichier."));
-        } else if (const auto id = fileops::identityOf(item.source)) {
-            const auto [first, inserted] = seen.emplace(*id, static_cast<int>(i));
-            if (!inserted)
-                entry.conflicts.append(
-                    QStringLiteral("Fichier donné deux fois (déjà en position %1 : %2).")
-                        .arg(first->second + 1)
-                        .arg(sources.at(first->second)));
-        }
-        if (item.output.isEmpty())
-            continue;
-        const QString folded = item.output.toCaseFolded();
-        if (item.status == convert::Status::DestinationTaken) {
-            const int other = outputs.value(folded, -1);
-            entry.conflicts.append(
-                other >= 0 ? QStringLiteral("Même fichier de sortie que %1.").arg(sources.at(other))
-                           : statusText(item.status));
-            continue;
-        }
-        outputs.insert(folded, static_cast<int>(i));
-
-        const QString folderText = item.output.left(item.output.lastIndexOf(QLatin1Char('/')) + 1);
-        auto folder = folders.find(folderText);
-        if (folder == folders.end()) {
-            const QByteArray native =
-                QFile::encodeName(folderText.isEmpty() ? QStringLiteral(".") : folderText);
-            OutputFolder info;
-            struct stat fst;
-            info.isFolder = ::stat(native.constData(), &fst) == 0 && S_ISDIR(fst.st_mode);
-            info.writable = info.isFolder && ::access(native.constData(), W_OK | X_OK) == 0;
-            if (const long nameMax = ::pathconf(native.constData(), _PC_NAME_MAX); nameMax > 0)
-                info.nameMax = nameMax;
-            folder = folders.insert(folderText, info);
-        }
-        if (!folder->isFolder) {
-            entry.conflicts.append(
-                QStringLiteral("Dossier de sortie introuvable : %1").arg(folderText));
-            continue;
-        }
-        if (!folder->writable) {
-            entry.conflicts.append(
-                QStringLiteral("Dossier de sortie protégé en écriture : %1").arg(folderText));
-            continue;
-        }
-        const QString name = item.output.mid(folderText.size());
-        if (QFile::encodeName(name).size() > folder->nameMax) {
-            entry.conflicts.append(QStringLiteral("Nom de sortie trop long : %1").arg(name));
-            continue;
-        }
-        if (fileops::identityOf(item.output)) {
-            if (existing == Existing::Refuse)
-                entry.conflicts.append(
-                    QStringLiteral("Le fichier %1 existe déjà (--existing refuse).")
-                        .arg(item.output));
-            else if (existing == Existing::Skip)
-                entry.skipExisting = true;
-        }
-    }
-    return plan;
-}
-
 // The plan, printed: in a dry run every file; otherwise the conflicts. Returns the status
 // the real run gives at this point.
-int reportCheck(const std::vector<Planned>& plan, const Console& console, bool dryRun)
+int reportCheck(const std::vector<convert::PreflightEntry>& plan, const Console& console,
+                bool dryRun)
 {
-    int conflicts = 0;
-    for (const Planned& entry : plan) {
-        if (!entry.conflicts.isEmpty())
-            ++conflicts;
-    }
-    for (const Planned& entry : plan) {
+    const int conflicts = convert::conflictCount(plan);
+    for (const convert::PreflightEntry& entry : plan) {
         const convert::BatchPlanItem& item = entry.item;
         const bool conflict = !entry.conflicts.isEmpty();
         const bool skipped = !item.convert || entry.skipExisting;
@@ -250,7 +147,7 @@ int reportCheck(const std::vector<Planned>& plan, const Console& console, bool d
             else
                 console.result(item.source + QStringLiteral(" -> ") + item.output);
         } else if (conflict) {
-            Console::message(item.source + QStringLiteral(" : ") + message);
+            Console::message(convert::conflictLine(entry));
         }
     }
     if (conflicts > 0) {
@@ -326,12 +223,12 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
     if (existingValue == QLatin1String("skip"))
         existing = Existing::Skip;
     else if (existingValue == QLatin1String("overwrite"))
-        existing = Existing::Overwrite;
+        existing = Existing::Replace;
     else if (existingValue != QLatin1String("refuse"))
         return usageError(command, QStringLiteral("--existing vaut refuse, skip ou overwrite, "
                                                   "pas %1")
                                        .arg(existingValue));
-    settings.replaceExisting = existing == Existing::Overwrite;
+    settings.replaceExisting = existing == Existing::Replace;
 
     const Inputs inputs = readInputs(commandLine.files(), commandLine.nulSeparated());
     if (inputs.error)
@@ -340,7 +237,11 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
         return ExitOk; // nothing read from standard input: nothing to do
 
     const Console console(commandLine.json());
-    const std::vector<Planned> plan = check(inputs.paths, *target, settings, existing);
+    convert::PreflightRules rules;
+    rules.existing = existing;
+    rules.originalsMustBeDeletable = true;
+    const std::vector<convert::PreflightEntry> plan =
+        convert::preflightBatch(inputs.paths, *target, settings, rules);
     const int checked = reportCheck(plan, console, commandLine.dryRun());
     if (commandLine.dryRun() || checked != ExitOk)
         return checked;
@@ -369,7 +270,7 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
     std::size_t printed = 0;
     auto printSkippedUpTo = [&](std::size_t end) {
         for (; printed < end; ++printed) {
-            const Planned& entry = plan[printed];
+            const convert::PreflightEntry& entry = plan[printed];
             ++skipped;
             if (console.json())
                 console.result(jsonLine(entry.item.source, entry.item.output, "skipped",
@@ -388,7 +289,11 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
         QString message;
         switch (result.outcome) {
         case convert::BatchResult::Outcome::Converted:
-            if (result.deletionFailure) {
+            if (result.originalChanged) {
+                outcome = "failed";
+                message = convert::originalChangedText();
+                ++failed;
+            } else if (result.deletionFailure) {
                 outcome = "failed";
                 message = QStringLiteral("Sortie écrite, mais l'original n'a pas pu être "
                                          "supprimé : %1")

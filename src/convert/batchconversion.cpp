@@ -1,19 +1,27 @@
 #include "convert/batchconversion.h"
 
 #include "convert/conversion.h"
+#include "fileops/filestamp.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QImageReader>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
 #include <QThread>
 #include <QThreadPool>
 
-#include <condition_variable>
-#include <mutex>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <initializer_list>
 
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -31,14 +39,38 @@ QString withSlash(const QString& folder)
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
+// This machine, as the staging names show it: FNV-1a of the host name and of the process-id
+// namespace, so that a folder shared by several machines (or containers) is cleaned only of
+// leftovers whose process ids mean something here.
+QString machineTag()
+{
+    static const QString tag = [] {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        char space[64] = {};
+        if (::readlink("/proc/self/ns/pid", space, sizeof space - 1) < 0)
+            space[0] = 0;
+        quint32 hash = 2166136261u;
+        for (const char* part : std::initializer_list<const char*>{host, "/", space}) {
+            for (const char* c = part; *c; ++c)
+                hash = (hash ^ quint8(*c)) * 16777619u;
+        }
+        return u"%1"_s.arg(hash, 8, 16, QLatin1Char('0'));
+    }();
+    return tag;
+}
+
+bool processGone(qint64 pid)
+{
+    return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
 // Converts into a unique hidden name beside the output, then moves it into place by a
 // rename that never replaces: an output that appeared meanwhile is kept as it is.
 Status convertWithoutReplacing(const CodecRegistry& registry, const QString& source,
                                const QString& output, int formatCode, int quality)
 {
-    const QString staging =
-        folderOf(output) +
-        u".morvane-%1"_s.arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+    const QString staging = stagingPath(output);
     const Status status = convertFile(registry, source, staging, formatCode, quality);
     if (status != Status::Ok)
         return status;
@@ -51,6 +83,86 @@ Status convertWithoutReplacing(const CodecRegistry& registry, const QString& sou
 }
 
 } // namespace
+
+qint64 defaultMemoryBudget()
+{
+    constexpr qint64 ceiling = qint64(2) << 30;
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return ceiling;
+    return std::min(ceiling, qint64(pages) * pageSize / 4);
+}
+
+qint64 decodeCostEstimate(const QString& path)
+{
+    // Never opens what is not a regular file: a FIFO would block the reader.
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    const QSize size = QImageReader(path).size();
+    return size.isValid() ? qint64(size.width()) * size.height() * 4 : 0;
+}
+
+bool MemoryBudget::tryTake(qint64 cost)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_taken > 0 && m_taken + cost > m_budget)
+        return false;
+    m_taken += cost;
+    return true;
+}
+
+void MemoryBudget::take(qint64 cost)
+{
+    std::unique_lock lock(m_mutex);
+    m_freed.wait(lock, [&] { return m_taken == 0 || m_taken + cost <= m_budget; });
+    m_taken += cost;
+}
+
+void MemoryBudget::give(qint64 cost)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_taken -= cost;
+    }
+    m_freed.notify_all();
+}
+
+QString stagingPath(const QString& output)
+{
+    return folderOf(output) +
+           u".morvane-%1-%2-%3"_s.arg(machineTag())
+               .arg(::getpid())
+               .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+}
+
+int removeStaleStaging(const QString& folder)
+{
+    // The staging name, or the writer's temporary beside it (six more characters).
+    static const QRegularExpression pattern(
+        u"^\\.morvane-([0-9a-f]{8})-([0-9]+)-[0-9a-f]{16}(\\.[A-Za-z0-9]{6})?$"_s);
+    int removed = 0;
+    QDirIterator it(folder.isEmpty() ? u"."_s : folder, {u".morvane-*"_s},
+                    QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QRegularExpressionMatch match = pattern.match(it.fileName());
+        if (!match.hasMatch() || match.captured(1) != machineTag() ||
+            !processGone(match.captured(2).toLongLong()))
+            continue;
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+            fileops::removeFile(path).ok())
+            ++removed;
+    }
+    return removed;
+}
+
+QString originalChangedText()
+{
+    return u"modifié pendant la conversion : l'original est conservé"_s;
+}
 
 bool batchConverts(const OutputFormat& target, SourceType type)
 {
@@ -133,9 +245,20 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
     const std::vector<BatchPlanItem> plan = planBatch(sources, target, settings);
     const std::size_t count = plan.size();
     std::vector<BatchResult> results(count);
+    // What each source was when it was read; its deletion needs the same file still there.
+    std::vector<std::optional<fileops::FileStamp>> stamps(count);
     std::vector<char> done(count, 0);
     std::mutex mutex;
     std::condition_variable finished;
+    MemoryBudget memory(settings.memoryBudget > 0 ? settings.memoryBudget : defaultMemoryBudget());
+
+    QSet<QString> outputFolders;
+    for (const BatchPlanItem& item : plan) {
+        if (item.convert)
+            outputFolders.insert(folderOf(item.output));
+    }
+    for (const QString& folder : std::as_const(outputFolders))
+        removeStaleStaging(folder);
 
     QThreadPool pool;
     // One thread more than cores: while a worker waits for its file to reach the disk, the
@@ -156,9 +279,12 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
         }
         pool.start([&, index] {
             BatchResult& own = results[index];
+            const qint64 cost = cancel && cancel->load() ? 0 : decodeCostEstimate(own.source);
+            memory.take(cost);
             if (cancel && cancel->load()) {
                 own.outcome = BatchResult::Outcome::Cancelled;
             } else {
+                stamps[index] = fileops::stampOf(own.source);
                 own.status = settings.replaceExisting
                                  ? convertFile(registry, own.source, own.output, target.code,
                                                settings.jpegQuality)
@@ -167,6 +293,9 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
                 own.outcome = own.status == Status::Ok ? BatchResult::Outcome::Converted
                                                        : BatchResult::Outcome::Failed;
             }
+            memory.give(cost);
+            if (settings.afterConversion && own.outcome != BatchResult::Outcome::Cancelled)
+                settings.afterConversion(int(index));
             const std::lock_guard lock(mutex);
             done[index] = 1;
             finished.notify_all();
@@ -182,10 +311,14 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
         BatchResult& result = results[index];
         if (result.outcome == BatchResult::Outcome::Converted && settings.supOriginal == 1 &&
             !plan[index].outputIsSource) {
-            const fileops::FileResult removed = fileops::removeFile(result.source);
-            result.originalDeleted = removed.ok();
-            if (!removed.ok())
-                result.deletionFailure = removed;
+            if (!stamps[index] || !fileops::unchangedSince(result.source, *stamps[index])) {
+                result.originalChanged = true;
+            } else {
+                const fileops::FileResult removed = fileops::removeFile(result.source);
+                result.originalDeleted = removed.ok();
+                if (!removed.ok())
+                    result.deletionFailure = removed;
+            }
         }
         if (onResult)
             onResult(int(index), result);

@@ -10,7 +10,9 @@
 #include <QStringList>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -27,7 +29,48 @@ struct BatchSettings
     // false: an output that exists when it is about to be put in place is never replaced;
     // the entry fails with Status::DestinationExists and nothing is written.
     bool replaceExisting = true;
+    // Bytes the decoded pictures of the conversions running at once may take together; 0
+    // picks defaultMemoryBudget(). One conversion always runs, whatever its size.
+    qint64 memoryBudget = 0;
+    // Called on the worker once entry `index` is converted, before its original may be
+    // deleted. Only tests set it, to change a source between its reading and its deletion.
+    std::function<void(int index)> afterConversion;
 };
+
+// min(2 GiB, a quarter of the physical memory).
+qint64 defaultMemoryBudget();
+
+// What decoding `path` is expected to take, from its header alone: width * height * 4
+// bytes; 0 when the header cannot be read (the load then fails quickly).
+qint64 decodeCostEstimate(const QString& path);
+
+// Holds conversions back while those running would take more than the budget together.
+// One taker always passes when nothing is taken, so a picture over the budget still runs.
+class MemoryBudget
+{
+public:
+    explicit MemoryBudget(qint64 budget) : m_budget(budget) {}
+    // Takes `cost` if it fits now (or nothing is taken); false otherwise.
+    bool tryTake(qint64 cost);
+    // Takes `cost`, waiting until it fits.
+    void take(qint64 cost);
+    void give(qint64 cost);
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_freed;
+    qint64 m_budget;
+    qint64 m_taken = 0;
+};
+
+// The hidden name beside `output` under which this process stages it before the rename
+// that never replaces: ".morvane-<machine>-<process>-<random>".
+QString stagingPath(const QString& output);
+
+// Removes from `folder` the staging files of runs of this program, on this machine, whose
+// process is gone (a killed run). Only names of stagingPath()'s exact form (or the writer's
+// temporary of one) are touched, and only regular files; returns how many were removed.
+int removeStaleStaging(const QString& folder);
 
 // What the run does with one entry, decided before any file is converted.
 struct BatchPlanItem
@@ -72,13 +115,27 @@ struct BatchResult
     Status status = Status::Ok;
     bool originalDeleted = false;
     std::optional<fileops::FileResult> deletionFailure;
+    // The source path no longer held the file that was read (saved anew, replaced) when its
+    // deletion came: it was kept, and the entry counts as failed.
+    bool originalChanged = false;
+    // Converted, and the original deleted when that was asked: nothing left to report.
+    bool clean() const
+    {
+        return outcome == Outcome::Converted && !deletionFailure && !originalChanged;
+    }
 };
 
+// Why an original was kept although its deletion was asked, in the engine's words.
+QString originalChangedText();
+
 // Converts every planned entry, several at once, and returns one result per source in
-// work-list order. Each original is deleted (supOriginal 1, output written, another file)
-// and `onResult` is called on the calling thread in work-list order, as soon as the entry
-// and every entry before it are done. Once `cancel` is set, entries not yet started are
-// not converted (Outcome::Cancelled); those in progress finish.
+// work-list order. Each original is deleted (supOriginal 1, output written, another file,
+// and its path still holds the very file that was read: same device, inode, size and
+// modification time; a link is deleted as a link) and `onResult` is called on the calling thread in
+// work-list order, as soon as the entry and every entry before it are done. Once `cancel` is set,
+// entries not yet started are not converted (Outcome::Cancelled); those in progress finish. Decodes
+// wait for the memory budget; stale staging files of killed runs are removed from the output
+// folders first.
 std::vector<BatchResult>
 runBatch(const CodecRegistry& registry, const QStringList& sources, const OutputFormat& target,
          const BatchSettings& settings,

@@ -8,6 +8,7 @@
 #include "convert/convertpanel.h"
 #include "convert/outputformats.h"
 #include "convert/pictureloader.h"
+#include "convert/preflight.h"
 #include "convert/singleconversion.h"
 #include "fileops/fileops.h"
 #include "lists/worklist.h"
@@ -28,6 +29,7 @@
 #include <optional>
 
 using namespace convert;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -83,6 +85,7 @@ Status ConversionController::load(bool full, QImage* picture)
     QSize natural;
     QImage shown;
     if (full) {
+        m_readStamp = fileops::stampOf(m_originalPath);
         LoadedPicture loaded = PictureLoader::load(m_originalPath);
         if (!loaded.ok()) {
             m_panel->showPreview({}, {});
@@ -108,9 +111,11 @@ Status ConversionController::load(bool full, QImage* picture)
     m_aspectRatio = double(natural.width()) / natural.height();
     // Set directly: setValue emits nothing when the value is unchanged.
     QScrollBar* size = m_panel->sizeControl();
-    const int width = qBound(size->minimum(), natural.width(), size->maximum());
+    const int width = qBound(size->minimum(), natural.width(), ConvertPanel::maximumOutputWidth);
     {
+        // Never wider than the source: a larger output would only be scaled up.
         const QSignalBlocker blocker(size);
+        size->setMaximum(width);
         size->setValue(width);
     }
     HScrollTaille_Change(width);
@@ -138,6 +143,7 @@ void ConversionController::SauverUni()
     if (m_workList->isEmpty())
         return;
     std::optional<QString> failure;
+    std::optional<QString> kept;
     {
         const BusyCursor busy;
         QImage picture;
@@ -149,16 +155,21 @@ void ConversionController::SauverUni()
             const QString output = singleOutputPath(m_basePath, *format);
             if (format->code == formatCodeBmp)
                 m_panel->outputPath()->setText(output);
-            const SingleResult result = convertPicture(
-                m_codecs->registry(), picture, m_outputSize, m_originalPath, output, *format,
-                conversionJpegQuality, m_settings->readNumber(settings::names::supOriginal) == 1);
+            const SingleResult result =
+                convertPicture(m_codecs->registry(), picture, m_outputSize, m_originalPath,
+                               m_readStamp, output, *format, conversionJpegQuality,
+                               m_settings->readNumber(settings::names::supOriginal) == 1);
             // A failed deletion of the original passes silently: the original is simply kept.
             if (!result.written())
                 failure = conversionFailureText(m_originalPath, result.status);
+            else if (result.originalChanged)
+                kept = m_originalPath + u" : "_s + originalChangedText();
         }
     }
     if (failure)
         m_dialogs->message(*failure, morvaneTitle, DialogIcon::Critical);
+    if (kept)
+        m_dialogs->message(*kept, morvaneTitle, DialogIcon::Warning);
     finish(QStringLiteral("la conversion du fichier est terminée !"));
 }
 
@@ -177,14 +188,71 @@ void ConversionController::SauverMulti()
         settings.convDest = snapshot.convDest;
         settings.supOriginal = snapshot.supOriginal;
         settings.jpegQuality = conversionJpegQuality;
-        m_lastBatch = runWithProgress(sources, *format, settings);
+        settings.afterConversion = m_afterEachConversion;
+
+        // The window replaces an existing output, and reports a missing source or an
+        // original it could not delete with that file.
+        PreflightRules rules;
+        rules.missingSourceIsConflict = false;
+        const std::vector<PreflightEntry> checked =
+            preflightBatch(sources, *format, settings, rules);
+        if (const int conflicts = conflictCount(checked)) {
+            QStringList lines;
+            for (const PreflightEntry& entry : checked) {
+                if (!entry.conflicts.isEmpty() && lines.size() < 5)
+                    lines.append(conflictLine(entry));
+            }
+            lines.append(u"%1 fichier(s) en conflit : rien n'a été converti."_s.arg(conflicts));
+            m_dialogs->message(lines.join(u'\n'), morvaneTitle, DialogIcon::Warning);
+            return;
+        }
+
+        bool cancelled = false;
+        m_lastBatch = runWithProgress(sources, *format, settings, &cancelled);
+        if (cancelled) {
+            finishInterrupted();
+            return;
+        }
     }
     finish(QStringLiteral("les conversions sont terminées !"));
 }
 
+void ConversionController::finishInterrupted()
+{
+    int converted = 0;
+    int skipped = 0;
+    int failed = 0;
+    int notStarted = 0;
+    std::vector<int> kept;
+    for (std::size_t row = 0; row < m_lastBatch.size(); ++row) {
+        const BatchResult& result = m_lastBatch[row];
+        if (result.clean()) {
+            ++converted;
+            continue;
+        }
+        if (result.outcome == BatchResult::Outcome::Skipped) {
+            ++skipped;
+            continue;
+        }
+        ++(result.outcome == BatchResult::Outcome::Cancelled ? notStarted : failed);
+        kept.push_back(int(row));
+    }
+    m_dialogs->message(u"Conversion interrompue : %1 converti(s), %2 ignoré(s), %3 en échec, "
+                       u"%4 non commencé(s)."_s.arg(converted)
+                           .arg(skipped)
+                           .arg(failed)
+                           .arg(notStarted),
+                       morvaneTitle, DialogIcon::Information);
+    if (m_finish.refreshBrowseList)
+        m_finish.refreshBrowseList();
+    if (m_finish.keepWorkListRows)
+        m_finish.keepWorkListRows(kept);
+}
+
 std::vector<BatchResult> ConversionController::runWithProgress(const QStringList& sources,
                                                                const OutputFormat& target,
-                                                               const BatchSettings& settings)
+                                                               const BatchSettings& settings,
+                                                               bool* cancelled)
 {
     const int total = int(sources.size());
     QProgressDialog progress(m_dialogParent);
@@ -242,6 +310,9 @@ std::vector<BatchResult> ConversionController::runWithProgress(const QStringList
             if (result.deletionFailure)
                 m_dialogs->message(fileops::describe(*result.deletionFailure), morvaneTitle,
                                    DialogIcon::Warning);
+            if (result.originalChanged)
+                m_dialogs->message(result.source + u" : "_s + originalChangedText(), morvaneTitle,
+                                   DialogIcon::Warning);
         }
         draining = false;
         if (engineDone)
@@ -269,6 +340,7 @@ std::vector<BatchResult> ConversionController::runWithProgress(const QStringList
     }));
     progress.show();
     loop.exec();
+    *cancelled = cancel;
     return watcher.result();
 }
 

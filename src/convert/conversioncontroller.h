@@ -2,6 +2,7 @@
 
 #include "convert/batchconversion.h"
 #include "convert/status.h"
+#include "fileops/filestamp.h"
 
 #include <QImage>
 #include <QObject>
@@ -9,6 +10,8 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
+#include <vector>
 
 class ConvertPanel;
 class Dialogs;
@@ -38,8 +41,17 @@ public:
         std::function<void()> refreshBrowseList;
         // Empties the work list completely: entries, view, marker "non" and count.
         std::function<void()> emptyWorkList;
+        // Keeps only the work-list entries at `rows`, in their order (an interrupted batch).
+        std::function<void(const std::vector<int>& rows)> keepWorkListRows;
     };
     void setFinishingSteps(FinishingSteps steps) { m_finish = std::move(steps); }
+
+    // Called on the batch's worker after each conversion (BatchSettings::afterConversion).
+    // Only tests set it.
+    void setAfterEachConversion(std::function<void(int index)> hook)
+    {
+        m_afterEachConversion = std::move(hook);
+    }
 
     // The window over which the batch's progress dialog shows.
     void setDialogParent(QWidget* parent) { m_dialogParent = parent; }
@@ -62,13 +74,19 @@ public Q_SLOTS:
     void HScrollTaille_Change(int value);
 
 private:
-    // Loads the first entry; with `full` the picture at natural size goes to `picture`,
-    // otherwise only a preview is decoded. Status::Ok when the entry could be loaded.
+    // Loads the first entry; with `full` the picture at natural size goes to `picture` (the
+    // file stamped just before), otherwise only a preview is decoded. Status::Ok when the
+    // entry could be loaded. The size control then reaches the picture's width at most.
     convert::Status load(bool full, QImage* picture);
     void finish(const QString& completion);
+    // Runs the batch under the progress dialog; `cancelled` tells whether "Annuler" was used.
     std::vector<convert::BatchResult> runWithProgress(const QStringList& sources,
                                                       const convert::OutputFormat& target,
-                                                      const convert::BatchSettings& settings);
+                                                      const convert::BatchSettings& settings,
+                                                      bool* cancelled);
+    // The end of a batch stopped by "Annuler": the tally, and the entries that failed or
+    // were not started left in the work list.
+    void finishInterrupted();
 
     ConvertPanel* m_panel;
     const WorkList* m_workList;
@@ -77,9 +95,11 @@ private:
     const convert::CodecSession* m_codecs;
     QWidget* m_dialogParent = nullptr;
     FinishingSteps m_finish;
+    std::function<void(int index)> m_afterEachConversion;
 
     QString m_originalPath;
     QString m_basePath;
+    std::optional<fileops::FileStamp> m_readStamp;
     double m_aspectRatio = 1.5;
     QSize m_outputSize;
     std::vector<convert::BatchResult> m_lastBatch;

@@ -28,7 +28,8 @@ public:
 
     // Design size of the preview Img1: the bounds of the single conversion's preview.
     static constexpr QSize previewBoxSize{200, 150};
-    // The size control reaches the width of any picture the loader accepts.
+    // The size control's ceiling; once a picture is loaded its maximum is the picture's own
+    // width, so an output is never scaled up past its source.
     static constexpr int maximumOutputWidth = 1 << 28;
 
 private:

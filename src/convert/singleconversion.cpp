@@ -1,6 +1,7 @@
 #include "convert/singleconversion.h"
 
 #include "convert/conversion.h"
+#include "convert/pictureloader.h"
 
 #include <QImage>
 
@@ -67,15 +68,26 @@ int outputHeightFor(int width, double aspectRatio)
     return qMax(1, roundHalfEven(height));
 }
 
+bool fitsMemoryLimit(QSize size)
+{
+    constexpr qint64 limit = qint64(PictureLoader::allocationLimitMiB) << 20;
+    return size.width() > 0 && size.height() > 0 &&
+           qint64(size.width()) * size.height() * 4 <= limit;
+}
+
 SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture, QSize outputSize,
-                            const QString& originalPath, const QString& outputPath,
-                            const OutputFormat& format, int quality, bool deleteOriginal)
+                            const QString& originalPath,
+                            const std::optional<fileops::FileStamp>& readStamp,
+                            const QString& outputPath, const OutputFormat& format, int quality,
+                            bool deleteOriginal)
 {
     // Decided now: once saved, the output is a new file even where it replaced the original.
     const bool outputIsOriginal = fileops::sameFile(originalPath, outputPath);
     SingleResult result;
     if (outputSize.isEmpty() || outputSize == picture.size()) {
         result.status = SauverFormat(registry, picture, outputPath, format.code, quality);
+    } else if (!fitsMemoryLimit(outputSize)) {
+        result.status = Status::SourceTooLarge;
     } else {
         const QImage scaled =
             picture.scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
@@ -84,6 +96,10 @@ SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture
                             : SauverFormat(registry, scaled, outputPath, format.code, quality);
     }
     if (result.written() && deleteOriginal && !outputIsOriginal) {
+        if (!readStamp || !fileops::unchangedSince(originalPath, *readStamp)) {
+            result.originalChanged = true;
+            return result;
+        }
         const fileops::FileResult removed = fileops::removeFile(originalPath);
         result.originalDeleted = removed.ok();
         if (!removed.ok())

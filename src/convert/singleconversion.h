@@ -5,6 +5,7 @@
 #include "convert/status.h"
 
 #include "fileops/fileops.h"
+#include "fileops/filestamp.h"
 
 #include <QSize>
 #include <QString>
@@ -42,15 +43,26 @@ struct SingleResult
     bool originalDeleted = false;
     // Set when the original should have been deleted and could not be.
     std::optional<fileops::FileResult> deletionFailure;
+    // The original's path no longer held the file that was read: it was kept.
+    bool originalChanged = false;
     bool written() const { return status == Status::Ok; }
 };
 
-// Writes `picture` (decoded from `originalPath`) at `outputSize` to `outputPath` in
-// `format`, encoded from memory and saved atomically. With `deleteOriginal` the original is
-// then deleted, provided the output was written and is another file than the original:
-// that is decided before writing, because the save replaces the file at the output path.
+// Whether a picture of `size` stays within the loader's allocation limit at 32 bits per
+// pixel.
+bool fitsMemoryLimit(QSize size);
+
+// Writes `picture` (decoded from `originalPath`, stamped `readStamp` just before it was
+// read) at `outputSize` to `outputPath` in `format`, encoded from memory and saved
+// atomically. An output size over the loader's allocation limit is refused before scaling
+// (Status::SourceTooLarge). With `deleteOriginal` the original is then deleted (a link as a
+// link), provided the output was written, is another file than the original (decided
+// before writing, because the save replaces the file at the output path) and the path still
+// holds the file stamped `readStamp`.
 SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture, QSize outputSize,
-                            const QString& originalPath, const QString& outputPath,
-                            const OutputFormat& format, int quality, bool deleteOriginal);
+                            const QString& originalPath,
+                            const std::optional<fileops::FileStamp>& readStamp,
+                            const QString& outputPath, const OutputFormat& format, int quality,
+                            bool deleteOriginal);
 
 } // namespace convert

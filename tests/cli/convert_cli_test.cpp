@@ -145,27 +145,14 @@ TEST_F(ConvertCliTest, ExistingOutputRefusedSkippedOrReplaced)
               (QStringList{QStringLiteral("conflict"), QStringLiteral("not-run")}));
     EXPECT_EQ(snapshot(folder()), before);
 
-    result = convert({QStringLiteral("--to"), QStringLiteral("gif"), QStringLiteral("--json"),
-                      QStringLiteral("--existing"), QStringLiteral("skip"),
-                      QStringLiteral("--delete-originals")},
-                     files);
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(results(result), (QStringList{QStringLiteral("skipped"), QStringLiteral("ok")}));
-    EXPECT_EQ(formatOf(QStringLiteral("b.GIF")), QByteArray("gif"));
-    EXPECT_TRUE(QFile::exists(path(QStringLiteral("a.png"))));
-    EXPECT_FALSE(QFile::exists(path(QStringLiteral("b.png"))));
-    QFile keep(path(QStringLiteral("a.GIF")));
-    ASSERT_TRUE(keep.open(QIODevice::ReadOnly));
-    EXPECT_EQ(keep.readAll(), QByteArray("keep me"));
-    keep.close();
-
+    // --existing skip: see KilledRunStartedAgainConvertsOnlyWhatIsMissing.
     result = convert({QStringLiteral("--to"), QStringLiteral("gif"), QStringLiteral("--existing"),
                       QStringLiteral("overwrite")},
                      {QStringLiteral("a.png")});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(formatOf(QStringLiteral("a.GIF")), QByteArray("gif"));
     EXPECT_EQ(names(folder()), (QStringList{QStringLiteral("a.GIF"), QStringLiteral("a.png"),
-                                            QStringLiteral("b.GIF")}));
+                                            QStringLiteral("b.png")}));
 }
 
 TEST_F(ConvertCliTest, DryRunChangesNothing)
@@ -202,7 +189,6 @@ TEST_F(ConvertCliTest, PreflightReportsEachKindOfConflictAndChangesNothing)
         {"given twice", {}, {"a.png", "b.png", "./a.png"}, 2, "deux fois"},
         {"same output", {}, {"a.png", "b.png", "a.bmp"}, 2, "Même fichier de sortie que a.png"},
         {"output exists", {}, {"a.png", "c.png"}, 1, "existe déjà"},
-        {"output folder missing", {"--output-dir", "nowhere"}, {"a.png"}, 0, "introuvable"},
         {"output folder is a file", {"--output-dir", "c.GIF"}, {"a.png"}, 0, "introuvable"},
         {"source missing", {}, {"a.png", "gone.png"}, 1, "introuvable"},
     };
@@ -315,6 +301,47 @@ TEST_F(ConvertCliTest, StopSignalFinishesTheFilesInProgressAndLeavesNoPartialOut
     }
     for (const QString& name : names(folder()))
         EXPECT_FALSE(name.startsWith(QLatin1Char('.'))) << name.toStdString();
+}
+
+TEST_F(ConvertCliTest, KilledRunStartedAgainConvertsOnlyWhatIsMissing)
+{
+    QStringList files;
+    QStringList outputs;
+    for (int i = 0; i < 8; ++i) {
+        files.append(QStringLiteral("p%1.png").arg(i));
+        outputs.append(QStringLiteral("p%1.GIF").arg(i));
+        picture(files.last(), 400);
+    }
+    const QStringList arguments{QStringLiteral("--to"),
+                                QStringLiteral("gif"),
+                                QStringLiteral("--existing"),
+                                QStringLiteral("skip"),
+                                QStringLiteral("--delete-originals"),
+                                QStringLiteral("--jobs"),
+                                QStringLiteral("1")};
+    Options killed;
+    killed.environment = {QStringLiteral("MORVANE_BATCH_TEST_PAUSE_AFTER=2")};
+    killed.atPause = [](qint64 pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); };
+    EXPECT_EQ(convert(arguments, files, killed).exitCode, -1);
+    const Snapshot afterKill = snapshot(folder());
+
+    const Result rerun = convert(arguments + QStringList{QStringLiteral("--json")}, files);
+    EXPECT_EQ(rerun.exitCode, 0) << rerun.errText().toStdString();
+    const Snapshot after = snapshot(folder());
+    for (int i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i].toStdString());
+        EXPECT_EQ(formatOf(outputs[i]), QByteArray("gif"));
+        const bool skipped = afterKill.contains(outputs[i]);
+        EXPECT_EQ(rerun.json()[i].value(QStringLiteral("result")).toString(),
+                  skipped ? QStringLiteral("skipped") : QStringLiteral("ok"));
+        if (skipped) { // written once, by the killed run
+            EXPECT_EQ(after.value(outputs[i]), afterKill.value(outputs[i]));
+        }
+        // The original of a skipped entry stays: its output may not be its own.
+        EXPECT_EQ(after.contains(files[i]), skipped && afterKill.contains(files[i]));
+    }
+    for (const QString& name : after.keys())
+        EXPECT_FALSE(name.startsWith(QLatin1String(".morvane-"))) << name.toStdString();
 }
 
 TEST_F(ConvertCliTest, PathsFromStandardInputAndUsageErrors)

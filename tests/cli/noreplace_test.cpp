@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 TEST(BatchNoReplaceTest, AnOutputThatExistsIsNeverReplaced)
@@ -24,6 +27,19 @@ TEST(BatchNoReplaceTest, AnOutputThatExistsIsNeverReplaced)
     ASSERT_TRUE(
         testimages::write(testimages::quadrants(16, 16), folder + QStringLiteral("b.png"), "PNG"));
     ASSERT_TRUE(testimages::writeBytes(folder + QStringLiteral("a.BMP"), "already here"));
+    // Staging files: one of a killed run of this machine (its process is gone), one of a
+    // run still going (this process), and a user's file that only looks like one.
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const QString own = convert::stagingPath(folder + QStringLiteral("x.BMP"));
+    const QString ownName = own.mid(own.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString stale = folder + QString(ownName).replace(QStringLiteral("-%1-").arg(::getpid()),
+                                                            QStringLiteral("-%1-").arg(gone));
+    const QString userFile = folder + QStringLiteral(".morvane-notes");
+    for (const QString& file : QStringList{own, stale, stale + QStringLiteral(".AbC123"), userFile})
+        ASSERT_TRUE(testimages::writeBytes(file, "x"));
 
     const convert::CodecRegistry registry = convert::CodecRegistry::system();
     convert::BatchSettings settings;
@@ -41,10 +57,11 @@ TEST(BatchNoReplaceTest, AnOutputThatExistsIsNeverReplaced)
     QFile kept(folder + QStringLiteral("a.BMP"));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), QByteArray("already here"));
-    // Nothing left under a temporary name; b's original went once its output was in place.
-    EXPECT_EQ(
-        QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
-        (QStringList{QStringLiteral("a.BMP"), QStringLiteral("a.png"), QStringLiteral("b.BMP")}));
+    // Nothing left under a temporary name but what was not the killed run's; b's original
+    // went once its output was in place.
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{ownName, QStringLiteral(".morvane-notes"), QStringLiteral("a.BMP"),
+                           QStringLiteral("a.png"), QStringLiteral("b.BMP")}));
 }
 
 } // namespace

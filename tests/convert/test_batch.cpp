@@ -1,14 +1,20 @@
 #include "convert/batchconversion.h"
 #include "convert/outputformats.h"
+#include "convert/preflight.h"
 
 #include "fileops/fileops.h"
 
 #include "convertfixture.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <numeric>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace convert;
 using namespace converttest;
@@ -20,7 +26,11 @@ namespace {
 class BatchTest : public ConvertTest
 {
 protected:
-    void TearDown() override { fileops::testing::setFailureHook({}); }
+    void TearDown() override
+    {
+        fileops::testing::setFailureHook({});
+        convert::testing::setDeletionCheckHook({});
+    }
 
     // Writes a plain picture of the type its name says (PNG for a name of no type).
     QString make(const QString& name, QColor colour = QColor(200, 30, 30), int width = 48)
@@ -161,6 +171,7 @@ TEST_F(BatchTest, ResultsFollowTheWorkListUnderParallelConversion)
     BatchSettings settings;
     settings.threads = 4;
     settings.supOriginal = 1;
+    settings.memoryBudget = 1; // every picture is over it: one at a time, and each still runs
     std::vector<int> order;
     const std::vector<BatchResult> results = runBatch(
         registry, sources, *outputFormatAt(3), settings, [&](int index, const BatchResult& result) {
@@ -215,34 +226,128 @@ TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
     }
 }
 
-TEST_F(BatchTest, FailedDeletionIsReportedAndTheRunGoesOn)
+TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
 {
-    const QStringList sources{make(u"a.png"_s), make(u"b.png"_s), make(u"c.png"_s)};
+    // 0 saved anew in place, 1 replaced by another file, 2 a link (deleted as a link),
+    // 3 untouched but its deletion fails, 4 untouched.
+    const QStringList sources{make(u"edited.png"_s), make(u"replaced.png"_s), path(u"link.png"_s),
+                              make(u"refused.png"_s), make(u"plain.png"_s)};
+    const QString target = make(u"target.dat.png"_s);
+    ASSERT_EQ(::symlink("target.dat.png", QFile::encodeName(sources[2]).constData()), 0);
     fileops::testing::setFailureHook([&](fileops::testing::Call call, const QString& file) {
-        return call == fileops::testing::Call::Unlink && file == sources[0] ? EROFS : 0;
+        return call == fileops::testing::Call::Unlink && file == sources[3] ? EIO : 0;
     });
     BatchSettings settings;
     settings.supOriginal = 1;
+    settings.afterConversion = [&](int index) {
+        if (index == 0) {
+            make(u"edited.png"_s, Qt::blue, 64);
+        } else if (index == 1) {
+            EXPECT_EQ(::rename(QFile::encodeName(make(u"other.dat"_s)).constData(),
+                               QFile::encodeName(sources[1]).constData()),
+                      0);
+        }
+    };
     const std::vector<BatchResult> results =
         runBatch(registry, sources, *outputFormatAt(0), settings);
-    ASSERT_TRUE(results[0].deletionFailure.has_value());
-    EXPECT_EQ(results[0].deletionFailure->error, EROFS);
-    EXPECT_FALSE(results[0].originalDeleted);
-    EXPECT_TRUE(results[1].originalDeleted);
+    for (int i : {0, 1}) {
+        EXPECT_TRUE(results[i].originalChanged) << i;
+        EXPECT_FALSE(results[i].clean()) << i;
+        EXPECT_TRUE(QFile::exists(sources[i])) << i;
+    }
     EXPECT_TRUE(results[2].originalDeleted);
-    EXPECT_EQ(entries(dir.path()), QStringList({u"a.BMP"_s, u"a.png"_s, u"b.BMP"_s, u"c.BMP"_s}));
+    EXPECT_FALSE(QFileInfo(sources[2]).isSymLink());
+    EXPECT_TRUE(QFile::exists(target));
+    ASSERT_TRUE(results[3].deletionFailure.has_value());
+    EXPECT_EQ(results[3].deletionFailure->error, EIO);
+    EXPECT_FALSE(results[3].originalChanged);
+    EXPECT_TRUE(results[4].clean());
+    EXPECT_FALSE(QFile::exists(sources[4]));
+    for (const BatchResult& result : results)
+        EXPECT_EQ(result.outcome, Outcome::Converted);
+
+    // Only supOriginal 1 deletes.
+    for (const long long sup : {0LL, 2LL, -1LL}) {
+        settings.supOriginal = sup;
+        EXPECT_FALSE(
+            runBatch(registry, {sources[0]}, *outputFormatAt(2), settings)[0].originalDeleted);
+        EXPECT_TRUE(QFile::exists(sources[0])) << sup;
+    }
+    EXPECT_EQ(originalChangedText(), u"modifié pendant la conversion : l'original est conservé"_s);
 }
 
-TEST_F(BatchTest, OriginalsAreDeletedOnlyWithSupOriginalOne)
+TEST_F(BatchTest, MemoryBudgetHoldsBackWhatWouldExceedIt)
 {
-    for (const long long sup : {0LL, 2LL, -1LL}) {
-        QTemporaryDir run;
-        const QString source = run.filePath(u"a.png"_s);
-        ASSERT_TRUE(testimages::write(testimages::quadrants(20, 20), source, "PNG"));
-        BatchSettings settings;
-        settings.supOriginal = sup;
-        const auto results = runBatch(registry, {source}, *outputFormatAt(2), settings);
-        EXPECT_EQ(results[0].outcome, Outcome::Converted);
-        EXPECT_TRUE(QFile::exists(source)) << sup;
+    MemoryBudget budget(100);
+    EXPECT_TRUE(budget.tryTake(60));
+    EXPECT_FALSE(budget.tryTake(60));
+    EXPECT_TRUE(budget.tryTake(40));
+    budget.give(60);
+    budget.give(40);
+    EXPECT_TRUE(budget.tryTake(500)); // alone, a picture over the budget still runs
+    EXPECT_FALSE(budget.tryTake(1));
+    EXPECT_EQ(decodeCostEstimate(make(u"big.png"_s, Qt::red, 400)), qint64(400 * 300 * 4));
+    EXPECT_EQ(decodeCostEstimate(path(u"none.png"_s)), 0);
+    EXPECT_GT(defaultMemoryBudget(), 0);
+    EXPECT_LE(defaultMemoryBudget(), qint64(2) << 30);
+}
+
+TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
+{
+    const QStringList sources{make(u"a.png"_s), path(u"fifo.png"_s), make(u"d.png"_s),
+                              make(u"ro/r.png"_s), path(u"gone.png"_s)};
+    ASSERT_EQ(::mkfifo(QFile::encodeName(sources[1]).constData(), 0600), 0);
+    ASSERT_EQ(::symlink("nowhere", QFile::encodeName(path(u"d.GIF"_s)).constData()), 0);
+    convert::testing::setDeletionCheckHook(
+        [](const QString& folder) { return folder.endsWith(u"/ro/"_s) ? EROFS : 0; });
+    BatchSettings settings;
+    settings.supOriginal = 1;
+    PreflightRules cli;
+    cli.existing = ExistingOutput::Refuse;
+    cli.originalsMustBeDeletable = true;
+    std::vector<PreflightEntry> checked =
+        preflightBatch(sources, *outputFormatAt(1), settings, cli);
+    const QString notRegular = u"ce n'est pas un fichier ordinaire"_s;
+    const std::vector<QStringList> expected{
+        {},
+        {notRegular},
+        {u"Le fichier %1 existe déjà (--existing refuse)."_s.arg(path(u"d.GIF"_s))},
+        {u"L'original ne peut pas être supprimé de %1 (%2)."_s.arg(
+            path(u"ro/"_s), fileops::systemDescription(EROFS))},
+        {u"Fichier introuvable (%1)."_s.arg(fileops::systemDescription(ENOENT))},
+    };
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(checked[i].conflicts, expected[i]) << i;
+    EXPECT_EQ(conflictCount(checked), 4);
+    EXPECT_EQ(conflictLine(checked[1]), sources[1] + u" : "_s + notRegular);
+
+    // A dangling link is an output that exists, to skip as well.
+    cli.existing = ExistingOutput::Skip;
+    EXPECT_TRUE(preflightBatch(sources, *outputFormatAt(1), settings, cli)[2].skipExisting);
+
+    // The window replaces outputs and reports missing sources and kept originals per file.
+    PreflightRules window;
+    window.missingSourceIsConflict = false;
+    checked = preflightBatch(sources, *outputFormatAt(1), settings, window);
+    EXPECT_EQ(conflictCount(checked), 1);
+    EXPECT_EQ(checked[1].conflicts, QStringList{notRegular});
+
+    // An output folder whose path leaves no room for the name; built one level at a time,
+    // since the system refuses a path that long at once.
+    QString deep = dir.path();
+    int fd = ::open(QFile::encodeName(deep).constData(), O_DIRECTORY | O_RDONLY);
+    while (deep.size() < 4090) {
+        const QByteArray level(std::min<qsizetype>(200, 4090 - deep.size() - 1), 'd');
+        ASSERT_EQ(::mkdirat(fd, level.constData(), 0755), 0);
+        const int next = ::openat(fd, level.constData(), O_DIRECTORY | O_RDONLY);
+        ::close(fd);
+        fd = next;
+        deep += u'/' + QString::fromLatin1(level);
     }
+    ::close(fd);
+    settings.convDest = true;
+    settings.repertConv = deep;
+    checked = preflightBatch({sources[0]}, *outputFormatAt(1), settings, window);
+    EXPECT_EQ(checked[0].conflicts,
+              QStringList{u"Chemin de sortie trop long : %1/a.GIF"_s.arg(deep)});
 }

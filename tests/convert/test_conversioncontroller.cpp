@@ -9,18 +9,44 @@
 #include "settings/settingsstore.h"
 #include "testimages.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 using Kind = ScriptedDialogs::Kind;
 
 namespace {
+
+// Scripted dialogs that press "Annuler" in the batch's progress dialog at the first message.
+class CancellingDialogs : public ScriptedDialogs
+{
+public:
+    bool cancelAtFirstMessage = false;
+    std::atomic<bool> cancelled{false};
+    void message(const QString& text, const QString& title, DialogIcon icon) override
+    {
+        ScriptedDialogs::message(text, title, icon);
+        if (!std::exchange(cancelAtFirstMessage, false))
+            return;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* progress = qobject_cast<QProgressDialog*>(widget))
+                progress->findChild<QPushButton*>()->click(); // "Annuler"
+        }
+        cancelled = true;
+    }
+};
 
 const QString done1 = u"la conversion du fichier est terminée !"_s;
 const QString doneMany = u"les conversions sont terminées !"_s;
@@ -36,7 +62,14 @@ struct Rig
         codecs.start();
         panel.outputFormats()->addItems(convert::outputFormatListTexts());
         panel.outputFormats()->setCurrentIndex(convert::defaultOutputFormatPosition);
-        controller.setFinishingSteps({[this] { ++refreshes; }, [this] { list.clear(); }});
+        controller.setFinishingSteps({[this] { ++refreshes; }, [this] { list.clear(); },
+                                      [this](const std::vector<int>& rows) {
+                                          const std::vector<WorkEntry> all = list.entries();
+                                          list.clear();
+                                          for (const int row : rows)
+                                              list.add(all[std::size_t(row)].folder,
+                                                       {all[std::size_t(row)].name});
+                                      }});
     }
 
     QString path(const QString& name) const { return files.filePath(name); }
@@ -55,7 +88,7 @@ struct Rig
     QTemporaryDir files;
     SettingsStore store;
     WorkList list;
-    ScriptedDialogs dialogs;
+    CancellingDialogs dialogs;
     convert::CodecSession codecs;
     ConvertPanel panel;
     ConversionController controller;
@@ -72,6 +105,8 @@ private Q_SLOTS:
     void singleConversionWritesAndEnds();
     void loadingShowsTheFittedPreviewAndTheOutputSize();
     void batchReportsEachFailureInListOrder();
+    void batchWithAConflictIsRefusedBeforeTheFirstFile();
+    void cancelledBatchKeepsWhatWasNotConverted();
 };
 
 void ConversionControllerTest::singleConversionWritesAndEnds_data()
@@ -150,6 +185,7 @@ void ConversionControllerTest::loadingShowsTheFittedPreviewAndTheOutputSize()
     QVERIFY(rig.messages().isEmpty());
     QCOMPARE(rig.panel.preview()->size(), QSize(200, 100));
     QCOMPARE(rig.panel.sizeControl()->value(), 800);
+    QCOMPARE(rig.panel.sizeControl()->maximum(), 800); // never scaled up past the source
     QCOMPARE(rig.controller.outputSize(), QSize(800, 400));
     QCOMPARE(rig.panel.outputPath()->text(), rig.path(u"wide.png"_s));
 
@@ -202,6 +238,81 @@ void ConversionControllerTest::batchReportsEachFailureInListOrder()
     QCOMPARE(rig.controller.lastBatch().size(), std::size_t(6));
     QCOMPARE(rig.refreshes, 1);
     QVERIFY(rig.list.isEmpty());
+}
+
+void ConversionControllerTest::batchWithAConflictIsRefusedBeforeTheFirstFile()
+{
+    Rig rig;
+    rig.store.write(settings::names::supOriginal, u"1"_s);
+    rig.store.writeFlag(settings::names::convDest, true);
+    rig.store.write(settings::names::repertConv, rig.path(u"missing"_s));
+    QStringList lines;
+    for (int i = 0; i < 6; ++i) {
+        const QString name = u"p%1.png"_s.arg(i);
+        rig.add(name, testimages::quadrants(16, 16), "PNG");
+        if (i < 5)
+            lines.append(rig.path(name) + u" : Dossier de sortie introuvable : "_s +
+                         rig.path(u"missing/"_s));
+    }
+    const QStringList before = rig.fileNames();
+
+    rig.controller.conversion();
+
+    lines.append(u"6 fichier(s) en conflit : rien n'a été converti."_s);
+    QCOMPARE(rig.messages(), QList<ScriptedDialogs::Call>{ScriptedDialogs::shown(
+                                 lines.join(u'\n'), u"Morvane"_s, DialogIcon::Warning)});
+    QCOMPARE(rig.fileNames(), before);
+    QCOMPARE(rig.list.count(), 6);
+    QCOMPARE(rig.refreshes, 0);
+}
+
+void ConversionControllerTest::cancelledBatchKeepsWhatWasNotConverted()
+{
+    Rig rig;
+    rig.store.write(settings::names::supOriginal, u"1"_s);
+    // The first entry fails at once; its message presses "Annuler" while the rest is queued.
+    QVERIFY(testimages::writeBytes(rig.path(u"a.bmp"_s), "BM not a bitmap"));
+    rig.list.add(rig.files.path() + u'/', {u"a.bmp"_s});
+    for (int i = 0; i < 24; ++i)
+        rig.add(u"p%1.png"_s.arg(i, 2, 10, QChar(u'0')), testimages::quadrants(16, 16), "PNG");
+    rig.add(u"z.jpg"_s, testimages::quadrants(16, 16), "JPEG"); // skipped for JPEG
+    const std::vector<WorkEntry> entries = rig.list.entries();
+    rig.dialogs.cancelAtFirstMessage = true;
+    // The files in progress when "Annuler" comes finish only after it.
+    rig.controller.setAfterEachConversion([&](int index) {
+        while (index > 0 && !rig.dialogs.cancelled)
+            std::this_thread::yield();
+    });
+
+    rig.controller.conversion();
+
+    const std::vector<convert::BatchResult>& results = rig.controller.lastBatch();
+    QCOMPARE(results.size(), entries.size());
+    int converted = 0;
+    int notStarted = 0;
+    std::vector<WorkEntry> kept{entries.front()};
+    for (std::size_t i = 1; i + 1 < results.size(); ++i) {
+        const bool done = results[i].outcome == convert::BatchResult::Outcome::Converted;
+        QCOMPARE(QFile::exists(results[i].source), !done);
+        QCOMPARE(QFile::exists(results[i].output), done);
+        ++(done ? converted : notStarted);
+        if (!done)
+            kept.push_back(entries[i]);
+    }
+    QVERIFY(notStarted > 0);
+    const QString tally =
+        u"Conversion interrompue : %1 converti(s), 1 ignoré(s), 1 en échec, %2 non commencé(s)."_s
+            .arg(converted)
+            .arg(notStarted);
+    QCOMPARE(rig.messages(),
+             (QList<ScriptedDialogs::Call>{
+                 ScriptedDialogs::shown(
+                     u"il y a eu erreur pendant la conversion dea.bmp !Status Code= 2"_s,
+                     u"Morvane"_s, DialogIcon::Critical),
+                 ScriptedDialogs::shown(tally, u"Morvane"_s, DialogIcon::Information)}));
+    QCOMPARE(rig.list.entries(), kept);
+    QVERIFY(rig.list.isConsistent());
+    QCOMPARE(rig.refreshes, 1);
 }
 
 QTEST_MAIN(ConversionControllerTest)

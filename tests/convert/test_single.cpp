@@ -91,11 +91,13 @@ TEST(SingleConversion, OriginalDeletedOnlyWhenTheOutputIsAnotherFile)
         int position;
         bool deleteOriginal;
         bool deleted;
+        bool changed = false; // saved anew between the reading and the deletion
     };
     const std::vector<Row> rows{
         {u"photo.png"_s, u"photo.jpg"_s, {}, 2, true, true},
         {u"photo.jpg"_s, u"photo.jpg"_s, {}, 2, true, false},
         {u"photo.JPG"_s, u"photo.jpg"_s, u"photo.jpg"_s, 2, true, false},
+        {u"photo.png"_s, u"photo.jpg"_s, {}, 2, true, false, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(QString(row.original + u" -> "_s + row.output).toStdString());
@@ -107,11 +109,16 @@ TEST(SingleConversion, OriginalDeletedOnlyWhenTheOutputIsAnotherFile)
                              QFile::encodeName(dir.filePath(row.link)).constData()),
                       0);
         }
-        const SingleResult result =
-            convertPicture(registry, picture, picture.size(), original, dir.filePath(row.output),
-                           *outputFormatAt(row.position), 90, row.deleteOriginal);
+        const auto stamp = fileops::stampOf(original);
+        if (row.changed) {
+            ASSERT_TRUE(testimages::write(testimages::quadrants(32, 32), original, "PNG"));
+        }
+        const SingleResult result = convertPicture(
+            registry, picture, picture.size(), original, stamp, dir.filePath(row.output),
+            *outputFormatAt(row.position), 90, row.deleteOriginal);
         EXPECT_TRUE(result.written());
         EXPECT_EQ(result.originalDeleted, row.deleted);
+        EXPECT_EQ(result.originalChanged, row.changed);
         EXPECT_EQ(QFile::exists(original), !row.deleted);
         EXPECT_FALSE(QImage(dir.filePath(row.output)).isNull());
         // Nothing but the original, its other name and the output.
@@ -128,10 +135,18 @@ TEST(SingleConversion, RescalesSmoothlyToTheOutputSize)
     const QImage picture = testimages::quadrants(400, 200);
     const QString output = dir.filePath(u"out.png"_s);
     const SingleResult result = convertPicture(registry, picture, QSize(300, 150), u"/none"_s,
-                                               output, *outputFormatAt(3), 90, false);
+                                               std::nullopt, output, *outputFormatAt(3), 90, false);
     ASSERT_TRUE(result.written());
     const QImage written(output);
     EXPECT_EQ(written.size(), QSize(300, 150));
     EXPECT_EQ(written.pixel(10, 10), picture.pixel(10, 10));
     EXPECT_EQ(written.pixel(290, 140), picture.pixel(390, 190));
+
+    // Over the loader's allocation limit: refused before anything is scaled or written.
+    const QString huge = dir.filePath(u"huge.png"_s);
+    EXPECT_EQ(convertPicture(registry, picture, QSize(20000, 20000), u"/none"_s, std::nullopt, huge,
+                             *outputFormatAt(3), 90, false)
+                  .status,
+              Status::SourceTooLarge);
+    EXPECT_FALSE(QFile::exists(huge));
 }
