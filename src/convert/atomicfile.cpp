@@ -1,13 +1,17 @@
 #include "convert/atomicfile.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <initializer_list>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +19,35 @@
 
 namespace convert {
 
+using namespace Qt::StringLiterals;
+
 namespace {
+
+// This machine, as the temporary names show it: FNV-1a of the host name and of the
+// process-id namespace, so that a folder shared by several machines (or containers) is
+// cleaned only of leftovers whose process ids mean something here.
+QString machineTag()
+{
+    static const QString tag = [] {
+        char host[256] = {};
+        ::gethostname(host, sizeof host - 1);
+        char space[64] = {};
+        if (::readlink("/proc/self/ns/pid", space, sizeof space - 1) < 0)
+            space[0] = 0;
+        quint32 hash = 2166136261u;
+        for (const char* part : std::initializer_list<const char*>{host, "/", space}) {
+            for (const char* c = part; *c; ++c)
+                hash = (hash ^ quint8(*c)) * 16777619u;
+        }
+        return u"%1"_s.arg(hash, 8, 16, QLatin1Char('0'));
+    }();
+    return tag;
+}
+
+bool processGone(qint64 pid)
+{
+    return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
 
 QMutex hookMutex;
 testing::WriteFailureHook& failureHook()
@@ -69,13 +101,12 @@ bool entryExists(const QByteArray& path)
 class Temporary
 {
 public:
-    // Creates `.morvane-<random>` in `folder` (which ends with a slash), never opening an
+    // Creates stagingPath(destination) in the destination's folder, never opening an
     // existing entry.
-    explicit Temporary(const QByteArray& folder)
+    explicit Temporary(const QString& destination)
     {
         for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            m_path = folder + ".morvane-" +
-                     QByteArray::number(QRandomGenerator::global()->generate64(), 16);
+            m_path = QFile::encodeName(stagingPath(destination));
             m_fd = ::open(m_path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
                           0666);
             if (m_fd < 0 && errno != EEXIST)
@@ -156,7 +187,7 @@ Status writeAtomically(const QString& destination,
     if (mode == WriteMode::NoReplace && (exists || entryExists(name)))
         return Status::DestinationExists;
 
-    Temporary temporary(folder.endsWith('/') ? folder : folder + '/');
+    Temporary temporary(target.absoluteFilePath());
     if (!temporary.isOpen())
         return Status::DestinationNotWritable;
     // A replaced file keeps its permissions (a link's target is not looked at).
@@ -196,6 +227,34 @@ Status writeAtomically(const QString& destination, const QByteArray& bytes, Writ
                                                        : Status::DestinationWriteFailed;
         },
         mode);
+}
+
+QString stagingPath(const QString& output)
+{
+    return output.left(output.lastIndexOf(u'/') + 1) +
+           u".morvane-%1-%2-%3"_s.arg(machineTag())
+               .arg(::getpid())
+               .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+}
+
+int removeStaleStaging(const QString& folder)
+{
+    static const QRegularExpression pattern(u"^\\.morvane-([0-9a-f]{8})-([0-9]+)-[0-9a-f]{16}$"_s);
+    int removed = 0;
+    QDirIterator it(folder.isEmpty() ? u"."_s : folder, {u".morvane-*"_s},
+                    QDir::Files | QDir::Hidden | QDir::System);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QRegularExpressionMatch match = pattern.match(it.fileName());
+        if (!match.hasMatch() || match.captured(1) != machineTag() ||
+            !processGone(match.captured(2).toLongLong()))
+            continue;
+        struct stat st;
+        if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::unlink(QFile::encodeName(path).constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 void testing::setWriteFailureHook(WriteFailureHook hook)

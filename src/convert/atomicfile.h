@@ -33,6 +33,15 @@ Status writeAtomically(const QString& destination,
 Status writeAtomically(const QString& destination, const QByteArray& bytes,
                        WriteMode mode = WriteMode::Replace);
 
+// The hidden name beside `output` under which this process writes it before the rename into
+// place: ".morvane-<machine>-<process>-<random>".
+QString stagingPath(const QString& output);
+
+// Removes from `folder` the temporaries of writers of this program, on this machine, whose
+// process is gone (a killed run). Only names of stagingPath()'s exact form are touched, and
+// only regular files; returns how many were removed.
+int removeStaleStaging(const QString& folder);
+
 namespace testing {
 // Test support: when the hook returns a byte budget for a destination, the device handed to
 // the writer accepts that many bytes and then fails every write, as a full disk does. No

@@ -1,26 +1,19 @@
 #include "convert/batchconversion.h"
 
 #include "convert/conversion.h"
+#include "convert/pictureloader.h"
 #include "fileops/filestamp.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QImageReader>
-#include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
-#include <cerrno>
-#include <csignal>
-#include <initializer_list>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -39,49 +32,6 @@ QString withSlash(const QString& folder)
     return folder.endsWith(u'/') ? folder : folder + u'/';
 }
 
-// This machine, as the staging names show it: FNV-1a of the host name and of the process-id
-// namespace, so that a folder shared by several machines (or containers) is cleaned only of
-// leftovers whose process ids mean something here.
-QString machineTag()
-{
-    static const QString tag = [] {
-        char host[256] = {};
-        ::gethostname(host, sizeof host - 1);
-        char space[64] = {};
-        if (::readlink("/proc/self/ns/pid", space, sizeof space - 1) < 0)
-            space[0] = 0;
-        quint32 hash = 2166136261u;
-        for (const char* part : std::initializer_list<const char*>{host, "/", space}) {
-            for (const char* c = part; *c; ++c)
-                hash = (hash ^ quint8(*c)) * 16777619u;
-        }
-        return u"%1"_s.arg(hash, 8, 16, QLatin1Char('0'));
-    }();
-    return tag;
-}
-
-bool processGone(qint64 pid)
-{
-    return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
-}
-
-// Converts into a unique hidden name beside the output, then moves it into place by a
-// rename that never replaces: an output that appeared meanwhile is kept as it is.
-Status convertWithoutReplacing(const CodecRegistry& registry, const QString& source,
-                               const QString& output, int formatCode, int quality)
-{
-    const QString staging = stagingPath(output);
-    const Status status = convertFile(registry, source, staging, formatCode, quality);
-    if (status != Status::Ok)
-        return status;
-    const fileops::FileResult placed = fileops::renameNoReplace(staging, output);
-    if (placed.ok())
-        return Status::Ok;
-    fileops::removeFile(staging);
-    return placed.outcome == fileops::Outcome::Exists ? Status::DestinationExists
-                                                      : Status::DestinationWriteFailed;
-}
-
 } // namespace
 
 qint64 defaultMemoryBudget()
@@ -96,12 +46,7 @@ qint64 defaultMemoryBudget()
 
 qint64 decodeCostEstimate(const QString& path)
 {
-    // Never opens what is not a regular file: a FIFO would block the reader.
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
-        return 0;
-    const QSize size = QImageReader(path).size();
-    return size.isValid() ? qint64(size.width()) * size.height() * 4 : 0;
+    return std::max<qint64>(PictureLoader::decodeCost(path), 0);
 }
 
 bool MemoryBudget::tryTake(qint64 cost)
@@ -127,36 +72,6 @@ void MemoryBudget::give(qint64 cost)
         m_taken -= cost;
     }
     m_freed.notify_all();
-}
-
-QString stagingPath(const QString& output)
-{
-    return folderOf(output) +
-           u".morvane-%1-%2-%3"_s.arg(machineTag())
-               .arg(::getpid())
-               .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
-}
-
-int removeStaleStaging(const QString& folder)
-{
-    // The staging name, or the writer's temporary beside it (six more characters).
-    static const QRegularExpression pattern(
-        u"^\\.morvane-([0-9a-f]{8})-([0-9]+)-[0-9a-f]{16}(\\.[A-Za-z0-9]{6})?$"_s);
-    int removed = 0;
-    QDirIterator it(folder.isEmpty() ? u"."_s : folder, {u".morvane-*"_s},
-                    QDir::Files | QDir::Hidden | QDir::System);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QRegularExpressionMatch match = pattern.match(it.fileName());
-        if (!match.hasMatch() || match.captured(1) != machineTag() ||
-            !processGone(match.captured(2).toLongLong()))
-            continue;
-        struct stat st;
-        if (::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-            fileops::removeFile(path).ok())
-            ++removed;
-    }
-    return removed;
 }
 
 QString originalChangedText()
@@ -285,11 +200,9 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
                 own.outcome = BatchResult::Outcome::Cancelled;
             } else {
                 stamps[index] = fileops::stampOf(own.source);
-                own.status = settings.replaceExisting
-                                 ? convertFile(registry, own.source, own.output, target.code,
-                                               settings.jpegQuality)
-                                 : convertWithoutReplacing(registry, own.source, own.output,
-                                                           target.code, settings.jpegQuality);
+                own.status = convertFile(
+                    registry, own.source, own.output, target.code, settings.jpegQuality,
+                    settings.replaceExisting ? WriteMode::Replace : WriteMode::NoReplace);
                 own.outcome = own.status == Status::Ok ? BatchResult::Outcome::Converted
                                                        : BatchResult::Outcome::Failed;
             }

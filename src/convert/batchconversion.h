@@ -1,5 +1,6 @@
 #pragma once
 
+#include "convert/atomicfile.h"
 #include "convert/codecregistry.h"
 #include "convert/outputformats.h"
 #include "convert/status.h"
@@ -62,15 +63,6 @@ private:
     qint64 m_budget;
     qint64 m_taken = 0;
 };
-
-// The hidden name beside `output` under which this process stages it before the rename
-// that never replaces: ".morvane-<machine>-<process>-<random>".
-QString stagingPath(const QString& output);
-
-// Removes from `folder` the staging files of runs of this program, on this machine, whose
-// process is gone (a killed run). Only names of stagingPath()'s exact form (or the writer's
-// temporary of one) are touched, and only regular files; returns how many were removed.
-int removeStaleStaging(const QString& folder);
 
 // What the run does with one entry, decided before any file is converted.
 struct BatchPlanItem

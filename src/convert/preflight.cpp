@@ -109,7 +109,7 @@ std::vector<PreflightEntry> preflightBatch(const QStringList& sources, const Out
         } else if (S_ISDIR(st.st_mode)) {
             entry.conflicts.append(u"C'est un dossier, pas un fichier."_s);
         } else if (!S_ISREG(st.st_mode)) {
-            entry.conflicts.append(u"ce n'est pas un fichier ordinaire"_s);
+            entry.conflicts.append(fileops::notRegularText());
         } else if (const auto id = fileops::identityOf(item.source)) {
             const auto [first, inserted] = seen.emplace(*id, static_cast<int>(i));
             if (!inserted)
@@ -146,12 +146,9 @@ std::vector<PreflightEntry> preflightBatch(const QStringList& sources, const Out
             entry.conflicts.append(u"Nom de sortie trop long : %1"_s.arg(name));
             continue;
         }
-        // A run that never replaces writes under a staging name first, which may be longer.
-        qsizetype longest = QFile::encodeName(QFileInfo(item.output).absoluteFilePath()).size();
-        if (!settings.replaceExisting)
-            longest = std::max(
-                longest,
-                QFile::encodeName(QFileInfo(stagingPath(item.output)).absoluteFilePath()).size());
+        // The output is written under a longer temporary name first.
+        const qsizetype longest =
+            QFile::encodeName(QFileInfo(stagingPath(item.output)).absoluteFilePath()).size();
         if (longest >= folder->pathMax) { // the limit counts the final NUL
             entry.conflicts.append(u"Chemin de sortie trop long : %1"_s.arg(item.output));
             continue;
