@@ -208,6 +208,8 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
         settings.convDest = true;
         if (settings.repertConv.isEmpty())
             return usageError(command, QStringLiteral("--output-dir est vide."));
+        if (const std::optional<QString> refusal = nonUtf8Refusal(settings.repertConv))
+            return usageError(command, *refusal);
     }
     settings.supOriginal = parser.isSet(deleteOriginals) ? 1 : 0;
     if (parser.isSet(jobs)) {
@@ -230,7 +232,10 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
                                        .arg(existingValue));
     settings.replaceExisting = existing == Existing::Replace;
 
-    const Inputs inputs = readInputs(commandLine.files(), commandLine.nulSeparated());
+    const Inputs inputs =
+        readInputs(commandLine.files(), commandLine.nulSeparated(), &stops.cancelFlag());
+    if (inputs.stopped)
+        return stoppedBeforeTheRun(stops);
     if (inputs.error)
         return usageError(command, *inputs.error);
     if (inputs.paths.isEmpty())

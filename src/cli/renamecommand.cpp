@@ -170,15 +170,6 @@ int reportPlan(const RenamePlan& plan, const Console& console, bool dryRun)
     return ExitOk;
 }
 
-// A stop signal before the first change.
-int stoppedBeforeTheRun(const StopSignals& stops)
-{
-    Console::message((stops.signal() == SIGTERM ? QStringLiteral("Arrêté par SIGTERM")
-                                                : QStringLiteral("Interrompu par SIGINT")) +
-                     QStringLiteral(" : rien n'a été changé."));
-    return stops.exitStatus();
-}
-
 // The run, printed: a line per file that failed or could not be put back, then the summary.
 int reportRun(const RenamePlan& plan, const RunReport& run, const Console& console,
               const StopSignals& stops)

@@ -1,5 +1,6 @@
 #include "cli/stopsignals.h"
 
+#include "cli/console.h"
 #include "cli/exitstatus.h"
 
 #include <csignal>
@@ -64,6 +65,14 @@ bool StopSignals::waitForStop(std::chrono::milliseconds timeout)
 int StopSignals::exitStatus() const
 {
     return signal() == SIGTERM ? ExitTerminate : ExitInterrupt;
+}
+
+int stoppedBeforeTheRun(const StopSignals& stops)
+{
+    Console::message((stops.signal() == SIGTERM ? QStringLiteral("Arrêté par SIGTERM")
+                                                : QStringLiteral("Interrompu par SIGINT")) +
+                     QStringLiteral(" : rien n'a été changé."));
+    return stops.exitStatus();
 }
 
 } // namespace cli

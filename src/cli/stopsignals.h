@@ -44,4 +44,7 @@ private:
     std::thread m_thread;
 };
 
+// Says that a stop signal came before the first change and returns its exit status.
+int stoppedBeforeTheRun(const StopSignals& stops);
+
 } // namespace cli
