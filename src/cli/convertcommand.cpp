@@ -177,6 +177,11 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
         QStringLiteral("delete-originals"),
         QStringLiteral("Supprimer chaque original une fois sa sortie écrite (jamais quand la "
                        "sortie est le même fichier)."));
+    const QCommandLineOption trashOriginals(
+        QStringLiteral("trash-originals"),
+        QStringLiteral("Comme --delete-originals, mais chaque original va à la corbeille ; "
+                       "celui que la corbeille ne peut pas prendre est conservé et son "
+                       "fichier compte comme en échec."));
     const QCommandLineOption jobs(
         QStringLiteral("jobs"),
         QStringLiteral("Nombre de conversions simultanées (par défaut : tous les cœurs)."),
@@ -188,7 +193,8 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
                        "alors en échec), skip (le fichier est ignoré) ou overwrite (la sortie "
                        "est remplacée, comme dans la fenêtre)."),
         QStringLiteral("refuse|skip|overwrite"), QStringLiteral("refuse"));
-    for (const QCommandLineOption& option : {to, outputDir, deleteOriginals, jobs, existingOption})
+    for (const QCommandLineOption& option :
+         {to, outputDir, deleteOriginals, trashOriginals, jobs, existingOption})
         commandLine.addOption(option);
     if (const std::optional<int> status = commandLine.parse(arguments, convertHelp()))
         return *status;
@@ -211,7 +217,11 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
         if (const std::optional<QString> refusal = nonUtf8Refusal(settings.repertConv))
             return usageError(command, *refusal);
     }
-    settings.supOriginal = parser.isSet(deleteOriginals) ? 1 : 0;
+    if (parser.isSet(deleteOriginals) && parser.isSet(trashOriginals))
+        return usageError(command, QStringLiteral("--delete-originals et --trash-originals "
+                                                  "s'excluent."));
+    settings.supOriginal = parser.isSet(deleteOriginals) || parser.isSet(trashOriginals) ? 1 : 0;
+    settings.removal.toTrash = parser.isSet(trashOriginals);
     if (parser.isSet(jobs)) {
         bool ok = false;
         settings.threads = parser.value(jobs).toInt(&ok);
@@ -304,8 +314,17 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
                                          "supprimé : %1")
                               .arg(fileops::describe(*result.deletionFailure));
                 ++failed;
+            } else if (!result.trashFailure.isEmpty()) {
+                outcome = "failed";
+                message = QStringLiteral("Sortie écrite, mais l'original n'a pas pu être mis à "
+                                         "la corbeille : %1 Il est conservé.")
+                              .arg(result.trashFailure);
+                ++failed;
             } else {
-                message = result.originalDeleted ? QStringLiteral("Original supprimé.") : QString();
+                if (result.originalDeleted)
+                    message = settings.removal.toTrash
+                                  ? QStringLiteral("Original mis à la corbeille.")
+                                  : QStringLiteral("Original supprimé.");
                 ++converted;
             }
             break;

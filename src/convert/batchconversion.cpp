@@ -227,10 +227,18 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
             if (!stamps[index] || !fileops::unchangedSince(result.source, *stamps[index])) {
                 result.originalChanged = true;
             } else {
-                const fileops::FileResult removed = fileops::removeFile(result.source);
-                result.originalDeleted = removed.ok();
+                const auto fallback = [&](const QString& path, const QString& reason) {
+                    if (settings.trashFallback)
+                        return settings.trashFallback(path, reason);
+                    result.trashFailure = reason;
+                    return false;
+                };
+                const fileops::RemovalResult removed =
+                    fileops::removeOrTrash(result.source, settings.removal, fallback);
+                result.originalDeleted = removed.removal == fileops::Removal::Deleted ||
+                                         removed.removal == fileops::Removal::Trashed;
                 if (!removed.ok())
-                    result.deletionFailure = removed;
+                    result.deletionFailure = removed.failure;
             }
         }
         if (onResult)

@@ -5,6 +5,7 @@
 #include "convert/outputformats.h"
 #include "convert/status.h"
 
+#include "fileops/fileactions.h"
 #include "fileops/fileops.h"
 
 #include <QString>
@@ -36,6 +37,11 @@ struct BatchSettings
     // Called on the worker once entry `index` is converted, before its original may be
     // deleted. Only tests set it, to change a source between its reading and its deletion.
     std::function<void(int index)> afterConversion;
+    // How originals go: deleted for good, or to the Trash; where the Trash cannot take one,
+    // `trashFallback` (called on the thread of runBatch) decides, and without it the original
+    // is kept (BatchResult::trashFailure says why).
+    fileops::RemoveOptions removal;
+    fileops::TrashFallback trashFallback;
 };
 
 // min(2 GiB, a quarter of the physical memory).
@@ -110,10 +116,13 @@ struct BatchResult
     // The source path no longer held the file that was read (saved anew, replaced) when its
     // deletion came: it was kept, and the entry counts as failed.
     bool originalChanged = false;
+    // The original was to go to the Trash, which could not take it: why (it is kept).
+    QString trashFailure;
     // Converted, and the original deleted when that was asked: nothing left to report.
     bool clean() const
     {
-        return outcome == Outcome::Converted && !deletionFailure && !originalChanged;
+        return outcome == Outcome::Converted && !deletionFailure && !originalChanged &&
+               trashFailure.isEmpty();
     }
 };
 

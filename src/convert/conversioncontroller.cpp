@@ -19,9 +19,11 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QScrollBar>
+#include <QThread>
 #include <QtConcurrent>
 
 #include <deque>
@@ -158,7 +160,11 @@ void ConversionController::SauverUni()
             const SingleResult result =
                 convertPicture(m_codecs->registry(), picture, m_outputSize, m_originalPath,
                                m_readStamp, output, *format, conversionJpegQuality,
-                               m_settings->readNumber(settings::names::supOriginal) == 1);
+                               m_settings->readNumber(settings::names::supOriginal) == 1,
+                               {m_settings->readFlag(settings::names::corbeille)},
+                               [this](const QString& path, const QString& reason) {
+                                   return askDeleteForGood(path, reason);
+                               });
             // A failed deletion of the original passes silently: the original is simply kept.
             if (!result.written())
                 failure = conversionFailureText(m_originalPath, result.status);
@@ -189,6 +195,16 @@ void ConversionController::SauverMulti()
         settings.supOriginal = snapshot.supOriginal;
         settings.jpegQuality = conversionJpegQuality;
         settings.afterConversion = m_afterEachConversion;
+        settings.removal.toTrash = snapshot.corbeille;
+        // Originals are removed on the run's thread; the question is asked on this one.
+        settings.trashFallback = [this](const QString& path, const QString& reason) {
+            bool deleteForGood = false;
+            QMetaObject::invokeMethod(
+                this, [&] { deleteForGood = askDeleteForGood(path, reason); },
+                QThread::currentThread() == thread() ? Qt::DirectConnection
+                                                     : Qt::BlockingQueuedConnection);
+            return deleteForGood;
+        };
 
         // The window replaces an existing output, and reports a missing source or an
         // original it could not delete with that file.
@@ -215,6 +231,19 @@ void ConversionController::SauverMulti()
         }
     }
     finish(QStringLiteral("les conversions sont terminées !"));
+}
+
+bool ConversionController::askDeleteForGood(const QString& path, const QString& reason)
+{
+    // The question gets the ordinary pointer; a busy one comes back afterwards.
+    const bool busy = QGuiApplication::overrideCursor() != nullptr;
+    if (busy)
+        QGuiApplication::restoreOverrideCursor();
+    const bool ok = m_dialogs->askOkCancel(fileops::trashFallbackQuestion(fileName(path), reason),
+                                           morvaneTitle, DialogIcon::Question);
+    if (busy)
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    return ok;
 }
 
 void ConversionController::finishInterrupted()

@@ -87,6 +87,8 @@ private:
     // The end of a batch stopped by "Annuler": the tally, and the entries that failed or
     // were not started left in the work list.
     void finishInterrupted();
+    // Asked when the Trash cannot take an original: true deletes it for good.
+    bool askDeleteForGood(const QString& path, const QString& reason);
 
     ConvertPanel* m_panel;
     const WorkList* m_workList;

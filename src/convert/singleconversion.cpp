@@ -79,7 +79,8 @@ SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture
                             const QString& originalPath,
                             const std::optional<fileops::FileStamp>& readStamp,
                             const QString& outputPath, const OutputFormat& format, int quality,
-                            bool deleteOriginal)
+                            bool deleteOriginal, const fileops::RemoveOptions& removal,
+                            const fileops::TrashFallback& deleteForGood)
 {
     // Decided now: once saved, the output is a new file even where it replaced the original.
     const bool outputIsOriginal = fileops::sameFile(originalPath, outputPath);
@@ -100,10 +101,12 @@ SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture
             result.originalChanged = true;
             return result;
         }
-        const fileops::FileResult removed = fileops::removeFile(originalPath);
-        result.originalDeleted = removed.ok();
+        const fileops::RemovalResult removed =
+            fileops::removeOrTrash(originalPath, removal, deleteForGood);
+        result.originalDeleted = removed.removal == fileops::Removal::Deleted ||
+                                 removed.removal == fileops::Removal::Trashed;
         if (!removed.ok())
-            result.deletionFailure = removed;
+            result.deletionFailure = removed.failure;
     }
     return result;
 }

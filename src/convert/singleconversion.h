@@ -4,6 +4,7 @@
 #include "convert/outputformats.h"
 #include "convert/status.h"
 
+#include "fileops/fileactions.h"
 #include "fileops/fileops.h"
 #include "fileops/filestamp.h"
 
@@ -63,6 +64,7 @@ SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture
                             const QString& originalPath,
                             const std::optional<fileops::FileStamp>& readStamp,
                             const QString& outputPath, const OutputFormat& format, int quality,
-                            bool deleteOriginal);
+                            bool deleteOriginal, const fileops::RemoveOptions& removal = {},
+                            const fileops::TrashFallback& deleteForGood = {});
 
 } // namespace convert

@@ -352,3 +352,35 @@ TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
     EXPECT_EQ(checked[0].conflicts,
               QStringList{u"Chemin de sortie trop long : %1/a.GIF"_s.arg(deep)});
 }
+
+// Originals to the Trash: one goes there; where the Trash cannot take one (its folder would be
+// under a regular file), it is kept and the entry says why, unless the fallback deletes it.
+TEST_F(BatchTest, OriginalsGoToTheTrashOrAreKept)
+{
+    const QByteArray home = qgetenv("HOME");
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", QFile::encodeName(path(u"home"_s)));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path(u"home/data"_s)));
+    QDir().mkpath(path(u"home/data"_s));
+    BatchSettings settings;
+    settings.supOriginal = 1;
+    settings.removal.toTrash = true;
+    const OutputFormat& bmp = *outputFormatForCode(formatCodeBmp);
+    const std::vector<BatchResult> trashed = runBatch(registry, {make(u"a.png"_s)}, bmp, settings);
+    EXPECT_TRUE(trashed[0].clean());
+    EXPECT_FALSE(QFile::exists(path(u"a.png"_s)));
+    EXPECT_TRUE(QFile::exists(path(u"home/data/Trash/files/a.png"_s)));
+
+    ASSERT_TRUE(testimages::writeBytes(path(u"blocker"_s), "a file, not a folder"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path(u"blocker/data"_s)));
+    std::vector<BatchResult> kept = runBatch(registry, {make(u"b.png"_s)}, bmp, settings);
+    EXPECT_FALSE(kept[0].clean());
+    EXPECT_FALSE(kept[0].trashFailure.isEmpty());
+    EXPECT_TRUE(QFile::exists(path(u"b.png"_s)));
+    settings.trashFallback = [](const QString&, const QString&) { return true; };
+    kept = runBatch(registry, {make(u"c.png"_s)}, bmp, settings);
+    EXPECT_TRUE(kept[0].clean());
+    EXPECT_FALSE(QFile::exists(path(u"c.png"_s)));
+    qputenv("HOME", home);
+    qputenv("XDG_DATA_HOME", data);
+}
