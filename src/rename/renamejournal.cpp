@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <unordered_map>
 
@@ -22,9 +23,30 @@ namespace {
 constexpr int keptJournals = 20;
 const QByteArray header = "morvane-rename 1";
 
-QByteArray field(const QString& path)
+// Appends a path as a journal field: its bytes with every byte but the unreserved ones and
+// '/' written %XX, as QByteArray::toPercentEncoding("/") does (read back by pathField()).
+void appendField(QByteArray& out, const QString& path)
 {
-    return QFile::encodeName(path).toPercentEncoding("/");
+    static constexpr char hex[] = "0123456789ABCDEF";
+    const QByteArray bytes = QFile::encodeName(path);
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+            u == '-' || u == '.' || u == '_' || u == '~' || u == '/') {
+            out.append(c);
+        } else {
+            out.append('%');
+            out.append(hex[u >> 4]);
+            out.append(hex[u & 0xF]);
+        }
+    }
+}
+
+void appendNumber(QByteArray& out, unsigned long long value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end - digits);
 }
 
 QString pathField(const QByteArray& text)
@@ -268,19 +290,33 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
 
     QByteArray text = header + '\n' + "started " + now.toString(Qt::ISODate).toLatin1() + ' ' +
                       QByteArray::number(::getpid()) + '\n';
-    text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 100);
+    // One buffer for the whole plan, written at once; the lines are built in place.
+    text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 160);
+    const auto pathOrDash = [&text](const QString& path) {
+        if (path.isEmpty())
+            text.append('-');
+        else
+            appendField(text, absolute(path));
+    };
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
         const PlannedRename& entry = plan.entries[i];
         if (entry.unchanged || !entry.identity)
             continue;
-        text += "file " + QByteArray::number(static_cast<qulonglong>(i)) + ' ' +
-                identityFields(*entry.identity) + ' ' + field(absolute(entry.source)) + ' ' +
-                field(absolute(entry.target)) + ' ' +
-                (entry.copyPath.isEmpty() ? QByteArray("-") : field(absolute(entry.copyPath))) +
-                ' ' +
-                (entry.copyTemporary.isEmpty() ? QByteArray("-")
-                                               : field(absolute(entry.copyTemporary))) +
-                '\n';
+        text.append("file ");
+        appendNumber(text, i);
+        text.append(' ');
+        appendNumber(text, static_cast<unsigned long long>(entry.identity->device));
+        text.append(' ');
+        appendNumber(text, static_cast<unsigned long long>(entry.identity->inode));
+        text.append(' ');
+        appendField(text, absolute(entry.source));
+        text.append(' ');
+        appendField(text, absolute(entry.target));
+        text.append(' ');
+        pathOrDash(entry.copyPath);
+        text.append(' ');
+        pathOrDash(entry.copyTemporary);
+        text.append('\n');
     }
     if (!writeAll(m_fd, text) || ::fsync(m_fd) != 0 || !syncFolder(m_folder)) {
         const int error = errno;
