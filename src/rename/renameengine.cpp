@@ -34,6 +34,8 @@ public:
             }
         }
         const std::vector<RenameStep> steps = executionOrder(m_plan);
+        // Most steps log one action (a kept copy adds two more): no regrowth on the way.
+        m_log.reserve(steps.size());
         int total = 0;
         for (const RenameStep& step : steps)
             total += step.kind != RenameStep::Kind::AsideFirst;

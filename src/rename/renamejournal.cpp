@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <unordered_map>
 
@@ -22,9 +23,29 @@ namespace {
 constexpr int keptJournals = 20;
 const QByteArray header = "morvane-rename 1";
 
-QByteArray field(const QString& path)
+// Writes a path as a journal field at `to`, at most three bytes for each byte of `bytes`:
+// every byte but the unreserved ones and '/' is written %XX, as
+// QByteArray::toPercentEncoding("/") does (read back by pathField()).
+char* writeField(char* to, const QByteArray& bytes)
 {
-    return QFile::encodeName(path).toPercentEncoding("/");
+    static constexpr char hex[] = "0123456789ABCDEF";
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
+            u == '-' || u == '.' || u == '_' || u == '~' || u == '/') {
+            *to++ = c;
+        } else {
+            *to++ = '%';
+            *to++ = hex[u >> 4];
+            *to++ = hex[u & 0xF];
+        }
+    }
+    return to;
+}
+
+char* writeNumber(char* to, unsigned long long value)
+{
+    return std::to_chars(to, to + 20, value).ptr;
 }
 
 QString pathField(const QByteArray& text)
@@ -268,19 +289,41 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
 
     QByteArray text = header + '\n' + "started " + now.toString(Qt::ISODate).toLatin1() + ' ' +
                       QByteArray::number(::getpid()) + '\n';
-    text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 100);
+    // One buffer for the whole plan, written at once; each line is written in place.
+    text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 160);
+    const auto native = [](const QString& path) { return QFile::encodeName(absolute(path)); };
+    const auto nativeOrNone = [&native](const QString& path) {
+        return path.isEmpty() ? QByteArray() : native(path);
+    };
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
         const PlannedRename& entry = plan.entries[i];
         if (entry.unchanged || !entry.identity)
             continue;
-        text += "file " + QByteArray::number(static_cast<qulonglong>(i)) + ' ' +
-                identityFields(*entry.identity) + ' ' + field(absolute(entry.source)) + ' ' +
-                field(absolute(entry.target)) + ' ' +
-                (entry.copyPath.isEmpty() ? QByteArray("-") : field(absolute(entry.copyPath))) +
-                ' ' +
-                (entry.copyTemporary.isEmpty() ? QByteArray("-")
-                                               : field(absolute(entry.copyTemporary))) +
-                '\n';
+        const QByteArray fields[] = {native(entry.source), native(entry.target),
+                                     nativeOrNone(entry.copyPath),
+                                     nativeOrNone(entry.copyTemporary)};
+        qsizetype longest = sizeof("file ") + 3 * 21;
+        for (const QByteArray& bytes : fields)
+            longest += 1 + std::max<qsizetype>(1, 3 * bytes.size());
+        const qsizetype start = text.size();
+        text.resize(start + longest);
+        char* to = text.data() + start;
+        to = std::copy_n("file ", 5, to);
+        to = writeNumber(to, i);
+        *to++ = ' ';
+        to = writeNumber(to, static_cast<unsigned long long>(entry.identity->device));
+        *to++ = ' ';
+        to = writeNumber(to, static_cast<unsigned long long>(entry.identity->inode));
+        for (int f = 0; f < 4; ++f) {
+            *to++ = ' ';
+            // No kept copy: a dash.
+            if (f >= 2 && fields[f].isEmpty())
+                *to++ = '-';
+            else
+                to = writeField(to, fields[f]);
+        }
+        *to++ = '\n';
+        text.truncate(to - text.constData());
     }
     if (!writeAll(m_fd, text) || ::fsync(m_fd) != 0 || !syncFolder(m_folder)) {
         const int error = errno;

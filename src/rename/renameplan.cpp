@@ -7,11 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSet>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -27,15 +29,47 @@ QString withSlash(const QString& folder)
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
-QString folderPart(const QString& path)
-{
-    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 QString namePart(const QString& path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
+
+// The names of a folder, read once: one buffer holds them all and the set looks into it,
+// so a large folder costs no allocation per name.
+class NameList
+{
+public:
+    bool read(const QString& folderText)
+    {
+        DIR* dir = ::opendir(
+            QFile::encodeName(folderText.isEmpty() ? QStringLiteral(".") : folderText).constData());
+        if (!dir)
+            return false;
+        std::vector<std::size_t> ends;
+        while (const dirent* entry = ::readdir(dir)) {
+            m_bytes.insert(m_bytes.end(), entry->d_name,
+                           entry->d_name + std::strlen(entry->d_name));
+            ends.push_back(m_bytes.size());
+        }
+        ::closedir(dir);
+        m_names.reserve(ends.size());
+        std::size_t start = 0;
+        for (const std::size_t end : ends) {
+            m_names.emplace(m_bytes.data() + start, end - start);
+            start = end;
+        }
+        return true;
+    }
+
+    bool contains(const QByteArray& name) const
+    {
+        return m_names.contains(std::string_view(name.constData(), std::size_t(name.size())));
+    }
+
+private:
+    std::vector<char> m_bytes; // never grows once the set looks into it; a move keeps it
+    std::unordered_set<std::string_view> m_names;
+};
 
 // What the plan needs to know of a folder, asked of the disk once per folder text.
 struct FolderInfo
@@ -48,21 +82,8 @@ struct FolderInfo
     dev_t device = 0;
     // The folder's names, read once when a name of it is looked up: a name that is not
     // there costs no lookup of its own (in a large folder, the slow kind).
-    std::optional<QSet<QByteArray>> names;
+    std::optional<NameList> names;
 };
-
-std::optional<QSet<QByteArray>> listNames(const QString& folderText)
-{
-    DIR* dir = ::opendir(
-        QFile::encodeName(folderText.isEmpty() ? QStringLiteral(".") : folderText).constData());
-    if (!dir)
-        return std::nullopt;
-    QSet<QByteArray> names;
-    while (const dirent* entry = ::readdir(dir))
-        names.insert(QByteArray(entry->d_name));
-    ::closedir(dir);
-    return names;
-}
 
 // Folders by their text as written, each asked of the disk once. Entries stay where they
 // are (the plan keeps pointers to them), and the folder of the previous look-up is tried
@@ -93,8 +114,11 @@ public:
     identityOf(FolderInfo& folder, const QString& folderText, const QString& name)
     {
         if (folder.isFolder && !folder.ignoresCase) {
-            if (!folder.names)
-                folder.names = listNames(folderText);
+            if (!folder.names) {
+                NameList list;
+                if (list.read(folderText))
+                    folder.names.emplace(std::move(list));
+            }
             if (folder.names && !folder.names->contains(QFile::encodeName(name)))
                 return std::nullopt;
         }
@@ -250,6 +274,7 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     const bool numeric = readsAsNumber(options.start, &number);
     const QString dest = options.dest.isEmpty() ? QString() : withSlash(options.dest);
     Folders folders;
+    QString lastFolder;
     std::unordered_map<fileops::FileIdentity, int, fileops::FileIdentityHash> seen;
     seen.reserve(static_cast<std::size_t>(count));
     // The files of the run by the name they have now, as their folder compares names.
@@ -264,8 +289,13 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
         Place& place = places[static_cast<std::size_t>(i)];
         entry.source = sources.at(i);
-        place.ownFolder = folderPart(entry.source);
-        place.name = namePart(entry.source);
+        // Files of one folder share one copy of its text.
+        const qsizetype slash = entry.source.lastIndexOf(QLatin1Char('/'));
+        const QStringView folderText = QStringView(entry.source).left(slash + 1);
+        if (i == 0 || folderText != QStringView(lastFolder))
+            lastFolder = folderText.toString();
+        place.ownFolder = lastFolder;
+        place.name = entry.source.mid(slash + 1);
         place.targetFolder = dest.isEmpty() ? place.ownFolder : dest;
         place.own = folders.info(place.ownFolder);
         place.target = folders.info(place.targetFolder);
