@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -481,6 +482,32 @@ FileResult modificationTime(const QString& path, QDateTime* time)
     if (::stat(native(path).constData(), &st) != 0)
         return FileResult::system(errno, path);
     *time = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+    return FileResult::success();
+}
+
+QDateTime localWallClock(qint64 secsSinceEpoch)
+{
+    // Inside 1970-2037 the C library converts as Qt does (Qt calls the same localtime_r after
+    // tzset); outside it, and for a leap second, Qt's own rules decide.
+    constexpr qint64 end2037 = 2145916800;
+    if (secsSinceEpoch >= 0 && secsSinceEpoch < end2037) {
+        ::tzset();
+        const time_t secs = static_cast<time_t>(secsSinceEpoch);
+        struct tm local;
+        if (::localtime_r(&secs, &local) && local.tm_sec < 60)
+            return QDateTime(QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
+                             QTime(local.tm_hour, local.tm_min, local.tm_sec), Qt::UTC);
+    }
+    const QDateTime local = QDateTime::fromSecsSinceEpoch(secsSinceEpoch);
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
+
+FileResult modificationWallClock(const QString& path, QDateTime* wallClock)
+{
+    struct stat st;
+    if (::stat(native(path).constData(), &st) != 0)
+        return FileResult::system(errno, path);
+    *wallClock = localWallClock(st.st_mtim.tv_sec);
     return FileResult::success();
 }
 

@@ -30,7 +30,8 @@ int numberWidth(int format, int entryCount);
 QString numberText(const QString& number, int width);
 
 // Everything one new name is made of. The clock and the file time stamp are passed in; the
-// file time stamp is only looked at by forms that use it (NameForm::usesFileTime).
+// file time stamp is only looked at by forms that use it (NameForm::usesFileTime), and only its
+// date() and time(): a local wall-clock reading held in any time spec will do.
 struct NameInput
 {
     QString name;

@@ -69,7 +69,8 @@ void renameNames(const ColumnRequest& request, ColumnNames& out)
         input.name = entry.name;
         if (numeric && form->usesNumber)
             input.number = QString::number(number + static_cast<long long>(i));
-        if (form->usesFileTime && !fileops::modificationTime(entry.path(), &input.fileTime).ok())
+        if (form->usesFileTime &&
+            !fileops::modificationWallClock(entry.path(), &input.fileTime).ok())
             continue; // the run tells why; the column shows no name
         NameResult made = newName(input);
         if (made.ok())

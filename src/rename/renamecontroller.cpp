@@ -136,7 +136,8 @@ void RenameController::VisuRenom()
         nameForm->usesClock ? m_clock() : QDateTime(),
         {}};
     if (nameForm->usesFileTime) {
-        const fileops::FileResult read = fileops::modificationTime(first.path(), &input.fileTime);
+        const fileops::FileResult read =
+            fileops::modificationWallClock(first.path(), &input.fileTime);
         if (!read.ok()) {
             showFailure(fileops::describe(read));
             return;

@@ -349,7 +349,7 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
                         {}};
         if (form && form->usesFileTime) {
             const fileops::FileResult read =
-                fileops::modificationTime(entry.source, &input.fileTime);
+                fileops::modificationWallClock(entry.source, &input.fileTime);
             if (!read.ok()) {
                 entry.conflicts.append(fileops::describe(read));
                 continue;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -244,6 +245,36 @@ TEST_F(FileOps, ModificationTimeIsReadInLocalTime)
     EXPECT_TRUE(modificationTime(at("m"), &read).ok());
     EXPECT_EQ(read, midnight);
     EXPECT_EQ(modificationTime(at("gone"), &read).error, ENOENT);
+    QDateTime wall;
+    EXPECT_TRUE(modificationWallClock(at("m"), &wall).ok());
+    EXPECT_EQ(wall.date(), midnight.date());
+    EXPECT_EQ(wall.time(), midnight.time());
+    EXPECT_EQ(modificationWallClock(at("gone"), &wall).error, ENOENT);
+}
+
+// The cheap conversion gives Qt's local date and time on both sides of a daylight-saving
+// change, around midnight and outside the years the C library path takes.
+TEST(LocalWallClock, MatchesQtLocalTimeAcrossDaylightSaving)
+{
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    ::tzset();
+    const qint64 springForward = 1616893200; // 2021-03-28 02:00 CET becomes 03:00 CEST
+    const qint64 fallBack = 1635642000;      // 2021-10-31 03:00 CEST becomes 02:00 CET
+    const qint64 newYear = 1609455600;       // 2021-01-01 00:00 CET
+    EXPECT_EQ(localWallClock(springForward).time(), QTime(3, 0));
+    for (const qint64 secs : {springForward - 1, springForward, fallBack - 1, fallBack, newYear - 1,
+                              newYear, qint64(-86400), qint64(4102444800)}) {
+        const QDateTime qt = QDateTime::fromSecsSinceEpoch(secs);
+        EXPECT_EQ(localWallClock(secs).date(), qt.date()) << secs;
+        EXPECT_EQ(localWallClock(secs).time(), qt.time()) << secs;
+    }
+    if (hadZone)
+        qputenv("TZ", zone);
+    else
+        qunsetenv("TZ");
+    ::tzset();
 }
 
 TEST_F(FileOps, MoveToAnotherFileSystemCopiesSyncsKeepsTimeAndRemovesTheSource)
