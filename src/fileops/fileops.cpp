@@ -485,13 +485,18 @@ FileResult modificationTime(const QString& path, QDateTime* time)
     return FileResult::success();
 }
 
+void readTimeZone()
+{
+    ::tzset();
+}
+
 QDateTime localWallClock(qint64 secsSinceEpoch)
 {
-    // Inside 1970-2037 the C library converts as Qt does (Qt calls the same localtime_r after
-    // tzset); outside it, and for a leap second, Qt's own rules decide.
+    // Inside 1970-2037 the C library converts as Qt does (Qt calls the same localtime_r, after a
+    // tzset() per conversion: readTimeZone() makes that one call per batch); outside it, and for
+    // a leap second, Qt's own rules decide.
     constexpr qint64 end2037 = 2145916800;
     if (secsSinceEpoch >= 0 && secsSinceEpoch < end2037) {
-        ::tzset();
         const time_t secs = static_cast<time_t>(secsSinceEpoch);
         struct tm local;
         if (::localtime_r(&secs, &local) && local.tm_sec < 60)

@@ -118,11 +118,16 @@ FileResult modificationTime(const QString& path, QDateTime* time);
 
 // The same local date and time to the second, held as a UTC QDateTime so that nothing converts
 // it again: only date() and time() carry meaning. Much cheaper per file than
-// modificationTime(), for callers that read only those pieces.
+// modificationTime(), for callers that read only those pieces; see readTimeZone().
 FileResult modificationWallClock(const QString& path, QDateTime* wallClock);
 
 // Seconds since the epoch as local wall-clock date and time, held as a UTC QDateTime.
 QDateTime localWallClock(qint64 secsSinceEpoch);
+
+// Takes up the current time-zone rules (TZ, the system zone file) for the wall-clock readings
+// that follow; those do not look again (a look costs a system call each). Call it once before
+// each batch of readings.
+void readTimeZone();
 
 // Renames or moves `from` to `to` and never replaces an existing file: a taken target gives
 // Outcome::Exists. A change of letter case only is made in place, also where the folder

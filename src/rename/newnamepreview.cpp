@@ -64,6 +64,8 @@ void renameNames(const ColumnRequest& request, ColumnNames& out)
                     static_cast<int>(count),
                     request.clock,
                     {}};
+    if (form->usesFileTime)
+        fileops::readTimeZone();
     for (std::size_t i = 0; i < count; ++i) {
         const WorkEntry& entry = request.entries[i];
         input.name = entry.name;

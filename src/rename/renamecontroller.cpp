@@ -136,6 +136,7 @@ void RenameController::VisuRenom()
         nameForm->usesClock ? m_clock() : QDateTime(),
         {}};
     if (nameForm->usesFileTime) {
+        fileops::readTimeZone();
         const fileops::FileResult read =
             fileops::modificationWallClock(first.path(), &input.fileTime);
         if (!read.ok()) {

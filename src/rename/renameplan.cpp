@@ -280,6 +280,8 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     // The files of the run by the name they have now, as their folder compares names.
     std::unordered_map<NameKey, int, NameKeyHash> byName;
     byName.reserve(static_cast<std::size_t>(count));
+    if (form && form->usesFileTime)
+        fileops::readTimeZone();
 
     for (int i = 0; i < count; ++i) {
         if (stop && stop->load()) {

@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <ctime>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -259,7 +258,7 @@ TEST(LocalWallClock, MatchesQtLocalTimeAcrossDaylightSaving)
     const bool hadZone = qEnvironmentVariableIsSet("TZ");
     const QByteArray zone = qgetenv("TZ");
     qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
-    ::tzset();
+    readTimeZone();
     const qint64 springForward = 1616893200; // 2021-03-28 02:00 CET becomes 03:00 CEST
     const qint64 fallBack = 1635642000;      // 2021-10-31 03:00 CEST becomes 02:00 CET
     const qint64 newYear = 1609455600;       // 2021-01-01 00:00 CET
@@ -274,7 +273,7 @@ TEST(LocalWallClock, MatchesQtLocalTimeAcrossDaylightSaving)
         qputenv("TZ", zone);
     else
         qunsetenv("TZ");
-    ::tzset();
+    readTimeZone();
 }
 
 TEST_F(FileOps, MoveToAnotherFileSystemCopiesSyncsKeepsTimeAndRemovesTheSource)
