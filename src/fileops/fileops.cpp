@@ -516,6 +516,30 @@ FileResult modificationWallClock(const QString& path, QDateTime* wallClock)
     return FileResult::success();
 }
 
+FolderWallClocks::~FolderWallClocks()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+FileResult FolderWallClocks::read(const QString& folder, const QString& name, QDateTime* wallClock)
+{
+    if (!m_opened || folder != m_folder) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_folder = folder;
+        m_opened = true;
+        m_fd = ::open(native(folder).constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    if (m_fd < 0)
+        return modificationWallClock(folder + name, wallClock);
+    struct stat st;
+    if (::fstatat(m_fd, native(name).constData(), &st, 0) != 0)
+        return FileResult::system(errno, folder + name);
+    *wallClock = localWallClock(st.st_mtim.tv_sec);
+    return FileResult::success();
+}
+
 FileResult renameNoReplace(const QString& from, const QString& to, FolderCase folderCase,
                            const std::atomic<bool>* cancel)
 {

@@ -124,6 +124,23 @@ FileResult modificationWallClock(const QString& path, QDateTime* wallClock);
 // Seconds since the epoch as local wall-clock date and time, held as a UTC QDateTime.
 QDateTime localWallClock(qint64 secsSinceEpoch);
 
+// modificationWallClock() for many files, each folder opened once and its files read by name.
+class FolderWallClocks
+{
+public:
+    FolderWallClocks() = default;
+    FolderWallClocks(const FolderWallClocks&) = delete;
+    FolderWallClocks& operator=(const FolderWallClocks&) = delete;
+    ~FolderWallClocks();
+    // `folder` ends with '/'; `name` has none.
+    FileResult read(const QString& folder, const QString& name, QDateTime* wallClock);
+
+private:
+    QString m_folder;
+    int m_fd = -1;
+    bool m_opened = false;
+};
+
 // Takes up the current time-zone rules (TZ, the system zone file) for the wall-clock readings
 // that follow; those do not look again (a look costs a system call each). Call it once before
 // each batch of readings.

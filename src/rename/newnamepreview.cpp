@@ -64,6 +64,7 @@ void renameNames(const ColumnRequest& request, ColumnNames& out)
                     static_cast<int>(count),
                     request.clock,
                     {}};
+    fileops::FolderWallClocks times;
     if (form->usesFileTime)
         fileops::readTimeZone();
     for (std::size_t i = 0; i < count; ++i) {
@@ -71,8 +72,7 @@ void renameNames(const ColumnRequest& request, ColumnNames& out)
         input.name = entry.name;
         if (numeric && form->usesNumber)
             input.number = QString::number(number + static_cast<long long>(i));
-        if (form->usesFileTime &&
-            !fileops::modificationWallClock(entry.path(), &input.fileTime).ok())
+        if (form->usesFileTime && !times.read(entry.folder, entry.name, &input.fileTime).ok())
             continue; // the run tells why; the column shows no name
         NameResult made = newName(input);
         if (made.ok())

@@ -249,6 +249,13 @@ TEST_F(FileOps, ModificationTimeIsReadInLocalTime)
     EXPECT_EQ(wall.date(), midnight.date());
     EXPECT_EQ(wall.time(), midnight.time());
     EXPECT_EQ(modificationWallClock(at("gone"), &wall).error, ENOENT);
+    // Read through an opened folder: a file, a missing one, then a folder that cannot be opened.
+    FolderWallClocks clocks;
+    QDateTime byFolder;
+    EXPECT_TRUE(clocks.read(at(""), u"m"_s, &byFolder).ok());
+    EXPECT_EQ(byFolder, wall);
+    EXPECT_EQ(clocks.read(at(""), u"gone"_s, &byFolder).error, ENOENT);
+    EXPECT_EQ(clocks.read(at("m/"), u"x"_s, &byFolder).error, ENOTDIR);
 }
 
 // The cheap conversion gives Qt's local date and time on both sides of a daylight-saving
