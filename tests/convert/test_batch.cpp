@@ -209,8 +209,9 @@ TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
     for (std::size_t i = 0; i < results.size(); ++i) {
         const bool done = results[i].outcome == Outcome::Converted;
         converted += done ? 1 : 0;
-        if (!done)
+        if (!done) {
             EXPECT_EQ(results[i].outcome, Outcome::Cancelled) << i;
+        }
         EXPECT_EQ(QFile::exists(results[i].output), done) << i;
         EXPECT_EQ(QFile::exists(results[i].source), !done) << i;
     }
