@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-translations-l10n
     qt6-gtk-platformtheme libgl-dev
-    libimagequant-dev libgif-dev
+    libimagequant-dev libgif-dev libexiv2-dev
     libgtest-dev libgmock-dev
     adwaita-icon-theme
     xdg-utils
@@ -15,6 +15,8 @@ packages=(
     imagemagick
     # a case-insensitive FAT volume for the letter-case tests (mounted where the machine allows)
     dosfstools fusefat
+    # CI validates the menu entry and the AppStream metadata
+    desktop-file-utils appstream
     # the conversion benchmark compares with it
     graphicsmagick
 )
