@@ -5,6 +5,7 @@
 #include "cli/stopsignals.h"
 #include "cli/testhooks.h"
 #include "fileops/fileops.h"
+#include "imaging/exiv.h"
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
 #include "rename/renameengine.h"
@@ -262,7 +263,19 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
                        "dossier du fichier ; dest, dans le dossier de destination (comme own "
                        "sans --dest)."),
         QStringLiteral("own|dest"));
-    for (const QCommandLineOption& option : {form, text, start, style, dest, keep})
+    const QCommandLineOption date(
+        QStringLiteral("date"),
+        QStringLiteral("La date et l'heure des types « Fichier » : modified, la date de "
+                       "modification (par défaut) ; taken, la date de prise de vue (EXIF "
+                       "DateTimeOriginal, sinon CreateDate, sinon DateTime), ou la date de "
+                       "modification pour une image qui n'en a pas de valide."),
+        QStringLiteral("modified|taken"), QStringLiteral("modified"));
+    const QCommandLineOption dateOrder(
+        QStringLiteral("date-order"),
+        QStringLiteral("L'ordre des dates : dmy, jj-mm-aaaa (par défaut) ; ymd, aaaa-mm-jj, "
+                       "pour des noms qui se trient par date."),
+        QStringLiteral("dmy|ymd"), QStringLiteral("dmy"));
+    for (const QCommandLineOption& option : {form, text, start, style, dest, keep, date, dateOrder})
         commandLine.addOption(option);
     if (const std::optional<int> status = commandLine.parse(arguments, renameHelp()))
         return *status;
@@ -303,6 +316,18 @@ int renameCommand(const QStringList& arguments, StopSignals& stops)
             return usageError(commandLine.command(),
                               QStringLiteral("--keep-copy vaut own ou dest, pas %1").arg(value));
     }
+
+    if (const QString value = parser.value(date); value == QLatin1String("taken"))
+        options.dateTaken = true;
+    else if (value != QLatin1String("modified"))
+        return usageError(commandLine.command(),
+                          QStringLiteral("--date vaut modified ou taken, pas %1").arg(value));
+    if (const QString value = parser.value(dateOrder); value == QLatin1String("ymd"))
+        options.dateOrder = renaming::DateOrder::YearMonthDay;
+    else if (value != QLatin1String("dmy"))
+        return usageError(commandLine.command(),
+                          QStringLiteral("--date-order vaut dmy ou ymd, pas %1").arg(value));
+    imaging::initializeExiv2();
 
     const Inputs inputs =
         readInputs(commandLine.files(), commandLine.nulSeparated(), &stops.cancelFlag());

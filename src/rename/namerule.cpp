@@ -11,8 +11,11 @@ QString twoDigits(int value)
     return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
 }
 
-QString datePieces(const QDate& date)
+QString datePieces(const QDate& date, DateOrder order)
 {
+    if (order == DateOrder::YearMonthDay)
+        return QString::number(date.year()) + QLatin1Char('-') + twoDigits(date.month()) +
+               QLatin1Char('-') + twoDigits(date.day());
     return twoDigits(date.day()) + QLatin1Char('-') + twoDigits(date.month()) + QLatin1Char('-') +
            QString::number(date.year());
 }
@@ -24,9 +27,9 @@ QString timePieces(const QTime& time)
            twoDigits(time.second());
 }
 
-QString systemDate(const QDateTime& clock)
+QString systemDate(const QDateTime& clock, DateOrder order)
 {
-    return QLatin1Char('(') + datePieces(clock.date()) + QLatin1Char(')');
+    return QLatin1Char('(') + datePieces(clock.date(), order) + QLatin1Char(')');
 }
 
 QString systemTime(const QDateTime& clock)
@@ -34,9 +37,9 @@ QString systemTime(const QDateTime& clock)
     return QLatin1Char('(') + timePieces(clock.time()) + QLatin1Char(')');
 }
 
-QString fileDate(const QDateTime& stamp)
+QString fileDate(const QDateTime& stamp, DateOrder order)
 {
-    return QLatin1Char('[') + datePieces(stamp.date()) + QLatin1Char(']');
+    return QLatin1Char('[') + datePieces(stamp.date(), order) + QLatin1Char(']');
 }
 
 QString fileTime(const QDateTime& stamp)
@@ -97,15 +100,11 @@ int numberWidth(int format, int entryCount)
         return format + 1;
     if (format != autoStyle)
         return 0;
-    if (entryCount < 10)
-        return 1;
-    if (entryCount < 100)
-        return 2;
-    if (entryCount < 1000)
-        return 3;
-    if (entryCount < 10000)
-        return 4;
-    return 0;
+    // As many digits as the entry count has: 1 to 9 entries give 1, 10 to 99 give 2, ...
+    int width = 1;
+    for (int count = entryCount; count >= 10; count /= 10)
+        ++width;
+    return width;
 }
 
 QString numberText(const QString& number, int width)
@@ -142,16 +141,16 @@ NameResult newName(const NameInput& in)
         newBase = firstThenRest(base, false, 1);
         break;
     case 2:
-        newBase = systemDate(in.clock) + base;
+        newBase = systemDate(in.clock, in.dateOrder) + base;
         break;
     case 3:
-        newBase = fileDate(in.fileTime) + base;
+        newBase = fileDate(in.fileTime, in.dateOrder) + base;
         break;
     case 4:
-        newBase = base + systemDate(in.clock);
+        newBase = base + systemDate(in.clock, in.dateOrder);
         break;
     case 5:
-        newBase = base + fileDate(in.fileTime);
+        newBase = base + fileDate(in.fileTime, in.dateOrder);
         break;
     case 6:
         newBase = base + systemTime(in.clock);
@@ -178,19 +177,19 @@ NameResult newName(const NameInput& in)
         newBase = firstThenRest(base, true, 0);
         break;
     case 14:
-        newBase = systemDate(in.clock) + number;
+        newBase = systemDate(in.clock, in.dateOrder) + number;
         break;
     case 15:
-        newBase = systemDate(in.clock) + systemTime(in.clock) + number;
+        newBase = systemDate(in.clock, in.dateOrder) + systemTime(in.clock) + number;
         break;
     case 16:
         newBase = systemTime(in.clock) + number;
         break;
     case 17:
-        newBase = fileDate(in.fileTime) + number;
+        newBase = fileDate(in.fileTime, in.dateOrder) + number;
         break;
     case 18:
-        newBase = fileDate(in.fileTime) + fileTime(in.fileTime) + number;
+        newBase = fileDate(in.fileTime, in.dateOrder) + fileTime(in.fileTime) + number;
         break;
     case 19:
         newBase = fileTime(in.fileTime) + number;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 
 namespace renaming {
@@ -22,8 +23,17 @@ NameParts splitName(const QString& name);
 bool readsAsNumber(const QString& text, long long* value = nullptr);
 
 // Digits the running number is padded to for a stored "Format" and a work-list size;
-// 0 means no padding.
+// 0 means no padding. "Auto" pads to as many digits as the entry count has, so the names of
+// any list sort in its order.
 int numberWidth(int format, int entryCount);
+
+// How the date pieces of every form are written: day-month-year, or year-month-day so that
+// names sort by date.
+enum class DateOrder : std::uint8_t
+{
+    DayMonthYear,
+    YearMonthDay,
+};
 
 // The number part: a text that reads as a number is written in decimal, zero-padded to
 // `width` (a wider number in full); any other text is written unchanged.
@@ -42,6 +52,7 @@ struct NameInput
     int entryCount = 1;
     QDateTime clock;
     QDateTime fileTime;
+    DateOrder dateOrder = DateOrder::DayMonthYear;
 };
 
 struct NameResult

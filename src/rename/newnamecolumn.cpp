@@ -1,6 +1,7 @@
 #include "rename/newnamecolumn.h"
 
 #include "convert/outputformats.h"
+#include "imaging/exiv.h"
 #include "lists/worklistmodel.h"
 #include "rename/newnamepreview.h"
 #include "rename/renamepanel.h"
@@ -14,6 +15,8 @@ NewNameColumn::NewNameColumn(RenamePanel* panel, QComboBox* outputFormats, WorkL
     : QObject(parent), m_panel(panel), m_outputFormats(outputFormats), m_model(model),
       m_settings(settings), m_clock([] { return QDateTime::currentDateTime(); })
 {
+    // Before the first worker that may read pictures' metadata.
+    imaging::initializeExiv2();
     m_preview = new renaming::NewNamePreview(
         model,
         [this] {
@@ -38,6 +41,9 @@ NewNameColumn::NewNameColumn(RenamePanel* panel, QComboBox* outputFormats, WorkL
                 request.options.keep = settings.repertCopieDest       ? renaming::KeepCopy::Dest
                                        : settings.repertCopieOriginal ? renaming::KeepCopy::Own
                                                                       : renaming::KeepCopy::None;
+            request.options.dateTaken = settings.datePriseDeVue;
+            request.options.dateOrder = settings.ordreAMJ ? renaming::DateOrder::YearMonthDay
+                                                          : renaming::DateOrder::DayMonthYear;
             request.clock = m_clock();
             return request;
         },

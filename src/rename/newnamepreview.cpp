@@ -2,6 +2,7 @@
 
 #include "fileops/fileops.h"
 #include "lists/worklistmodel.h"
+#include "rename/filetimes.h"
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
 
@@ -15,6 +16,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <limits>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -47,7 +49,12 @@ bool runRefuses(const RenameOptions& options, std::size_t count)
     return false;
 }
 
-void renameNames(const ColumnRequest& request, ColumnNames& out)
+bool stopped(const std::atomic<bool>* stop)
+{
+    return stop && stop->load(std::memory_order_relaxed);
+}
+
+void renameNames(const ColumnRequest& request, ColumnNames& out, const std::atomic<bool>* stop)
 {
     const RenameOptions& options = request.options;
     const std::size_t count = request.entries.size();
@@ -63,22 +70,33 @@ void renameNames(const ColumnRequest& request, ColumnNames& out)
                     options.format,
                     static_cast<int>(count),
                     request.clock,
-                    {}};
-    fileops::FolderWallClocks times;
+                    {},
+                    options.dateOrder};
+    std::optional<FileTimes> times;
     if (form->usesFileTime)
-        fileops::readTimeZone();
+        times.emplace(options.dateTaken);
+    FileTime time;
     for (std::size_t i = 0; i < count; ++i) {
         const WorkEntry& entry = request.entries[i];
         input.name = entry.name;
         if (numeric && form->usesNumber)
             input.number = QString::number(number + static_cast<long long>(i));
-        if (form->usesFileTime && !times.read(entry.folder, entry.name, &input.fileTime).ok())
-            continue; // the run tells why; the column shows no name
+        if (times) {
+            // Reading the disk costs far more than a name: a newer request stops it.
+            if (stopped(stop))
+                return;
+            if (!times->read(entry.folder, entry.name, &time).ok())
+                continue; // the run tells why; the column shows no name
+            input.fileTime = time.wallClock;
+        }
         NameResult made = newName(input);
-        if (made.ok())
-            out.names[i] = std::move(made.name);
-        else
+        if (!made.ok()) {
             out.marks[i] = NameMark::Refused;
+            continue;
+        }
+        out.names[i] = std::move(made.name);
+        if (times && time.noDateTaken)
+            out.marks[i] = NameMark::NoDateTaken;
     }
 }
 
@@ -175,11 +193,6 @@ QString keyOf(const FolderInfo& folder, const QString& name)
     return folder.key + QLatin1Char('/') + (folder.ignoresCase ? name.toCaseFolded() : name);
 }
 
-bool stopped(const std::atomic<bool>* stop)
-{
-    return stop && stop->load(std::memory_order_relaxed);
-}
-
 void markRename(const ColumnRequest& request, ColumnNames& out, const std::atomic<bool>* stop)
 {
     const std::size_t count = request.entries.size();
@@ -215,7 +228,7 @@ void markRename(const ColumnRequest& request, ColumnNames& out, const std::atomi
         const auto [first, inserted] = given.emplace(targetKeys[i], i);
         if (!inserted) {
             out.marks[i] = NameMark::GivenTwice;
-            if (out.marks[first->second] == NameMark::None)
+            if (!blocksRun(out.marks[first->second]))
                 out.marks[first->second] = NameMark::GivenTwice;
         }
     }
@@ -237,8 +250,7 @@ void markRename(const ColumnRequest& request, ColumnNames& out, const std::atomi
     for (std::size_t i = 0; i < count; ++i) {
         if (stopped(stop))
             return;
-        if (out.marks[i] != NameMark::None || targetKeys[i].isEmpty() ||
-            targetKeys[i] == ownKeys[i])
+        if (blocksRun(out.marks[i]) || targetKeys[i].isEmpty() || targetKeys[i] == ownKeys[i])
             continue;
         if (copies.contains(targetKeys[i])) {
             out.marks[i] = NameMark::Taken;
@@ -298,8 +310,15 @@ QString nameMarkText(NameMark mark)
         return QStringLiteral("Nom donné deux fois");
     case NameMark::Refused:
         return QStringLiteral("Nom refusé par le système de fichiers");
+    case NameMark::NoDateTaken:
+        return QStringLiteral("pas de date de prise de vue : date de modification utilisée");
     }
     return {};
+}
+
+bool blocksRun(NameMark mark)
+{
+    return mark != NameMark::None && mark != NameMark::NoDateTaken;
 }
 
 bool namesReadDisk(const ColumnRequest& request)
@@ -310,7 +329,7 @@ bool namesReadDisk(const ColumnRequest& request)
     return form && form->usesFileTime;
 }
 
-ColumnNames columnNames(const ColumnRequest& request)
+ColumnNames columnNames(const ColumnRequest& request, const std::atomic<bool>* stop)
 {
     ColumnNames out;
     out.names.resize(request.entries.size());
@@ -318,7 +337,7 @@ ColumnNames columnNames(const ColumnRequest& request)
     if (request.conversion)
         conversionNames(request, out);
     else
-        renameNames(request, out);
+        renameNames(request, out, stop);
     return out;
 }
 
@@ -383,7 +402,7 @@ void NewNamePreview::refresh()
     watcher->setFuture(QtConcurrent::run([request = std::move(request), names = std::move(names),
                                           onWorker, marker = m_marker, stop = m_stop]() mutable {
         if (onWorker)
-            names = columnNames(request);
+            names = columnNames(request, stop.get());
         if (!stop->load())
             marker(request, names, stop.get());
         return names;

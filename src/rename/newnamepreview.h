@@ -27,7 +27,12 @@ enum class NameMark : std::uint8_t
     Taken,      // another file, not renamed away by the run, has that name
     GivenTwice, // two entries of the list get that name
     Refused,    // the file system takes no such name
+    // The picture has no valid date taken: its modification time is used. The run goes on.
+    NoDateTaken,
 };
+
+// Whether the run refuses to start over a name with that mark.
+bool blocksRun(NameMark mark);
 
 // The reason shown with a mark; empty for None.
 QString nameMarkText(NameMark mark);
@@ -57,8 +62,10 @@ bool namesReadDisk(const ColumnRequest& request);
 
 // The names by the rules of the rename run (renaming::newName, numbered in list order) or of
 // the batch conversion (its output name; empty for an entry it skips). A name the rule
-// refuses is left empty and marked Refused. Touches the disk only when namesReadDisk().
-ColumnNames columnNames(const ColumnRequest& request);
+// refuses is left empty and marked Refused; one made from the modification time where the date
+// taken was asked for is marked NoDateTaken. Touches the disk only when namesReadDisk(). `stop`
+// set ends early (the names are then incomplete).
+ColumnNames columnNames(const ColumnRequest& request, const std::atomic<bool>* stop = nullptr);
 
 // Adds the marks that need the disk: names taken on disk, given twice (as the target folder
 // compares names), too long for their folder. For the conversion, the later of two entries

@@ -5,7 +5,9 @@
 #include "app/busycursor.h"
 #include "app/dialogs.h"
 #include "fileops/fileops.h"
+#include "imaging/exiv.h"
 #include "lists/worklist.h"
+#include "rename/filetimes.h"
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
 #include "rename/renamejournal.h"
@@ -38,6 +40,8 @@ RenameController::RenameController(RenamePanel* panel, const WorkList* workList,
     : QObject(parent), m_panel(panel), m_workList(workList), m_settings(settings),
       m_dialogs(dialogs), m_clock([] { return QDateTime::currentDateTime(); })
 {
+    // The date forms may read pictures' metadata, here and on the new-name column's worker.
+    imaging::initializeExiv2();
     connect(panel->nameForms(), &QComboBox::activated, this, &RenameController::onNameFormClicked);
     connect(panel->numberingStyles(), &QComboBox::activated, this,
             &RenameController::onStyleClicked);
@@ -134,15 +138,19 @@ void RenameController::VisuRenom()
         format >= 0 && format <= std::numeric_limits<int>::max() ? static_cast<int>(format) : -1,
         m_workList->count(),
         nameForm->usesClock ? m_clock() : QDateTime(),
-        {}};
+        {},
+        SettingsStore::parseOrdreAMJ(m_settings->readText(settings::names::ordreDates))
+            ? renaming::DateOrder::YearMonthDay
+            : renaming::DateOrder::DayMonthYear};
     if (nameForm->usesFileTime) {
-        fileops::readTimeZone();
-        const fileops::FileResult read =
-            fileops::modificationWallClock(first.path(), &input.fileTime);
+        renaming::FileTimes times(m_settings->readFlag(settings::names::datePriseDeVue));
+        renaming::FileTime time;
+        const fileops::FileResult read = times.read(first.folder, first.name, &time);
         if (!read.ok()) {
             showFailure(fileops::describe(read));
             return;
         }
+        input.fileTime = time.wallClock;
     }
     const renaming::NameResult result = renaming::newName(input);
     if (!result.ok()) {
@@ -272,6 +280,9 @@ void RenameController::renom()
         options.keep = settings.repertCopieDest       ? renaming::KeepCopy::Dest
                        : settings.repertCopieOriginal ? renaming::KeepCopy::Own
                                                       : renaming::KeepCopy::None;
+    options.dateTaken = settings.datePriseDeVue;
+    options.dateOrder =
+        settings.ordreAMJ ? renaming::DateOrder::YearMonthDay : renaming::DateOrder::DayMonthYear;
     QStringList sources;
     sources.reserve(static_cast<qsizetype>(request.entries.size()));
     for (const WorkEntry& entry : request.entries)

@@ -1,5 +1,6 @@
 #include "rename/renameplan.h"
 
+#include "rename/filetimes.h"
 #include "rename/namerule.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -280,8 +282,9 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     // The files of the run by the name they have now, as their folder compares names.
     std::unordered_map<NameKey, int, NameKeyHash> byName;
     byName.reserve(static_cast<std::size_t>(count));
+    std::optional<FileTimes> times;
     if (form && form->usesFileTime)
-        fileops::readTimeZone();
+        times.emplace(options.dateTaken);
 
     for (int i = 0; i < count; ++i) {
         if (stop && stop->load()) {
@@ -348,14 +351,16 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
                         options.format,
                         count,
                         clock,
-                        {}};
-        if (form && form->usesFileTime) {
-            const fileops::FileResult read =
-                fileops::modificationWallClock(entry.source, &input.fileTime);
+                        {},
+                        options.dateOrder};
+        if (times) {
+            FileTime time;
+            const fileops::FileResult read = times->read(place.ownFolder, name, &time);
             if (!read.ok()) {
                 entry.conflicts.append(fileops::describe(read));
                 continue;
             }
+            input.fileTime = time.wallClock;
         }
         const NameResult made = newName(input);
         if (!made.ok()) {

@@ -2,6 +2,7 @@
 
 #include "fileops/fileops.h"
 #include "rename/nameforms.h"
+#include "rename/namerule.h"
 
 #include <QDateTime>
 #include <QString>
@@ -29,6 +30,10 @@ struct RenameOptions
     int format = renaming::autoStyle;
     QString dest; // empty: each file stays in its own folder
     KeepCopy keep = KeepCopy::None;
+    // The forms' file date and time: the picture's date taken where it has a valid one,
+    // else (and by default) the modification time.
+    bool dateTaken = false;
+    DateOrder dateOrder = DateOrder::DayMonthYear;
 };
 
 // One file of the run, with everything decided before the first change.

@@ -10,6 +10,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -147,6 +148,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     general->addStretch(1);
     auto* advanced = new QVBoxLayout(m_frame5);
     advanced->addWidget(m_chkCorbeille);
+    advanced->addWidget(makeDateOptions());
     advanced->addStretch(1);
     m_advanced->setWidget(m_frame5);
     m_advanced->setWidgetResizable(true);
@@ -193,6 +195,7 @@ void OptionsDialog::load()
     m_check2->setChecked(m_settings.readNumber(n::supOriginal) == 1);
     m_check3->setChecked(m_settings.readNumber(n::copieOriginal) == 1);
     m_chkCorbeille->setChecked(m_settings.readFlag(n::corbeille));
+    loadDateOptions();
 
     // The buttons are set in this order, and setting one on clears the other of its pair:
     // the one set second wins when both values are true; both stay off when both are false.
@@ -289,12 +292,59 @@ void OptionsDialog::confirm()
                                 : m_settings.write(all[i].name, flagText(on))) &&
                  stored;
     }
+    stored = storeDateOptions(changed) && stored;
     // With nothing to store, the user is still told when the settings cannot be stored.
     if (!changed)
         stored = m_settings.writable();
     if (!stored)
         reportWriteFailure();
     accept();
+}
+
+QWidget* OptionsDialog::makeDateOptions()
+{
+    m_optDateModif = option("OptDateModif", QStringLiteral("date de modification"));
+    m_optDatePriseDeVue =
+        option("OptDatePriseDeVue", QStringLiteral("date de prise de vue (EXIF)"));
+    m_optOrdreJMA = option("OptOrdreJMA", QStringLiteral("jj-mm-aaaa"));
+    m_optOrdreAMJ = option("OptOrdreAMJ", QStringLiteral("aaaa-mm-jj"));
+    exclusive(this, m_optDateModif, m_optDatePriseDeVue);
+    exclusive(this, m_optOrdreJMA, m_optOrdreAMJ);
+    auto* box = new QWidget;
+    auto* grid = new QGridLayout(box);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(named(new QLabel(QStringLiteral("Date du fichier :")), "LblDateFichier"), 0, 0);
+    grid->addWidget(m_optDateModif, 0, 1);
+    grid->addWidget(m_optDatePriseDeVue, 1, 1);
+    grid->addWidget(named(new QLabel(QStringLiteral("Ordre des dates :")), "LblOrdreDates"), 2, 0);
+    grid->addWidget(m_optOrdreJMA, 2, 1);
+    grid->addWidget(m_optOrdreAMJ, 3, 1);
+    grid->setColumnStretch(1, 1);
+    return box;
+}
+
+void OptionsDialog::loadDateOptions()
+{
+    m_shownDatePriseDeVue = m_settings.readFlag(n::datePriseDeVue);
+    m_shownOrdreAMJ = SettingsStore::parseOrdreAMJ(m_settings.readText(n::ordreDates));
+    (m_shownDatePriseDeVue ? m_optDatePriseDeVue : m_optDateModif)->setChecked(true);
+    (m_shownOrdreAMJ ? m_optOrdreAMJ : m_optOrdreJMA)->setChecked(true);
+}
+
+bool OptionsDialog::storeDateOptions(bool& changed)
+{
+    bool stored = true;
+    if (m_optDatePriseDeVue->isChecked() != m_shownDatePriseDeVue) {
+        changed = true;
+        stored = m_settings.write(n::datePriseDeVue, flagText(m_optDatePriseDeVue->isChecked()));
+    }
+    if (m_optOrdreAMJ->isChecked() != m_shownOrdreAMJ) {
+        changed = true;
+        stored = m_settings.write(n::ordreDates, m_optOrdreAMJ->isChecked() ? settings::ordreAMJ
+                                                                            : settings::ordreJMA) &&
+                 stored;
+    }
+    return stored;
 }
 
 void OptionsDialog::reportWriteFailure()

@@ -48,6 +48,11 @@ private:
 
     void showTab(int index);
     void updateEnablings();
+    // "Date du fichier" and "Ordre des dates": their captions and option pairs.
+    QWidget* makeDateOptions();
+    void loadDateOptions();
+    // Stores those of the two that changed since load(); false when a write failed.
+    bool storeDateOptions(bool& changed);
     void chooseFolder(const QString& name, QLineEdit* field);
     void reportWriteFailure();
 
@@ -61,6 +66,12 @@ private:
     // The "Options avancées" tab: one list of options that scrolls once it outgrows the page.
     QGroupBox* m_frame5;
     QScrollArea* m_advanced;
+    QRadioButton* m_optDateModif = nullptr;
+    QRadioButton* m_optDatePriseDeVue = nullptr;
+    QRadioButton* m_optOrdreJMA = nullptr;
+    QRadioButton* m_optOrdreAMJ = nullptr;
+    bool m_shownDatePriseDeVue = false;
+    bool m_shownOrdreAMJ = false;
     QRadioButton* m_option1;
     QRadioButton* m_option2;
     QRadioButton* m_option3;

@@ -28,6 +28,15 @@ inline const QString infosSysteme = QStringLiteral("InfosSysteme");
 inline const QString corbeille = QStringLiteral("Corbeille");
 } // namespace names
 
+// The date forms' file date and the order of every date's pieces.
+namespace names {
+inline const QString datePriseDeVue = QStringLiteral("DatePriseDeVue");
+inline const QString ordreDates = QStringLiteral("OrdreDates");
+} // namespace names
+// The two values of "OrdreDates"; any other reads as the first.
+inline const QString ordreJMA = QStringLiteral("jj-mm-aaaa");
+inline const QString ordreAMJ = QStringLiteral("aaaa-mm-jj");
+
 struct Default
 {
     QString name;
@@ -53,8 +62,11 @@ inline const std::array<Default, 12> defaults = {{
 
 // The values of the "Options avancées" tab with their defaults. Start-up does not write them:
 // a missing value reads as its default, as does one that cannot be read.
-inline const std::array<Default, 1> advancedDefaults = {{
+inline const std::array<Default, 3> advancedDefaults = {{
     {names::corbeille, QStringLiteral("0")},
+
+    {names::datePriseDeVue, QStringLiteral("0")},
+    {names::ordreDates, ordreJMA},
 }};
 
 } // namespace settings

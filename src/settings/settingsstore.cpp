@@ -146,7 +146,15 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.convOrig = readFlag(n::convOrig);
     s.convDest = readFlag(n::convDest);
     s.corbeille = readFlag(n::corbeille);
+
+    s.datePriseDeVue = readFlag(n::datePriseDeVue);
+    s.ordreAMJ = parseOrdreAMJ(readText(n::ordreDates));
     return s;
+}
+
+bool SettingsStore::parseOrdreAMJ(const QString& text)
+{
+    return text.trimmed().compare(settings::ordreAMJ, Qt::CaseInsensitive) == 0;
 }
 
 QString SettingsStore::writeFailureText() const

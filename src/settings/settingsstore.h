@@ -23,6 +23,9 @@ struct SettingsSnapshot
     bool convOrig = false;
     bool convDest = false;
     bool corbeille = false; // deleted files go to the Trash
+
+    bool datePriseDeVue = false; // the date forms read the picture's date taken
+    bool ordreAMJ = false;       // "OrdreDates" is aaaa-mm-jj: dates written year first
 };
 
 // What start-up found and did, for the window to tell the user once.
@@ -78,6 +81,9 @@ public:
 
     static bool parseFlag(const QString& text);
     static long long parseNumber(const QString& text);
+
+    // Whether a stored "OrdreDates" asks for year-first dates (aaaa-mm-jj).
+    static bool parseOrdreAMJ(const QString& text);
 
 private:
     mutable RegAccess m_reg;

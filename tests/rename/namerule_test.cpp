@@ -93,7 +93,7 @@ TEST(NameRule, NumberingStylesAndAutoThresholds)
         {4, 999, "1", "image001.JPG"},
         {4, 1000, "1", "image0001.JPG"},
         {4, 9999, "1", "image0001.JPG"},
-        {4, 10000, "1", "image1.JPG"},
+        {4, 10000, "1", "image00001.JPG"},
         {4, 10000, "10000", "image10000.JPG"},
         {0, 12, "7", "image7.JPG"},
         {1, 12, "1234", "image1234.JPG"},
@@ -119,6 +119,28 @@ TEST(NameRule, NumberingStylesAndAutoThresholds)
         input.number = QString::fromUtf8(row.number);
         EXPECT_EQ(nameOf(input), QString::fromUtf8(row.name))
             << "format " << row.format << ", " << row.entries << " entries, number " << row.number;
+    }
+}
+
+TEST(NameRule, AutoPadsToTheDigitsOfTheEntryCount)
+{
+    const std::pair<int, int> rows[] = {{1, 1},     {9999, 4},   {10000, 5},
+                                        {99999, 5}, {100000, 6}, {1000000, 7}};
+    for (const auto& [entries, width] : rows)
+        EXPECT_EQ(numberWidth(autoStyle, entries), width) << entries << " entries";
+}
+
+TEST(NameRule, YearFirstDatesInEveryDateForm)
+{
+    const std::pair<int, const char*> rows[] = {
+        {2, "(2008-02-12)Plage.JPG"},         {5, "Plage[2007-07-03].JPG"},
+        {15, "(2008-02-12)(20.59.43)01.JPG"}, {18, "[2007-07-03][18.45.12]01.JPG"},
+        {9, "[18.45.12]Plage.JPG"},
+    };
+    for (const auto& [form, name] : rows) {
+        NameInput input = plage(form);
+        input.dateOrder = DateOrder::YearMonthDay;
+        EXPECT_EQ(nameOf(input), QString::fromUtf8(name)) << "form " << form;
     }
 }
 
