@@ -257,6 +257,8 @@ TEST_F(RenameCliTest, UsageErrorsExitTwoWithAFrenchMessage)
         {{"rename", "--form", "text", "--text", "", "a.jpg"}, "Entrer un nom !"},
         {{"rename", "--form", "text", "--start", "abc", "a.jpg", "a.jpg"}, "numéro de début"},
         {{"rename", "--form", "text", "--bogus", "a.jpg"}, "bogus"},
+        {{"rename", "--form", "text", "--date", "exif", "a.jpg"}, "--date vaut modified ou taken"},
+        {{"rename", "--form", "text", "--date-order", "mdy", "a.jpg"}, "--date-order vaut dmy"},
         {{"rename", "--form", "text"}, "Aucun FICHIER"},
         {{"rename", "--form", "text", "-", "a.jpg"}, "seul FICHIER"},
         {{"frobnicate"}, "Commande inconnue"},
@@ -276,15 +278,33 @@ TEST_F(RenameCliTest, UsageErrorsExitTwoWithAFrenchMessage)
     EXPECT_EQ(snapshot(folder()), before);
 }
 
+// Camera photos named by their date taken, year first; a file without one by its date.
+TEST_F(RenameCliTest, DateTakenYearFirst)
+{
+    const QString camera = QStringLiteral(MORVANE_TEST_CORPUS "/jpeg/exs_DSCN0010.jpg");
+    if (!QFile::exists(camera))
+        GTEST_SKIP() << "no camera sample at " << camera.toStdString();
+    ASSERT_TRUE(QFile::copy(camera, path("photo.jpg")));
+    make({"plain.jpg"});
+    setTime("plain.jpg", QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
+    const Result result =
+        rename({"--form", "file-date", "--date", "taken", "--date-order", "ymd", "--dry-run"},
+               {"photo.jpg", "plain.jpg"});
+    EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
+    EXPECT_EQ(result.outLines(),
+              (QStringList{"photo.jpg -> [2008-10-22]1.jpg", "plain.jpg -> [2001-02-03]2.jpg"}));
+}
+
 TEST_F(RenameCliTest, HelpListsEveryFormKeywordAndExitStatus)
 {
     const Result result = run({QStringLiteral("rename"), QStringLiteral("--help")});
     EXPECT_EQ(result.exitCode, 0);
     const QString help = QString::fromUtf8(result.out);
     for (const char* expected :
-         {"--form", "--text", "--start", "--style", "--dest", "--keep-copy", "--dry-run", "--json",
-          "Remplace par Date et Heure Fichier", "file-date-time", "lower-first-upper-rest",
-          ".morvane-cycle-", "coupure de courant", "  3    ", "  130  ", "  143  "})
+         {"--form", "--text", "--start", "--style", "--dest", "--keep-copy", "--date",
+          "--date-order", "--dry-run", "--json", "Remplace par Date et Heure Fichier",
+          "file-date-time", "lower-first-upper-rest", ".morvane-cycle-", "coupure de courant",
+          "  3    ", "  130  ", "  143  "})
         EXPECT_TRUE(help.contains(QString::fromUtf8(expected))) << expected;
     EXPECT_EQ(run({QStringLiteral("--version")}).out,
               QByteArray("morvane-batch " MORVANE_VERSION "\n"));

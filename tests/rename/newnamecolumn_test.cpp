@@ -108,6 +108,17 @@ void NewNameColumnTest::showsTheNewNamesAndFollowsTheFieldsAndTheList()
         return time.toString(u"[dd-MM-yyyy]"_s) + name;
     };
     QTRY_COMPARE(rig.column(), QStringList({dated(u"c.JPG"_s), dated(u"b.png"_s)}));
+    // By date taken, year first: files without one keep their modification date, marked.
+    QVERIFY(rig.store.write(settings::names::datePriseDeVue, u"1"_s));
+    QVERIFY(rig.store.write(settings::names::ordreDates, u"aaaa-mm-jj"_s));
+    rig.panel.nameForms()->setCurrentIndex(17);
+    const auto yearFirst = [&rig](const QString& name, int number) -> QString {
+        const QDateTime time = QFileInfo(rig.files.path() + u'/' + name).lastModified();
+        return time.toString(u"[yyyy-MM-dd]"_s) + QString::number(number) + name.mid(1);
+    };
+    QTRY_COMPARE(rig.column(), QStringList({yearFirst(u"c.JPG"_s, 7), yearFirst(u"b.png"_s, 8)}));
+    const QString noDate = u"pas de date de prise de vue : date de modification utilisée"_s;
+    QTRY_COMPARE(rig.column(Qt::ToolTipRole), QStringList({noDate, noDate}));
     rig.panel.nameForms()->setCurrentIndex(renaming::textForm);
     rig.panel.startNumber()->setText(u"x"_s);
     QTRY_COMPARE(rig.column(), QStringList({QString(), QString()}));

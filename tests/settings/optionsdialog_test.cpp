@@ -71,6 +71,7 @@ private Q_SLOTS:
     void folderIsStoredAtOnceEvenWhenCancelled();
     void okWritesOnlyWhatChanged();
     void failedWritesAreReportedOnce();
+    void dateOptions();
 };
 
 void OptionsDialogTest::freshLoad()
@@ -205,6 +206,27 @@ void OptionsDialogTest::failedWritesAreReportedOnce()
     const auto warning =
         ScriptedDialogs::shown(rig.store.writeFailureText(), u"Morvane"_s, DialogIcon::Warning);
     QCOMPARE(rig.dialogs.messages(), QList({warning, warning, warning}));
+}
+
+void OptionsDialogTest::dateOptions()
+{
+    {
+        // Unset, each shows its default, and an Ok without a change stores neither.
+        Rig rig;
+        QVERIFY(rig.checked("OptDateModif") && rig.checked("OptOrdreJMA"));
+        QVERIFY(!rig.checked("OptDatePriseDeVue") && !rig.checked("OptOrdreAMJ"));
+        rig.click("Command1");
+        QVERIFY(!rig.store.exists(n::datePriseDeVue) && !rig.store.exists(n::ordreDates));
+    }
+    Rig rig(false, {{n::datePriseDeVue, u"Vrai"_s}, {n::ordreDates, u" AAAA-MM-JJ"_s}});
+    QVERIFY(rig.checked("OptDatePriseDeVue") && rig.checked("OptOrdreAMJ"));
+    QVERIFY(rig.store.snapshot().datePriseDeVue && rig.store.snapshot().ordreAMJ);
+    rig.click("OptDateModif");
+    rig.click("OptOrdreJMA");
+    rig.click("Command1");
+    QCOMPARE(rig.store.readText(n::datePriseDeVue), u"0"_s);
+    QCOMPARE(rig.store.readText(n::ordreDates), u"jj-mm-aaaa"_s);
+    QVERIFY(!rig.store.snapshot().datePriseDeVue && !rig.store.snapshot().ordreAMJ);
 }
 
 QTEST_MAIN(OptionsDialogTest)
