@@ -223,6 +223,20 @@ void RenameControllerTest::previewTriggersAndMessages()
     Rig::choose(rig.panel.nameForms(), 14);
     QCOMPARE(rig.panel.example()->text(), u"(12-02-2008).JPG"_s);
     QCOMPARE(rig.dialogs.messages().size(), 1);
+
+    // The date options as the run reads them: a camera photo's date taken, year first.
+    QVERIFY(rig.store.write(settings::names::ordreDates, u"aaaa-mm-jj"_s));
+    QVERIFY(rig.store.write(settings::names::datePriseDeVue, u"1"_s));
+    Rig::choose(rig.panel.nameForms(), 14);
+    QCOMPARE(rig.panel.example()->text(), u"(2008-02-12).JPG"_s);
+    const QString camera = QStringLiteral(MORVANE_TEST_CORPUS "/jpeg/exs_DSCN0010.jpg");
+    if (QFile::exists(camera)) {
+        rig.list.clear();
+        QVERIFY(QFile::copy(camera, rig.files.path() + u"/photo.jpg"_s));
+        rig.list.add(rig.files.path() + u'/', {u"photo.jpg"_s});
+        Rig::choose(rig.panel.nameForms(), 18);
+        QCOMPARE(rig.panel.example()->text(), u"[2008-10-22][16.28.39].jpg"_s);
+    }
 }
 
 void RenameControllerTest::renomChecksBeforeAsking_data()
