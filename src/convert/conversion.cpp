@@ -61,6 +61,18 @@ bool writtenGrey(const QImage& picture)
 
 } // namespace
 
+QImage profiledFor(const OutputFormat& format, const QImage& picture, const QString& source)
+{
+    // Only a format without a profile of its own needs the pixels' colour space, to convert
+    // them to sRGB; one that holds metadata gets the file's profile itself.
+    if (imaging::holdsMetadata(format.mimeType) || picture.colorSpace().isValid())
+        return picture;
+    struct stat st;
+    if (::stat(QFile::encodeName(source).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return picture;
+    return imaging::withProfileOf(picture, source);
+}
+
 KeptSource readKept(const QString& source, const OutputFormat& format, const SourceKeeping& keep)
 {
     KeptSource kept;
@@ -148,8 +160,9 @@ Status convertFile(const CodecRegistry& registry, const QString& source, const Q
     const OutputFormat* format = outputFormatForCode(formatCode);
     const KeptSource kept = format ? readKept(source, *format, keep) : KeptSource{};
     QString insertionWarning;
-    const Status status = SauverFormat(registry, loaded.image, destination, formatCode, quality,
-                                       mode, kept.metadata, &insertionWarning);
+    const Status status =
+        SauverFormat(registry, format ? profiledFor(*format, loaded.image, source) : loaded.image,
+                     destination, formatCode, quality, mode, kept.metadata, &insertionWarning);
     if (status != Status::Ok)
         return status;
     if (warning)

@@ -59,6 +59,11 @@ struct KeptSource
 };
 KeptSource readKept(const QString& source, const OutputFormat& format, const SourceKeeping& keep);
 
+// `picture`, decoded from `source`, as SauverFormat needs it for `format`: with the colour
+// space of the source's ICC profile where the picture lost it and the format cannot carry a
+// profile (it is then converted to sRGB).
+QImage profiledFor(const OutputFormat& format, const QImage& picture, const QString& source);
+
 // Gives the file at `output`, just put in place, the modification time `kept` holds (to the
 // nanosecond); false when that failed. Nothing to do is success.
 bool applyKeptTime(const QString& output, const KeptSource& kept);

@@ -90,8 +90,9 @@ SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture
     const KeptSource kept = readKept(originalPath, format, keep);
     QString insertionWarning;
     const auto save = [&](const QImage& pixels) {
-        return SauverFormat(registry, pixels, outputPath, format.code, quality, WriteMode::Replace,
-                            kept.metadata, &insertionWarning);
+        return SauverFormat(registry, profiledFor(format, pixels, originalPath), outputPath,
+                            format.code, quality, WriteMode::Replace, kept.metadata,
+                            &insertionWarning);
     };
     SingleResult result;
     if (outputSize.isEmpty() || outputSize == picture.size()) {

@@ -112,6 +112,18 @@ QImage inSrgb(const QImage& picture)
     return picture.convertedToColorSpace(QColorSpace::SRgb);
 }
 
+QImage withProfileOf(const QImage& picture, const QString& path)
+{
+    if (picture.colorSpace().isValid())
+        return picture;
+    const MetadataRead read = readMetadata(path);
+    if (read.metadata.isEmpty() || read.metadata.data->icc.isEmpty())
+        return picture;
+    QImage described = picture;
+    described.setColorSpace(QColorSpace::fromIccProfile(read.metadata.data->icc));
+    return described;
+}
+
 MetadataRead readMetadata(const QString& path)
 {
     initializeExiv2();

@@ -55,6 +55,10 @@ bool holdsMetadata(QByteArrayView mimeType);
 // For formats that cannot carry a profile, whose readers assume sRGB.
 QImage inSrgb(const QImage& picture);
 
+// `picture`, decoded from the file `path`, with the colour space of that file's ICC profile
+// when it carries none: Qt's reader leaves it out of pictures it turns a quarter upright.
+QImage withProfileOf(const QImage& picture, const QString& path);
+
 // The warning of a file whose metadata cannot be read or written.
 QString unreadableMetadataText();
 
