@@ -10,6 +10,7 @@
 #include "convert/preflight.h"
 #include "convert/status.h"
 #include "fileops/fileops.h"
+#include "imaging/exiv.h"
 
 #include <QJsonObject>
 
@@ -77,6 +78,13 @@ QString skippedText(convert::SourceType type)
                : QStringLiteral("Ignoré : déjà dans le format demandé.");
 }
 
+// A converted file's message with the warning of what it lost first.
+QString warningText(const QString& warning, const QString& message)
+{
+    QString text = QStringLiteral("Attention : ") + warning + QLatin1Char('.');
+    return message.isEmpty() ? text : text + QLatin1Char(' ') + message;
+}
+
 QString convertHelp()
 {
     return QStringLiteral(
@@ -84,7 +92,10 @@ QString convertHelp()
         "conversion par lot de la fenêtre, même pour un seul fichier : la sortie est le nom\n"
         "sans son type, suivi de .BMP, .GIF, .JPG ou .PNG. Sources converties : BMP, GIF,\n"
         "JPG, JPEG, PNG et ICO ; un fichier déjà dans le format demandé, ou d'un autre type,\n"
-        "est ignoré. Aucun fichier de réglages n'est lu.\n"
+        "est ignoré. Aucun fichier de réglages n'est lu. Les sorties JPEG et PNG gardent\n"
+        "les métadonnées de l'original (EXIF, XMP, IPTC, profil ICC ; orientation remise à 1,\n"
+        "vignette retirée) ; des métadonnées illisibles sont laissées de côté avec un\n"
+        "avertissement, la sortie est écrite. BMP et GIF n'en gardent aucune.\n"
         "\n"
         "Avant toute écriture, tout est vérifié : fichier donné deux fois, deux fichiers de\n"
         "même sortie (sans égard à la casse là où le système de fichiers l'ignore), sortie\n"
@@ -193,8 +204,15 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
                        "alors en échec), skip (le fichier est ignoré) ou overwrite (la sortie "
                        "est remplacée, comme dans la fenêtre)."),
         QStringLiteral("refuse|skip|overwrite"), QStringLiteral("refuse"));
-    for (const QCommandLineOption& option :
-         {to, outputDir, deleteOriginals, trashOriginals, jobs, existingOption})
+    const QCommandLineOption stripMetadata(
+        QStringLiteral("strip-metadata"),
+        QStringLiteral("Ne pas reprendre les métadonnées (EXIF, XMP, IPTC, profil ICC) des "
+                       "originaux ; par défaut, les sorties JPEG et PNG les gardent."));
+    const QCommandLineOption keepDates(
+        QStringLiteral("keep-dates"),
+        QStringLiteral("Donner à chaque sortie la date de modification de son original."));
+    for (const QCommandLineOption& option : {to, outputDir, deleteOriginals, trashOriginals, jobs,
+                                             existingOption, stripMetadata, keepDates})
         commandLine.addOption(option);
     if (const std::optional<int> status = commandLine.parse(arguments, convertHelp()))
         return *status;
@@ -241,6 +259,8 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
                                                   "pas %1")
                                        .arg(existingValue));
     settings.replaceExisting = existing == Existing::Replace;
+    settings.keep.metadata = !parser.isSet(stripMetadata);
+    settings.keep.modificationTime = parser.isSet(keepDates);
 
     const Inputs inputs =
         readInputs(commandLine.files(), commandLine.nulSeparated(), &stops.cancelFlag());
@@ -261,6 +281,7 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
     if (commandLine.dryRun() || checked != ExitOk)
         return checked;
 
+    imaging::initializeExiv2();
     convert::CodecSession codecs;
     if (codecs.start() != convert::Status::Ok) {
         Console::message(QStringLiteral("Erreur chargement des encodeurs d'image."));
@@ -325,6 +346,8 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
                     message = settings.removal.toTrash
                                   ? QStringLiteral("Original mis à la corbeille.")
                                   : QStringLiteral("Original supprimé.");
+                if (!result.warning.isEmpty())
+                    message = warningText(result.warning, message);
                 ++converted;
             }
             break;
@@ -356,6 +379,9 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
             Console::message(QStringLiteral("%1 : %2 (statut %3)")
                                  .arg(result.source, message)
                                  .arg(convert::statusCode(result.status)));
+        } else if (!result.warning.isEmpty()) {
+            progress.clear();
+            Console::message(result.source + QStringLiteral(" : ") + message);
         }
         ++done;
         progress.update(done, result.source);

@@ -3,6 +3,7 @@
 #include "convert/conversion.h"
 #include "convert/pictureloader.h"
 #include "fileops/filestamp.h"
+#include "imaging/exiv.h"
 
 #include <QDir>
 #include <QFile>
@@ -157,6 +158,7 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
                                   const std::function<void(int, const BatchResult&)>& onResult,
                                   const std::atomic<bool>* cancel)
 {
+    imaging::initializeExiv2(); // before the workers
     const std::vector<BatchPlanItem> plan = planBatch(sources, target, settings);
     const std::size_t count = plan.size();
     std::vector<BatchResult> results(count);
@@ -202,7 +204,8 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
                 stamps[index] = fileops::stampOf(own.source);
                 own.status = convertFile(
                     registry, own.source, own.output, target.code, settings.jpegQuality,
-                    settings.replaceExisting ? WriteMode::Replace : WriteMode::NoReplace);
+                    settings.replaceExisting ? WriteMode::Replace : WriteMode::NoReplace,
+                    settings.keep, &own.warning);
                 own.outcome = own.status == Status::Ok ? BatchResult::Outcome::Converted
                                                        : BatchResult::Outcome::Failed;
             }

@@ -2,6 +2,7 @@
 
 #include "convert/atomicfile.h"
 #include "convert/codecregistry.h"
+#include "convert/conversion.h"
 #include "convert/outputformats.h"
 #include "convert/status.h"
 
@@ -42,6 +43,8 @@ struct BatchSettings
     // is kept (BatchResult::trashFailure says why).
     fileops::RemoveOptions removal;
     fileops::TrashFallback trashFallback;
+    // What each output takes from its source besides the pixels (metadata, file date).
+    SourceKeeping keep;
 };
 
 // min(2 GiB, a quarter of the physical memory).
@@ -118,6 +121,8 @@ struct BatchResult
     bool originalChanged = false;
     // The original was to go to the Trash, which could not take it: why (it is kept).
     QString trashFailure;
+    // Converted, but something of the source was not carried over (unreadable metadata).
+    QString warning;
     // Converted, and the original deleted when that was asked: nothing left to report.
     bool clean() const
     {

@@ -4,11 +4,23 @@
 #include "convert/codecregistry.h"
 #include "convert/outputformats.h"
 #include "convert/status.h"
+#include "imaging/metadata.h"
+
+#include <optional>
+
+#include <time.h>
 
 class QImage;
 class QString;
 
 namespace convert {
+
+// What a conversion carries from its source file into its output besides the pixels.
+struct SourceKeeping
+{
+    bool metadata = true;          // EXIF, XMP, IPTC and ICC profile, where the target holds them
+    bool modificationTime = false; // the output gets the source's modification time
+};
 
 // The encoder parameters of a save: the quality for JPEG (used as given from 0 to 100,
 // 75 otherwise), none for the other formats.
@@ -21,14 +33,43 @@ QImage preparedForFormat(const QImage& picture, AlphaHandling alpha);
 
 // Encodes `picture` in the format with code `formatCode` (1 BMP, 2 JPEG, 3 PNG, 4 GIF) with
 // the registry's first encoder for its MIME type, and writes it atomically to `destination`
-// (see writeAtomically for `mode`). Returns the status; shows nothing.
+// (see writeAtomically for `mode`). Returns the status; shows nothing. A format that holds
+// metadata gets `metadata` put into the encoded bytes before they are written (a failure
+// there sets `warning` and writes the picture without); the others get the picture in sRGB,
+// as their readers assume.
 Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
                     const QString& destination, int formatCode, int quality,
-                    WriteMode mode = WriteMode::Replace);
+                    WriteMode mode = WriteMode::Replace,
+                    const imaging::PictureMetadata& metadata = {}, QString* warning = nullptr);
 
-// Loads the picture file `source` with PictureLoader, then SauverFormat.
+// Loads the picture file `source` with PictureLoader, then SauverFormat with what `keep` asks
+// for; `warning` tells of metadata that could not be carried over (the output is written).
 Status convertFile(const CodecRegistry& registry, const QString& source, const QString& destination,
-                   int formatCode, int quality, WriteMode mode = WriteMode::Replace);
+                   int formatCode, int quality, WriteMode mode = WriteMode::Replace,
+                   const SourceKeeping& keep = {}, QString* warning = nullptr);
+
+// Reads what `keep` asks for from `source` for an output in `format`: its metadata, where the
+// format holds some (else none), and its modification time. Called once the source was
+// decoded (the loader alone judges what may be opened); only a regular file is read.
+struct KeptSource
+{
+    imaging::PictureMetadata metadata;
+    QString warning;
+    std::optional<timespec> modified;
+};
+KeptSource readKept(const QString& source, const OutputFormat& format, const SourceKeeping& keep);
+
+// `picture`, decoded from `source`, as SauverFormat needs it for `format`: with the colour
+// space of the source's ICC profile where the picture lost it and the format cannot carry a
+// profile (it is then converted to sRGB).
+QImage profiledFor(const OutputFormat& format, const QImage& picture, const QString& source);
+
+// Gives the file at `output`, just put in place, the modification time `kept` holds (to the
+// nanosecond); false when that failed. Nothing to do is success.
+bool applyKeptTime(const QString& output, const KeptSource& kept);
+
+// The warning of an output whose modification time could not be set.
+QString keptTimeFailureText();
 
 Status VersBMP(const CodecRegistry& registry, const QString& source, const QString& destination);
 Status VersJPEG(const CodecRegistry& registry, const QString& source, const QString& destination,

@@ -164,7 +164,9 @@ void ConversionController::SauverUni()
                                {m_settings->readFlag(settings::names::corbeille)},
                                [this](const QString& path, const QString& reason) {
                                    return askDeleteForGood(path, reason);
-                               });
+                               },
+                               {m_settings->readFlag(settings::names::garderMeta, true),
+                                m_settings->readFlag(settings::names::garderDates, false)});
             // A failed deletion of the original passes silently: the original is simply kept.
             if (!result.written())
                 failure = conversionFailureText(m_originalPath, result.status);
@@ -196,6 +198,8 @@ void ConversionController::SauverMulti()
         settings.jpegQuality = conversionJpegQuality;
         settings.afterConversion = m_afterEachConversion;
         settings.removal.toTrash = snapshot.corbeille;
+        settings.keep.metadata = snapshot.garderMeta;
+        settings.keep.modificationTime = snapshot.garderDates;
         // Originals are removed on the run's thread; the question is asked on this one.
         settings.trashFallback = [this](const QString& path, const QString& reason) {
             bool deleteForGood = false;

@@ -2,6 +2,7 @@
 
 #include "convert/conversion.h"
 #include "convert/pictureloader.h"
+#include "imaging/exiv.h"
 
 #include <QImage>
 
@@ -80,21 +81,33 @@ SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture
                             const std::optional<fileops::FileStamp>& readStamp,
                             const QString& outputPath, const OutputFormat& format, int quality,
                             bool deleteOriginal, const fileops::RemoveOptions& removal,
-                            const fileops::TrashFallback& deleteForGood)
+                            const fileops::TrashFallback& deleteForGood, const SourceKeeping& keep)
 {
+    imaging::initializeExiv2();
     // Decided now: once saved, the output is a new file even where it replaced the original.
     const bool outputIsOriginal = fileops::sameFile(originalPath, outputPath);
+    // Read before the save, which may replace the original.
+    const KeptSource kept = readKept(originalPath, format, keep);
+    QString insertionWarning;
+    const auto save = [&](const QImage& pixels) {
+        return SauverFormat(registry, profiledFor(format, pixels, originalPath), outputPath,
+                            format.code, quality, WriteMode::Replace, kept.metadata,
+                            &insertionWarning);
+    };
     SingleResult result;
     if (outputSize.isEmpty() || outputSize == picture.size()) {
-        result.status = SauverFormat(registry, picture, outputPath, format.code, quality);
+        result.status = save(picture);
     } else if (!fitsMemoryLimit(outputSize)) {
         result.status = Status::SourceTooLarge;
     } else {
         const QImage scaled =
             picture.scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        result.status = scaled.isNull()
-                            ? Status::EncodeFailed
-                            : SauverFormat(registry, scaled, outputPath, format.code, quality);
+        result.status = scaled.isNull() ? Status::EncodeFailed : save(scaled);
+    }
+    if (result.written()) {
+        result.warning = kept.warning.isEmpty() ? insertionWarning : kept.warning;
+        if (!applyKeptTime(outputPath, kept))
+            result.warning = keptTimeFailureText();
     }
     if (result.written() && deleteOriginal && !outputIsOriginal) {
         if (!readStamp || !fileops::unchangedSince(originalPath, *readStamp)) {

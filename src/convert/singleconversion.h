@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/codecregistry.h"
+#include "convert/conversion.h"
 #include "convert/outputformats.h"
 #include "convert/status.h"
 
@@ -46,6 +47,8 @@ struct SingleResult
     std::optional<fileops::FileResult> deletionFailure;
     // The original's path no longer held the file that was read: it was kept.
     bool originalChanged = false;
+    // Written, but something of the original was not carried over (unreadable metadata).
+    QString warning;
     bool written() const { return status == Status::Ok; }
 };
 
@@ -59,12 +62,13 @@ bool fitsMemoryLimit(QSize size);
 // (Status::SourceTooLarge). With `deleteOriginal` the original is then deleted (a link as a
 // link), provided the output was written, is another file than the original (decided
 // before writing, because the save replaces the file at the output path) and the path still
-// holds the file stamped `readStamp`.
+// holds the file stamped `readStamp`. The output takes from the original what `keep` asks for.
 SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture, QSize outputSize,
                             const QString& originalPath,
                             const std::optional<fileops::FileStamp>& readStamp,
                             const QString& outputPath, const OutputFormat& format, int quality,
                             bool deleteOriginal, const fileops::RemoveOptions& removal = {},
-                            const fileops::TrashFallback& deleteForGood = {});
+                            const fileops::TrashFallback& deleteForGood = {},
+                            const SourceKeeping& keep = {});
 
 } // namespace convert

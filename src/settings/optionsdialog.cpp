@@ -102,6 +102,9 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
                      QStringLiteral("Garder une copie des fichiers originaux avant de renommer"))),
       m_chkCorbeille(
           check("ChkCorbeille", QStringLiteral("Mettre les fichiers supprimés à la corbeille"))),
+      m_chkGarderMeta(check("ChkGarderMeta", QStringLiteral("Conserver les métadonnées"))),
+      m_chkGarderDates(
+          check("ChkGarderDates", QStringLiteral("Conserver la date du fichier d'origine"))),
       m_text1(
           folderField("Text1", QStringLiteral("Répertoire de destination des fichiers renommés"))),
       m_text2(
@@ -149,6 +152,8 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     auto* advanced = new QVBoxLayout(m_frame5);
     advanced->addWidget(m_chkCorbeille);
     advanced->addWidget(makeDateOptions());
+    advanced->addWidget(m_chkGarderMeta);
+    advanced->addWidget(m_chkGarderDates);
     advanced->addStretch(1);
     m_advanced->setWidget(m_frame5);
     m_advanced->setWidgetResizable(true);
@@ -196,6 +201,8 @@ void OptionsDialog::load()
     m_check3->setChecked(m_settings.readNumber(n::copieOriginal) == 1);
     m_chkCorbeille->setChecked(m_settings.readFlag(n::corbeille));
     loadDateOptions();
+    m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta, true));
+    m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates, false));
 
     // The buttons are set in this order, and setting one on clears the other of its pair:
     // the one set second wins when both values are true; both stay off when both are false.
@@ -275,6 +282,8 @@ std::array<OptionsDialog::Field, OptionsDialog::fieldCount> OptionsDialog::field
         {n::convOrig, m_option5, true},
         {n::convDest, m_option6, true},
         {n::corbeille, m_chkCorbeille, false},
+        {n::garderMeta, m_chkGarderMeta, false},
+        {n::garderDates, m_chkGarderDates, false},
     }};
 }
 

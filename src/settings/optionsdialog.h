@@ -42,8 +42,8 @@ private:
         QAbstractButton* control;
         bool asWord; // stored as "True"/"False", else as "1"/"0"
     };
-    static constexpr size_t fieldCount = 10;
-    // The ten, in the order "Ok" writes them.
+    static constexpr size_t fieldCount = 12;
+    // The twelve, in the order "Ok" writes them.
     std::array<Field, fieldCount> fields() const;
 
     void showTab(int index);
@@ -82,6 +82,8 @@ private:
     QCheckBox* m_check2;
     QCheckBox* m_check3;
     QCheckBox* m_chkCorbeille;
+    QCheckBox* m_chkGarderMeta;
+    QCheckBox* m_chkGarderDates;
     QLineEdit* m_text1;
     QLineEdit* m_text2;
     QPushButton* m_command1;

@@ -83,7 +83,7 @@ long long SettingsStore::parseNumber(const QString& text)
     return ok ? value : 0;
 }
 
-bool SettingsStore::parseFlag(const QString& text)
+std::optional<bool> SettingsStore::flagValue(const QString& text)
 {
     const QString word = text.trimmed();
     if (word.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0 ||
@@ -94,7 +94,14 @@ bool SettingsStore::parseFlag(const QString& text)
         return false;
     bool ok = false;
     const double number = word.toDouble(&ok);
-    return ok && number != 0.0;
+    if (!ok)
+        return std::nullopt;
+    return number != 0.0;
+}
+
+bool SettingsStore::parseFlag(const QString& text)
+{
+    return flagValue(text).value_or(false);
 }
 
 long long SettingsStore::readNumber(const QString& name) const
@@ -105,6 +112,11 @@ long long SettingsStore::readNumber(const QString& name) const
 bool SettingsStore::readFlag(const QString& name) const
 {
     return parseFlag(readText(name));
+}
+
+bool SettingsStore::readFlag(const QString& name, bool fallback) const
+{
+    return flagValue(readText(name)).value_or(fallback);
 }
 
 bool SettingsStore::exists(const QString& name) const
@@ -146,9 +158,10 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.convOrig = readFlag(n::convOrig);
     s.convDest = readFlag(n::convDest);
     s.corbeille = readFlag(n::corbeille);
-
     s.datePriseDeVue = readFlag(n::datePriseDeVue);
     s.ordreAMJ = parseOrdreAMJ(readText(n::ordreDates));
+    s.garderMeta = readFlag(n::garderMeta, true);
+    s.garderDates = readFlag(n::garderDates, false);
     return s;
 }
 

@@ -22,10 +22,11 @@ struct SettingsSnapshot
     bool renomDest = false;
     bool convOrig = false;
     bool convDest = false;
-    bool corbeille = false; // deleted files go to the Trash
-
+    bool corbeille = false;      // deleted files go to the Trash
     bool datePriseDeVue = false; // the date forms read the picture's date taken
     bool ordreAMJ = false;       // "OrdreDates" is aaaa-mm-jj: dates written year first
+    bool garderMeta = true;      // conversions keep the originals' metadata
+    bool garderDates = false;    // conversions give outputs their originals' modification time
 };
 
 // What start-up found and did, for the window to tell the user once.
@@ -61,6 +62,8 @@ public:
     // "True"/"False", "Vrai"/"Faux" in any case, or a number (0 false, any other true).
     // Anything else reads as false.
     bool readFlag(const QString& name) const;
+    // The same, but a value that is missing or is no flag at all reads as `fallback`.
+    bool readFlag(const QString& name, bool fallback) const;
 
     bool exists(const QString& name) const;
     // False when the value could not be stored; writeFailureText() says why.
@@ -80,6 +83,8 @@ public:
     static QString folderText(const QString& folder);
 
     static bool parseFlag(const QString& text);
+    // The flag `text` spells, or nothing when it spells none.
+    static std::optional<bool> flagValue(const QString& text);
     static long long parseNumber(const QString& text);
 
     // Whether a stored "OrdreDates" asks for year-first dates (aaaa-mm-jj).

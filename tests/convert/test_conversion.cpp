@@ -2,10 +2,14 @@
 #include "convert/conversion.h"
 #include "convert/outputformats.h"
 #include "convert/pictureloader.h"
+#include "imaging/exiv.h"
 
 #include "convertfixture.h"
 
+#include <QColorSpace>
 #include <QImageReader>
+
+#include <exiv2/exiv2.hpp>
 
 #include <vector>
 
@@ -22,6 +26,49 @@ int maxChannelDifference(QRgb a, QRgb b)
 }
 
 using ConversionTest = ConvertTest;
+
+struct Metadata
+{
+    Exiv2::ExifData exif;
+    Exiv2::XmpData xmp;
+    Exiv2::IptcData iptc;
+    QByteArray icc;
+    QString text(const char* key) const
+    {
+        const auto found = exif.findKey(Exiv2::ExifKey(key));
+        return found == exif.end() ? QString() : QString::fromStdString(found->toString());
+    }
+};
+
+Metadata metadataOf(const QString& path)
+{
+    imaging::initializeExiv2();
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    Metadata found{image->exifData(), image->xmpData(), image->iptcData(), {}};
+    if (image->iccProfileDefined())
+        found.icc = QByteArray(reinterpret_cast<const char*>(image->iccProfile()->pData_),
+                               image->iccProfile()->size_);
+    return found;
+}
+
+// The camera photo of the test data, turned a quarter by its orientation tag, with IPTC and a
+// wide-gamut colour profile added.
+QString cameraPhoto(const QString& path)
+{
+    QFile::copy(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"), path);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    imaging::initializeExiv2();
+    auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString());
+    image->readMetadata();
+    image->exifData()["Exif.Image.Orientation"] = uint16_t(6);
+    image->iptcData()["Iptc.Application2.Copyright"] = std::string("Morvane");
+    const QByteArray icc = QColorSpace(QColorSpace::AdobeRgb).iccProfile();
+    Exiv2::DataBuf profile(reinterpret_cast<const Exiv2::byte*>(icc.constData()), icc.size());
+    image->setIccProfile(profile);
+    image->writeMetadata();
+    return path;
+}
 
 } // namespace
 
@@ -210,4 +257,60 @@ TEST_F(ConversionTest, LinkAtTheOutputIsReplacedNotFollowed)
     EXPECT_EQ(writeAtomically(path(u"new.bin"_s), QByteArray("new"), WriteMode::NoReplace),
               Status::Ok);
     EXPECT_EQ(contents(path(u"new.bin"_s)), "new");
+}
+
+TEST_F(ConversionTest, MetadataIsKeptUprightWithoutThumbnailAndBackAgain)
+{
+    const QString source = cameraPhoto(path(u"photo.jpg"_s));
+    const Metadata before = metadataOf(source);
+    ASSERT_FALSE(before.text("Exif.GPSInfo.GPSLatitude").isEmpty());
+    ASSERT_GT(Exiv2::ExifThumbC(before.exif).copy().size_, 0);
+    const struct
+    {
+        QString from, to;
+        int format;
+    } steps[] = {{source, path(u"out.jpg"_s), formatCodeJpeg},
+                 {source, path(u"out.png"_s), formatCodePng},
+                 {path(u"out.png"_s), path(u"back.jpg"_s), formatCodeJpeg}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.to.toStdString());
+        QString warning;
+        ASSERT_EQ(convertFile(registry, step.from, step.to, step.format, 90, WriteMode::Replace, {},
+                              &warning),
+                  Status::Ok);
+        EXPECT_EQ(warning, QString());
+        const Metadata after = metadataOf(step.to);
+        for (const char* key : {"Exif.Photo.DateTimeOriginal", "Exif.Image.Model",
+                                "Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLongitude"})
+            EXPECT_EQ(after.text(key), before.text(key)) << key;
+        EXPECT_EQ(after.text("Exif.Image.Orientation"), u"1"_s);
+        EXPECT_EQ(Exiv2::ExifThumbC(after.exif).copy().size_, 0);
+        EXPECT_EQ(after.icc, before.icc);
+        EXPECT_FALSE(after.xmp.empty());
+        EXPECT_FALSE(after.iptc.empty());
+        EXPECT_EQ(QImageReader(step.to).size(), QSize(480, 640)); // written upright
+    }
+}
+
+TEST_F(ConversionTest, BmpAndGifCarryNoMetadataAndGetSrgbPixels)
+{
+    const QString source = cameraPhoto(path(u"photo.jpg"_s));
+    // As stored: turned upright, the picture loses its colour space in Qt's reader.
+    QImageReader reader(source);
+    reader.setAutoTransform(false);
+    const QImage stored = reader.read();
+    ASSERT_EQ(stored.colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
+    const QTransform upright = QTransform().rotate(90);
+    const QImage wide = stored.transformed(upright);
+    const QImage srgb = stored.convertedToColorSpace(QColorSpace::SRgb).transformed(upright);
+    for (const int format : {formatCodeBmp, formatCodeGif}) {
+        const QString output = path(u"out%1"_s.arg(format));
+        ASSERT_EQ(convertFile(registry, source, output, format, 90), Status::Ok);
+        const Metadata after = metadataOf(output);
+        EXPECT_TRUE(after.exif.empty() && after.xmp.empty() && after.icc.isEmpty()) << format;
+    }
+    const QImage bmp(path(u"out%1"_s.arg(formatCodeBmp)));
+    const QPoint at(240, 320);
+    EXPECT_NE(wide.pixel(at), srgb.pixel(at)); // the profile does change this colour
+    EXPECT_EQ(bmp.pixel(at), srgb.pixel(at));
 }
