@@ -1,5 +1,7 @@
 #include "rename/renamepanel.h"
 
+#include "app/valuelabel.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -42,7 +44,7 @@ RenamePanel::RenamePanel(QWidget* parent)
     m_combo2->setObjectName(QStringLiteral("Combo2"));
     m_combo2->setAccessibleName(QStringLiteral("Format"));
     label11->setWordWrap(true);
-    m_label12->setAccessibleName(label11->text());
+    accessibility::markValueLabel(m_label12, label11->text());
     m_label12->setFrameShape(QFrame::StyledPanel);
     m_label12->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (QLabel* label : {label1, label2, label7})
