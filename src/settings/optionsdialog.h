@@ -42,7 +42,7 @@ private:
         QAbstractButton* control;
         bool asWord; // stored as "True"/"False", else as "1"/"0"
     };
-    static constexpr size_t fieldCount = 10;
+    static constexpr size_t fieldCount = 11;
     // The ten, in the order "Ok" writes them.
     std::array<Field, fieldCount> fields() const;
 
@@ -71,6 +71,7 @@ private:
     QCheckBox* m_check2;
     QCheckBox* m_check3;
     QCheckBox* m_chkCorbeille;
+    QCheckBox* m_chkApercuTout;
     QLineEdit* m_text1;
     QLineEdit* m_text2;
     QPushButton* m_command1;

@@ -26,6 +26,7 @@ inline const QString convOrig = QStringLiteral("ConvOrig");
 inline const QString convDest = QStringLiteral("ConvDest");
 inline const QString infosSysteme = QStringLiteral("InfosSysteme");
 inline const QString corbeille = QStringLiteral("Corbeille");
+inline const QString apercuTout = QStringLiteral("ApercuTout");
 } // namespace names
 
 struct Default
@@ -53,8 +54,9 @@ inline const std::array<Default, 12> defaults = {{
 
 // The values of the "Options avancées" tab with their defaults. Start-up does not write them:
 // a missing value reads as its default, as does one that cannot be read.
-inline const std::array<Default, 1> advancedDefaults = {{
+inline const std::array<Default, 2> advancedDefaults = {{
     {names::corbeille, QStringLiteral("0")},
+    {names::apercuTout, QStringLiteral("0")},
 }};
 
 } // namespace settings
