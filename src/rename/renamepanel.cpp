@@ -9,6 +9,8 @@
 
 namespace {
 
+const QString nameTextTip = QStringLiteral("Entrer le nom final");
+
 QLabel* makeLabel(const char* name, const QString& text, QWidget* parent)
 {
     auto* label = new QLabel(text, parent);
@@ -36,7 +38,7 @@ RenamePanel::RenamePanel(QWidget* parent)
     m_combo11->setToolTip(QStringLiteral("Choisir le type de nom final"));
     m_combo11->setAccessibleName(label3->text());
     m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setToolTip(QStringLiteral("Entrer le nom final"));
+    m_text1->setToolTip(nameTextTip);
     m_text1->setAccessibleName(label1->text());
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setToolTip(QStringLiteral("A partir du numéro (pour les listes)"));
@@ -67,4 +69,19 @@ RenamePanel::RenamePanel(QWidget* parent)
     layout->setColumnStretch(1, 1);
     layout->setColumnStretch(2, 1);
     layout->setRowStretch(6, 1);
+
+    connect(m_text1, &QLineEdit::textChanged, this, [this] { showNameProblem({}); });
+}
+
+void RenamePanel::showNameProblem(const QString& text)
+{
+    if (text == m_nameProblem)
+        return;
+    m_nameProblem = text;
+    QPalette red = palette();
+    red.setColor(QPalette::Base, QColor(0xff, 0xd6, 0xd6));
+    red.setColor(QPalette::Text, QColor(0x80, 0x00, 0x00));
+    m_text1->setPalette(text.isEmpty() ? QPalette() : red);
+    m_text1->setToolTip(text.isEmpty() ? nameTextTip : text);
+    m_text1->setAccessibleDescription(text);
 }
