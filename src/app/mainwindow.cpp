@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/help.h"
 #include "app/icons.h"
+#include "app/valuelabel.h"
 #include "convert/codecregistry.h"
 #include "convert/conversioncontroller.h"
 #include "convert/convertpanel.h"
@@ -22,6 +23,7 @@
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -40,6 +42,7 @@
 #include <QTabBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QVBoxLayout>
 
 namespace {
@@ -52,23 +55,49 @@ struct ToolbarButton
     const char* toolTip;
     const char* themeIcon;
     QStyle::StandardPixmap fallback;
+    // The menu item the button shares its action with; the shortcut of a button that has none.
+    const char* menuItem = nullptr;
+    const char* shortcut = nullptr;
 };
 
 // The twelve positions of the toolbar, separators included.
 const ToolbarButton toolbarButtons[] = {
     {nullptr, nullptr, nullptr, {}},
-    {"ouvrir", "Ouvre le fichier", "document-open", QStyle::SP_DialogOpenButton},
+    {"ouvrir", "Ouvre le fichier", "document-open", QStyle::SP_DialogOpenButton, "ouvr1"},
     {nullptr, nullptr, nullptr, {}},
-    {"copier", "Copie le fichier", "edit-copy", QStyle::SP_FileDialogNewFolder},
-    {"supprimer", "Supprime le fichier", "edit-delete", QStyle::SP_TrashIcon},
-    {"deplacer", "Déplacer le fichier", "go-jump", QStyle::SP_FileDialogToParent},
+    {"copier", "Copie le fichier", "edit-copy", QStyle::SP_FileDialogNewFolder, "cop"},
+    {"supprimer", "Supprime le fichier", "edit-delete", QStyle::SP_TrashIcon, "supp"},
+    {"deplacer", "Déplacer le fichier", "go-jump", QStyle::SP_FileDialogToParent, "depl"},
     {nullptr, nullptr, nullptr, {}},
-    {"renommer", "Renommer les fichiers", "edit-rename", QStyle::SP_FileDialogDetailedView},
-    {"conversion", "Convertir les fichiers image", "image-x-generic", QStyle::SP_BrowserReload},
+    {"renommer", "Renommer les fichiers", "edit-rename", QStyle::SP_FileDialogDetailedView, nullptr,
+     "F2"},
+    {"conversion", "Convertir les fichiers image", "image-x-generic", QStyle::SP_BrowserReload,
+     nullptr, "Ctrl+E"},
     {nullptr, nullptr, nullptr, {}},
-    {"aide", "Aide", "help-contents", QStyle::SP_DialogHelpButton},
-    {"quit", "Quitter", "application-exit", QStyle::SP_DialogCloseButton},
+    {"aide", "Aide", "help-contents", QStyle::SP_DialogHelpButton, "aide"},
+    {"quit", "Quitter", "application-exit", QStyle::SP_DialogCloseButton, "quit"},
 };
+
+// A tooltip naming the shortcut, as menus do.
+QString tipWithShortcut(const QString& tip, const QKeySequence& shortcut)
+{
+    if (shortcut.isEmpty())
+        return tip;
+    return tip + QStringLiteral(" (") + shortcut.toString(QKeySequence::NativeText) +
+           QLatin1Char(')');
+}
+
+// Escape closes `window`, once per window.
+void closeOnEscape(QWidget* window)
+{
+    if (!window || window->property("closesOnEscape").toBool())
+        return;
+    window->setProperty("closesOnEscape", true);
+    auto* close = new QAction(window);
+    close->setShortcut(QKeySequence(Qt::Key_Escape));
+    window->addAction(close);
+    QObject::connect(close, &QAction::triggered, window, &QWidget::close);
+}
 
 } // namespace
 
@@ -103,6 +132,12 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     pageLayout->addWidget(m_convert);
     right->addWidget(tabPage, 1);
     m_convert->hide();
+    // The format list gives up width rather than widen the window on the switch to
+    // "Convertir".
+    m_convert->outputFormats()->setSizeAdjustPolicy(
+        QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_convert->outputFormats()->setMinimumContentsLength(8);
+    m_convert->outputFormats()->view()->setAccessibleName(QStringLiteral("Format de sortie"));
 
     auto* central = new QWidget;
     auto* layout = new QHBoxLayout(central);
@@ -112,6 +147,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     layout->addLayout(right, 1);
     setCentralWidget(central);
 
+    m_menus = buildMainMenus(menuBar(), this);
     buildToolbar();
     buildStatusBar();
     m_lists =
@@ -144,6 +180,9 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     m_help = new HelpCommand(m_services.programFolder, m_services.desktop,
                              m_services.hasHelpHandler, this);
     buildMenus();
+    // The conversion's size and output path are read by their value.
+    for (QLabel* label : {m_convert->outputSizeText(), m_convert->outputPath()})
+        accessibility::markValueLabel(label, label->accessibleName());
     connect(m_workList, &WorkListPanel::countTextChanged, m_countPanel, &QLabel::setText);
     connect(m_workList, &WorkListPanel::exampleCleared, m_rename->example(), &QLabel::clear);
     connect(m_ts1, &QTabBar::currentChanged, this, [this](int index) {
@@ -174,6 +213,7 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     resize(clientSize.width(), clientSize.height() + menuBar()->sizeHint().height() +
                                    m_toolbar1->sizeHint().height() +
                                    statusBar()->sizeHint().height());
+    m_startSize = size();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -203,17 +243,27 @@ void MainWindow::buildToolbar()
         }
         const QString key = QLatin1String(button.key);
         const QString toolTip = QString::fromUtf8(button.toolTip);
-        QAction* action =
-            m_toolbar1->addAction(icons::themed(button.themeIcon, button.fallback), toolTip);
-        action->setToolTip(toolTip);
+        // One action per command: the menu item's when there is one, so its shortcut,
+        // its state and its routine are the button's too.
+        QAction* action = button.menuItem ? m_menus.item(QLatin1String(button.menuItem))
+                                          : new QAction(toolTip, this);
+        if (button.shortcut)
+            action->setShortcut(QKeySequence(QLatin1String(button.shortcut)));
+        action->setIcon(icons::themed(button.themeIcon, button.fallback));
+        action->setIconVisibleInMenu(false);
+        action->setToolTip(tipWithShortcut(toolTip, action->shortcut()));
         // The key identifies the button; object names belong to the menu items.
         action->setProperty("key", key);
+        m_toolbar1->addAction(action);
         if (QWidget* widget = m_toolbar1->widgetForAction(action)) {
             widget->setProperty("key", key);
             widget->setAccessibleName(toolTip);
         }
-        connect(action, &QAction::triggered, this, [this, key] { onToolbarKey(key); });
     }
+    connect(toolbarAction(QStringLiteral("renommer")), &QAction::triggered, this,
+            [this] { m_renameController->renom(); });
+    connect(toolbarAction(QStringLiteral("conversion")), &QAction::triggered, this,
+            [this] { m_conversion->conversion(); });
 }
 
 QAction* MainWindow::toolbarAction(const QString& key) const
@@ -228,7 +278,6 @@ QAction* MainWindow::toolbarAction(const QString& key) const
 
 void MainWindow::buildMenus()
 {
-    m_menus = buildMainMenus(menuBar(), this);
     const auto on = [this](const char* name, auto routine) {
         connect(m_menus.item(QLatin1String(name)), &QAction::triggered, this, routine);
     };
@@ -243,7 +292,10 @@ void MainWindow::buildMenus()
     on("vide", [this] { m_workList->videLV2(); });
     on("annulren", [this] { m_renameController->annulerDernierRenommage(); });
     on("opt", [this] { openOptions(); });
-    on("aide", [this] { m_help->aide(); });
+    on("aide", [this] {
+        m_help->aide();
+        closeOnEscape(m_help->window());
+    });
     on("ap", [this] { openAbout(); });
     on("ouvrir", [this] { m_fileOps->ouvr(); });
     on("copier", [this] { m_fileOps->copie(); });
@@ -254,6 +306,32 @@ void MainWindow::buildMenus()
     on("selectall", [this] { m_lists->selectall(); });
 
     QListView* lv1 = m_browse->files();
+    // Delete: "Supprimer" in the browse list, "Enlever" in the work list.
+    lv1->addAction(m_menus.item(QStringLiteral("supp")));
+    m_workList->view()->addAction(m_menus.item(QStringLiteral("enfich")));
+    // Enter in the browse list adds its selected files, as a double click does.
+    auto* addSelected = new QAction(QStringLiteral("Ajouter fichier(s) séléctionné(s)"), lv1);
+    addSelected->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    addSelected->setShortcutContext(Qt::WidgetShortcut);
+    lv1->addAction(addSelected);
+    connect(addSelected, &QAction::triggered, this, [this] {
+        if (!m_browse->selectedNames().isEmpty())
+            m_lists->ajouter();
+    });
+    // Ctrl+Page Down / Page Up go from one tab to the other, wherever the focus is.
+    for (const auto& [key, step] :
+         {std::pair{QKeySequence::NextChild, 1}, std::pair{QKeySequence::PreviousChild, -1}}) {
+        auto* tab = new QAction(this);
+        tab->setShortcuts(QKeySequence::keyBindings(key) +
+                          QList<QKeySequence>{step > 0 ? QKeySequence(Qt::CTRL | Qt::Key_PageDown)
+                                                       : QKeySequence(Qt::CTRL | Qt::Key_PageUp)});
+        addAction(tab);
+        connect(tab, &QAction::triggered, this, [this, step = step] {
+            m_ts1->setCurrentIndex((m_ts1->currentIndex() + step + m_ts1->count()) %
+                                   m_ts1->count());
+        });
+    }
+
     lv1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lv1, &QWidget::customContextMenuRequested, this, [this, lv1](const QPoint& position) {
         m_menus.flottant->popup(lv1->viewport()->mapToGlobal(position));
@@ -301,13 +379,13 @@ void MainWindow::buildStatusBar()
     bar->setSizeGripEnabled(false);
     m_countPanel = new QLabel(bar);
     m_countPanel->setObjectName(QStringLiteral("StatusCount"));
-    m_countPanel->setAccessibleName(QStringLiteral("Nombre de fichiers"));
+    accessibility::markValueLabel(m_countPanel, QStringLiteral("Nombre de fichiers"));
     m_datePanel = new QLabel(bar);
     m_datePanel->setObjectName(QStringLiteral("StatusDate"));
-    m_datePanel->setAccessibleName(QStringLiteral("Date"));
+    accessibility::markValueLabel(m_datePanel, QStringLiteral("Date"));
     m_timePanel = new QLabel(bar);
     m_timePanel->setObjectName(QStringLiteral("StatusTime"));
-    m_timePanel->setAccessibleName(QStringLiteral("Heure"));
+    accessibility::markValueLabel(m_timePanel, QStringLiteral("Heure"));
     bar->addWidget(m_countPanel, 1);
     bar->addPermanentWidget(m_datePanel);
     bar->addPermanentWidget(m_timePanel);
@@ -394,6 +472,15 @@ void MainWindow::Form_Activate()
     applyVisu();
 }
 
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    // Beyond the start size the lists take the room.
+    const QSize growth = (size() - m_startSize).expandedTo(QSize(0, 0));
+    m_browse->setGrowth(growth);
+    m_workList->setColumnsShareWidth(growth.width() > 0);
+    QMainWindow::resizeEvent(event);
+}
+
 bool MainWindow::event(QEvent* event)
 {
     if (event->type() == QEvent::WindowActivate)
@@ -417,24 +504,4 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
-}
-
-void MainWindow::onToolbarKey(const QString& key)
-{
-    if (key == QLatin1String("quit"))
-        quitte();
-    else if (key == QLatin1String("ouvrir"))
-        m_fileOps->ouvr();
-    else if (key == QLatin1String("copier"))
-        m_fileOps->copie();
-    else if (key == QLatin1String("supprimer"))
-        m_fileOps->supprim();
-    else if (key == QLatin1String("deplacer"))
-        m_fileOps->deplace();
-    else if (key == QLatin1String("aide"))
-        m_help->aide();
-    else if (key == QLatin1String("renommer"))
-        m_renameController->renom();
-    else if (key == QLatin1String("conversion"))
-        m_conversion->conversion();
 }

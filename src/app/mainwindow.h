@@ -82,6 +82,7 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void buildToolbar();
@@ -91,7 +92,6 @@ private:
     void reportStartupOfSettings();
     void rempliCombo();
     void applyVisu();
-    void onToolbarKey(const QString& key);
     void updateClock();
 
     MainWindowServices m_services;
@@ -115,4 +115,5 @@ private:
     QTimer* m_clock = nullptr;
     bool m_sessionOpen = false;
     bool m_quitting = false;
+    QSize m_startSize;
 };

@@ -10,7 +10,8 @@ namespace {
 struct Item
 {
     const char* name;
-    const char* caption; // "-" is a separator line
+    const char* caption; // "-" is a separator line; '&' marks the mnemonic
+    const char* shortcut = nullptr;
 };
 
 QAction* addItem(QMenu* menu, const Item& item, MainMenus& menus)
@@ -19,6 +20,8 @@ QAction* addItem(QMenu* menu, const Item& item, MainMenus& menus)
     QAction* action =
         caption == QLatin1String("-") ? menu->addSeparator() : menu->addAction(caption);
     action->setObjectName(QLatin1String(item.name));
+    if (item.shortcut)
+        action->setShortcut(QKeySequence(QLatin1String(item.shortcut)));
     menus.items.insert(action->objectName(), action);
     return action;
 }
@@ -39,28 +42,31 @@ QMenu* addMenu(QMenuBar* bar, const Item& title, std::initializer_list<Item> ite
 MainMenus buildMainMenus(QMenuBar* bar, QWidget* owner)
 {
     MainMenus menus;
-    addMenu(bar, {"fich", "Fichier"}, {{"ouvr1", "Ouvrir"}, {"sep3", "-"}, {"quit", "Quitter"}},
-            menus);
-    addMenu(bar, {"edit", "Edition"},
-            {{"cop", "Copier"},
-             {"supp", "Supprimer"},
-             {"depl", "Déplacer"},
+    addMenu(bar, {"fich", "&Fichier"},
+            {{"ouvr1", "&Ouvrir", "Ctrl+O"}, {"sep3", "-"}, {"quit", "&Quitter", "Ctrl+Q"}}, menus);
+    addMenu(bar, {"edit", "&Edition"},
+            {{"cop", "&Copier", "Ctrl+Shift+C"},
+             {"supp", "&Supprimer", "Del"},
+             {"depl", "&Déplacer", "Ctrl+Shift+M"},
              {"sep2", "-"},
-             {"ajfich", "Ajouter fichier(s) séléctionné(s)"},
-             {"ajtout", "Ajouter tous les fichiers"},
-             {"enfich", "Enlever fichier(s) séléctionné(s)"},
-             {"vide", "Vider la liste des fichiers à renommer"},
+             {"ajfich", "&Ajouter fichier(s) séléctionné(s)"},
+             {"ajtout", "Ajouter &tous les fichiers"},
+             {"enfich", "&Enlever fichier(s) séléctionné(s)", "Del"},
+             {"vide", "&Vider la liste des fichiers à renommer"},
              {"sep4", "-"},
-             {"annulren", "Annuler le dernier renommage"}},
+             {"annulren", "A&nnuler le dernier renommage", "Ctrl+Z"}},
             menus);
-    menus.items.value(QStringLiteral("annulren"))
-        ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));
+    // Delete acts on the list that has the focus: the window attaches each of these two
+    // items to its list.
+    for (const char* name : {"supp", "enfich"})
+        menus.items.value(QLatin1String(name))->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     // "Options" is an item of the bar itself, without sub-items.
-    QAction* options = bar->addAction(QStringLiteral("Options"));
+    QAction* options = bar->addAction(QStringLiteral("&Options"));
     options->setObjectName(QStringLiteral("opt"));
+    options->setShortcut(QKeySequence(QStringLiteral("Ctrl+,")));
     menus.items.insert(options->objectName(), options);
-    addMenu(bar, {"apropos", "A propos"}, {{"aide", "Aide"}, {"sep1", "-"}, {"ap", "A propos"}},
-            menus);
+    addMenu(bar, {"apropos", "A &propos"},
+            {{"aide", "&Aide", "F1"}, {"sep1", "-"}, {"ap", "A &propos"}}, menus);
 
     // Never shown in the bar: a pop-up over the browse list.
     menus.flottant = new QMenu(QStringLiteral("Flottant"), owner);

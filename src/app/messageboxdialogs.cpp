@@ -1,7 +1,10 @@
 #include "app/messageboxdialogs.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QStyle>
 
 namespace {
 
@@ -22,6 +25,21 @@ QMessageBox::Icon toMessageBoxIcon(DialogIcon icon)
     return QMessageBox::NoIcon;
 }
 
+// A message box is sized by its text alone, so a short question under a long title had the
+// title cut off by the window frame. The box is widened to show the title whole, with room
+// for the frame's buttons.
+void fitTitle(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    const QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+    const int frameButtons = 4 * box.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    const int width = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle()) + frameButtons;
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                  grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 } // namespace
 
 bool MessageBoxDialogs::askOkCancel(const QString& text, const QString& title, DialogIcon icon)
@@ -29,12 +47,14 @@ bool MessageBoxDialogs::askOkCancel(const QString& text, const QString& title, D
     QMessageBox box(toMessageBoxIcon(icon), title, text, QMessageBox::Ok | QMessageBox::Cancel,
                     m_parent);
     box.setDefaultButton(QMessageBox::Ok);
+    fitTitle(box);
     return box.exec() == QMessageBox::Ok;
 }
 
 void MessageBoxDialogs::message(const QString& text, const QString& title, DialogIcon icon)
 {
     QMessageBox box(toMessageBoxIcon(icon), title, text, QMessageBox::Ok, m_parent);
+    fitTitle(box);
     box.exec();
 }
 

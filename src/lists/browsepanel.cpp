@@ -36,7 +36,7 @@ BrowsePanel::BrowsePanel(QWidget* parent)
     for (int column = 1; column < m_folderModel->columnCount(); ++column)
         m_dir1->hideColumn(column);
     m_dir1->setHeaderHidden(true);
-    m_dir1->setFixedHeight(96);
+    m_dir1->setFixedHeight(folderListHeight);
     m_dir1->setExpandsOnDoubleClick(false);
     m_dir1->setSelectionMode(QAbstractItemView::SingleSelection);
 
@@ -64,9 +64,6 @@ BrowsePanel::BrowsePanel(QWidget* parent)
     layout->addWidget(m_lv1);
     layout->addWidget(m_picture2);
     layout->addStretch(1);
-    // Wide enough for the preview box inside the frame's margins; the lists take the same width.
-    const QMargins margins = layout->contentsMargins();
-    setFixedWidth(previewBoxSize.width() + margins.left() + margins.right() + 4);
     setPreviewShown(true);
 
     connect(m_drive1, &QComboBox::activated, this,
@@ -81,8 +78,29 @@ BrowsePanel::BrowsePanel(QWidget* parent)
 
 void BrowsePanel::setPreviewShown(bool shown)
 {
-    m_lv1->setFixedHeight(shown ? listHeightWithPreview : listHeightWithoutPreview);
+    m_previewShown = shown;
     m_picture2->setVisible(shown);
+    applySizes();
+}
+
+void BrowsePanel::setGrowth(QSize growth)
+{
+    m_growth = growth.expandedTo(QSize(0, 0));
+    applySizes();
+}
+
+void BrowsePanel::applySizes()
+{
+    // At the start size: wide enough for the preview box inside the frame's margins, the
+    // lists taking the same width. Room beyond it goes a quarter to the width, and half each
+    // to the folder list and the browse list.
+    const QMargins margins = layout()->contentsMargins();
+    setFixedWidth(previewBoxSize.width() + margins.left() + margins.right() + 4 +
+                  m_growth.width() / 4);
+    const int extra = m_growth.height() / 2;
+    m_dir1->setFixedHeight(folderListHeight + extra);
+    m_lv1->setFixedHeight((m_previewShown ? listHeightWithPreview : listHeightWithoutPreview) +
+                          m_growth.height() - extra);
 }
 
 const QStringList& BrowsePanel::names() const

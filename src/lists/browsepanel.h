@@ -34,6 +34,10 @@ public:
     // covering the preview box's place.
     void setPreviewShown(bool shown);
 
+    // Room the window has beyond its start size: the lists take it (see applySizes()).
+    void setGrowth(QSize growth);
+
+    static constexpr int folderListHeight = 96;
     static constexpr int listHeightWithPreview = 105;
     static constexpr int listHeightWithoutPreview = 265;
     static constexpr QSize previewBoxSize{209, 153};
@@ -72,6 +76,7 @@ private:
     void showFolderInTree(const QString& folder);
     void selectVolumeEntry(const QString& root);
     int currentFilter() const;
+    void applySizes();
 
     QComboBox* m_drive1;
     QComboBox* m_combo1;
@@ -84,4 +89,6 @@ private:
     QString m_folder;
     QString m_volumeRoot;
     QString m_startupRoot;
+    QSize m_growth{0, 0};
+    bool m_previewShown = true;
 };

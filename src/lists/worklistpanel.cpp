@@ -32,8 +32,8 @@ WorkListPanel::WorkListPanel(QWidget* parent)
     // comes after them, reached by scrolling, until the user sizes a column by hand.
     QHeaderView* header = m_lv2->header();
     header->setStretchLastSection(false);
-    header->resizeSection(WorkListModel::NameColumn, 130);
-    header->resizeSection(WorkListModel::NewNameColumn, 200);
+    header->resizeSection(WorkListModel::NameColumn, startNameWidth);
+    header->resizeSection(WorkListModel::NewNameColumn, startNewNameWidth);
     m_lv2->viewport()->installEventFilter(this);
     m_model->setMarkIcon(style()->standardIcon(QStyle::SP_MessageBoxWarning));
     m_label5->setObjectName(QStringLiteral("Label5"));
@@ -75,17 +75,51 @@ WorkListPanel::WorkListPanel(QWidget* parent)
 
 bool WorkListPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    QHeaderView* header = m_lv2->header();
-    // A folder column sized by hand is left as it is.
-    if (watched == m_lv2->viewport() && event->type() == QEvent::Resize &&
-        (m_fittedFolderWidth < 0 ||
-         header->sectionSize(WorkListModel::FolderColumn) == m_fittedFolderWidth)) {
-        const int rest =
-            m_lv2->viewport()->width() - header->sectionSize(WorkListModel::NameColumn);
-        m_fittedFolderWidth = std::max(rest, header->minimumSectionSize());
-        header->resizeSection(WorkListModel::FolderColumn, m_fittedFolderWidth);
-    }
+    if (watched == m_lv2->viewport() && event->type() == QEvent::Resize)
+        fitColumns();
     return QGroupBox::eventFilter(watched, event);
+}
+
+void WorkListPanel::setColumnsShareWidth(bool share)
+{
+    if (share == m_shareWidth)
+        return;
+    m_shareWidth = share;
+    fitColumns();
+}
+
+void WorkListPanel::fitColumns()
+{
+    QHeaderView* header = m_lv2->header();
+    const auto size = [header](int column) { return header->sectionSize(column); };
+    // Columns sized by hand are left as they are.
+    if (m_fittedFolderWidth >= 0 && size(WorkListModel::FolderColumn) != m_fittedFolderWidth)
+        return;
+    if (m_fittedNewNameWidth >= 0 && size(WorkListModel::NewNameColumn) != m_fittedNewNameWidth)
+        return;
+    const int width = m_lv2->viewport()->width();
+    const int least = header->minimumSectionSize();
+    int name = size(WorkListModel::NameColumn);
+    int newName = size(WorkListModel::NewNameColumn);
+    if (m_shareWidth) {
+        // A larger window shows the three columns, the names taking the largest part.
+        name = std::max(width * 2 / 5, least);
+        newName = std::max(width * 3 / 10, least);
+        header->resizeSection(WorkListModel::NameColumn, name);
+        header->resizeSection(WorkListModel::NewNameColumn, newName);
+        m_fittedNewNameWidth = newName;
+        m_fittedFolderWidth = std::max(width - name - newName, least);
+    } else {
+        if (m_fittedNewNameWidth >= 0) {
+            // Back to the start size: the start widths.
+            name = startNameWidth;
+            header->resizeSection(WorkListModel::NameColumn, name);
+            header->resizeSection(WorkListModel::NewNameColumn, startNewNameWidth);
+            m_fittedNewNameWidth = -1;
+        }
+        m_fittedFolderWidth = std::max(width - name, least);
+    }
+    header->resizeSection(WorkListModel::FolderColumn, m_fittedFolderWidth);
 }
 
 QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip, const QIcon& icon)

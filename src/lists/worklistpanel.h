@@ -47,6 +47,12 @@ public:
     // "N fichier(s) séléctionné(s)", or empty text for 0.
     static QString countText(int count);
 
+    // At the start size "Fichiers" and "Chemin d'accés" fill the view and "Nouveau nom" comes
+    // after them; in a larger window the three columns share the width, names first.
+    void setColumnsShareWidth(bool share);
+    static constexpr int startNameWidth = 130;
+    static constexpr int startNewNameWidth = 200;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -58,6 +64,7 @@ Q_SIGNALS:
     void entriesAdded();
 
 private:
+    void fitColumns();
     QToolButton* makeButton(const char* name, const QString& toolTip, const QIcon& icon);
     int selectedRow() const;
     void updateMarker();
@@ -74,4 +81,6 @@ private:
     // The folder column takes the view's width left by the name column, as long as it keeps
     // the width last given to it.
     int m_fittedFolderWidth = -1;
+    int m_fittedNewNameWidth = -1; // -1 unless the columns share the width
+    bool m_shareWidth = false;
 };

@@ -1,6 +1,7 @@
 #include "preview/enlargedview.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -10,8 +11,9 @@ EnlargedView::EnlargedView(QWidget* parent) : QWidget(parent, Qt::Tool | Qt::Fra
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Visualisation Picture Vue"));
     setAttribute(Qt::WA_DeleteOnClose, false);
-    setFixedSize(designSize);
+    resize(designSize);
     setAutoFillBackground(true);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void EnlargedView::open()
@@ -19,6 +21,7 @@ void EnlargedView::open()
     m_image = QImage();
     m_target = QRectF();
     if (!isVisible()) {
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
         resize(designSize);
         const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
         if (screen)
@@ -26,7 +29,13 @@ void EnlargedView::open()
     }
     show();
     raise();
+    activateWindow();
     update();
+}
+
+void EnlargedView::toggleFullScreen()
+{
+    setWindowState(windowState() ^ Qt::WindowFullScreen);
 }
 
 void EnlargedView::showPicture(QImage image, const QRectF& target)
@@ -49,4 +58,24 @@ void EnlargedView::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
     close();
+}
+
+void EnlargedView::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        close();
+    } else if (event->key() == Qt::Key_F11) {
+        event->accept();
+        toggleFullScreen();
+    } else {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void EnlargedView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (isVisible() && !m_image.isNull())
+        Q_EMIT areaChanged();
 }

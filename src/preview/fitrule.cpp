@@ -1,5 +1,6 @@
 #include "preview/fitrule.h"
 
+#include <QImageReader>
 #include <QString>
 
 #include <algorithm>
@@ -58,14 +59,24 @@ QSize decodeSize(const QRectF& target)
             std::max(1, int(std::lround(target.height())))};
 }
 
-bool isPreviewable(QStringView name)
+bool isPreviewable(QStringView name, bool everyType)
 {
-    return endsWithAny(name, {"bmp", "gif", "jpg", "jpe", "ico", "jpeg"});
+    if (endsWithAny(name, {"bmp", "gif", "jpg", "jpe", "ico", "jpeg"}))
+        return true;
+    if (!everyType)
+        return false;
+    // The types the picture loader reads are those of the image reader.
+    static const QList<QByteArray> readable = QImageReader::supportedImageFormats();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return false;
+    return readable.contains(name.mid(dot + 1).toString().toLower().toLatin1());
 }
 
-bool isEnlargeable(QStringView name)
+bool isEnlargeable(QStringView name, bool everyType)
 {
-    return isPreviewable(name) || name.endsWith(QLatin1String("wmf"), Qt::CaseInsensitive);
+    return isPreviewable(name, everyType) ||
+           name.endsWith(QLatin1String("wmf"), Qt::CaseInsensitive);
 }
 
 } // namespace preview

@@ -14,9 +14,11 @@ QRectF fitAndDraw(double width, double height, double areaWidth, double areaHeig
 // The size to decode a picture at so that it fills `target` (at least 1 x 1).
 QSize decodeSize(const QRectF& target);
 
-// Names the preview box reads: ending in bmp, gif, jpg, jpe, ico or jpeg, letter case ignored.
-bool isPreviewable(QStringView name);
+// Names the preview box reads: ending in bmp, gif, jpg, jpe, ico or jpeg, letter case ignored;
+// with `everyType`, also those whose extension names a type the picture loader reads (png,
+// tif, webp...).
+bool isPreviewable(QStringView name, bool everyType = false);
 // Names the enlarged view accepts: the previewable ones and those ending in wmf.
-bool isEnlargeable(QStringView name);
+bool isEnlargeable(QStringView name, bool everyType = false);
 
 } // namespace preview

@@ -10,8 +10,10 @@
 #include "settings/settingsstore.h"
 
 #include <QAbstractItemView>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QTimer>
 
 #include <algorithm>
 #include <optional>
@@ -31,6 +33,29 @@ PreviewController::PreviewController(SettingsStore* settings, Dialogs* dialogs, 
       m_lv1(std::move(lv1)), m_lv2(std::move(lv2))
 {
     connect(m_box, &PreviewBox::clicked, this, &PreviewController::clicPicture2);
+    m_follow = new QTimer(this);
+    m_follow->setSingleShot(true);
+    m_follow->setInterval(0);
+    connect(m_follow, &QTimer::timeout, this, [this] {
+        if (m_followed == &m_lv1)
+            clicLV1();
+        else if (m_followed == &m_lv2)
+            clicLV2();
+    });
+    for (const ListAccess* list : {&m_lv1, &m_lv2}) {
+        if (QItemSelectionModel* selection = list->view->selectionModel())
+            connect(selection, &QItemSelectionModel::currentChanged, this,
+                    [this, list](const QModelIndex& current) { follow(*list, current); });
+    }
+}
+
+void PreviewController::follow(const ListAccess& list, const QModelIndex& current)
+{
+    // A mouse press moves the current entry too: the click that ends it previews.
+    if (!current.isValid() || QGuiApplication::mouseButtons() != Qt::NoButton)
+        return;
+    m_followed = &list;
+    m_follow->start();
 }
 
 PreviewController::~PreviewController()
@@ -43,6 +68,11 @@ EnlargedView* PreviewController::enlargedView() const
     return m_form2;
 }
 
+bool PreviewController::everyType() const
+{
+    return m_settings->readFlag(settings::names::apercuTout);
+}
+
 bool PreviewController::previewOn() const
 {
     // Read at every click, so a change in the options dialog acts at the next one.
@@ -51,6 +81,7 @@ bool PreviewController::previewOn() const
 
 void PreviewController::clicLV1()
 {
+    m_follow->stop();
     m_box->clearPicture();
     if (!previewOn())
         return;
@@ -60,6 +91,7 @@ void PreviewController::clicLV1()
 
 void PreviewController::clicLV2()
 {
+    m_follow->stop();
     m_box->clearPicture();
     if (!previewOn())
         return;
@@ -86,7 +118,7 @@ void PreviewController::visu(const ListAccess& list)
     const QModelIndex current = list.view->currentIndex();
     if (!current.isValid())
         return; // no entry has the focus: nothing to show
-    if (!preview::isPreviewable(list.nameOf(current))) {
+    if (!preview::isPreviewable(list.nameOf(current), everyType())) {
         m_box->showNotAvailable();
         return;
     }
@@ -124,20 +156,35 @@ void PreviewController::clicPicture2()
     }
     std::sort(selected.begin(), selected.end(),
               [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    const bool every = everyType();
     for (const QModelIndex& index : std::as_const(selected)) {
-        if (!preview::isEnlargeable(list->nameOf(index)))
+        if (!preview::isEnlargeable(list->nameOf(index), every))
             continue;
-        if (!m_form2)
+        if (!m_form2) {
             m_form2 = new EnlargedView(m_box->window());
-        m_form2->open();
-        std::optional<BusyCursor> busy(std::in_place);
-        preview::FittedPicture picture = preview::loadFitted(list->pathOf(index), m_form2->area());
-        busy.reset();
-        if (!picture.ok()) {
-            m_form2->close();
-            failed(preview::loadFailureText(picture.status));
-            return;
+            connect(m_form2, &EnlargedView::areaChanged, this, [this] {
+                if (m_form2->isVisible() && !m_enlargedPath.isEmpty())
+                    showEnlarged();
+            });
         }
-        m_form2->showPicture(std::move(picture.image), picture.target);
+        m_form2->open();
+        m_enlargedPath = list->pathOf(index);
+        if (!showEnlarged())
+            return;
     }
+}
+
+bool PreviewController::showEnlarged()
+{
+    std::optional<BusyCursor> busy(std::in_place);
+    preview::FittedPicture picture = preview::loadFitted(m_enlargedPath, m_form2->area());
+    busy.reset();
+    if (!picture.ok()) {
+        m_enlargedPath.clear();
+        m_form2->close();
+        failed(preview::loadFailureText(picture.status));
+        return false;
+    }
+    m_form2->showPicture(std::move(picture.image), picture.target);
+    return true;
 }

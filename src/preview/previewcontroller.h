@@ -3,6 +3,7 @@
 #include <QModelIndex>
 #include <QObject>
 #include <QPointer>
+#include <QString>
 
 #include <functional>
 
@@ -11,10 +12,13 @@ class EnlargedView;
 class PreviewBox;
 class QAbstractItemView;
 class QLabel;
+class QTimer;
 class SettingsStore;
 
-// The preview of the entry clicked in the browse list LV1 or the work list LV2, and the
-// enlarged view opened by a click on the preview box.
+// The preview of the current entry of the browse list LV1 or the work list LV2, and the
+// enlarged view opened by a click on the preview box. A click previews at once; a current entry
+// moved by the keyboard is previewed once the pending key presses are handled, so only the
+// last of a run of presses is decoded.
 class PreviewController : public QObject
 {
     Q_OBJECT
@@ -47,6 +51,10 @@ public:
 
 private:
     bool previewOn() const;
+    bool everyType() const;
+    void follow(const ListAccess& list, const QModelIndex& current);
+    // Loads the enlarged view's picture into its area; false (and closed) when it fails.
+    bool showEnlarged();
     void visu(const ListAccess& list);
     void failed(const QString& description);
 
@@ -57,4 +65,7 @@ private:
     ListAccess m_lv1;
     ListAccess m_lv2;
     QPointer<EnlargedView> m_form2;
+    QString m_enlargedPath; // the picture the enlarged view shows
+    QTimer* m_follow;
+    const ListAccess* m_followed = nullptr;
 };

@@ -103,8 +103,12 @@ void RenameController::onStyleClicked(int index)
 
 void RenameController::onNameTextChanged()
 {
-    if (!m_previewSuppressed)
-        VisuRenom();
+    if (m_previewSuppressed)
+        return;
+    // While the user types, a refused name is shown beside the field, not in a message.
+    m_typing = true;
+    VisuRenom();
+    m_typing = false;
 }
 
 void RenameController::showFailure(const QString& text)
@@ -153,6 +157,10 @@ void RenameController::VisuRenom()
         input.fileTime = time.wallClock;
     }
     const renaming::NameResult result = renaming::newName(input);
+    if (!result.ok() && m_typing) {
+        m_panel->showNameProblem(result.error);
+        return;
+    }
     if (!result.ok()) {
         showFailure(result.error);
         return;

@@ -77,6 +77,7 @@ private:
     QWidget* m_dialogParent = nullptr;
     // Set while the run puts the name text back: the example is emptied right after.
     bool m_previewSuppressed = false;
+    bool m_typing = false;
     // The settings write warning is shown once until a write succeeds again.
     bool m_writeWarningShown = false;
 };

@@ -1,11 +1,15 @@
 #include "rename/renamepanel.h"
 
+#include "app/valuelabel.h"
+
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 
 namespace {
+
+const QString nameTextTip = QStringLiteral("Entrer le nom final");
 
 QLabel* makeLabel(const char* name, const QString& text, QWidget* parent)
 {
@@ -34,7 +38,7 @@ RenamePanel::RenamePanel(QWidget* parent)
     m_combo11->setToolTip(QStringLiteral("Choisir le type de nom final"));
     m_combo11->setAccessibleName(label3->text());
     m_text1->setObjectName(QStringLiteral("Text1"));
-    m_text1->setToolTip(QStringLiteral("Entrer le nom final"));
+    m_text1->setToolTip(nameTextTip);
     m_text1->setAccessibleName(label1->text());
     m_text2->setObjectName(QStringLiteral("Text2"));
     m_text2->setToolTip(QStringLiteral("A partir du numéro (pour les listes)"));
@@ -42,7 +46,7 @@ RenamePanel::RenamePanel(QWidget* parent)
     m_combo2->setObjectName(QStringLiteral("Combo2"));
     m_combo2->setAccessibleName(QStringLiteral("Format"));
     label11->setWordWrap(true);
-    m_label12->setAccessibleName(label11->text());
+    accessibility::markValueLabel(m_label12, label11->text());
     m_label12->setFrameShape(QFrame::StyledPanel);
     m_label12->setTextInteractionFlags(Qt::TextSelectableByMouse);
     for (QLabel* label : {label1, label2, label7})
@@ -65,4 +69,19 @@ RenamePanel::RenamePanel(QWidget* parent)
     layout->setColumnStretch(1, 1);
     layout->setColumnStretch(2, 1);
     layout->setRowStretch(6, 1);
+
+    connect(m_text1, &QLineEdit::textChanged, this, [this] { showNameProblem({}); });
+}
+
+void RenamePanel::showNameProblem(const QString& text)
+{
+    if (text == m_nameProblem)
+        return;
+    m_nameProblem = text;
+    QPalette red = palette();
+    red.setColor(QPalette::Base, QColor(0xff, 0xd6, 0xd6));
+    red.setColor(QPalette::Text, QColor(0x80, 0x00, 0x00));
+    m_text1->setPalette(text.isEmpty() ? QPalette() : red);
+    m_text1->setToolTip(text.isEmpty() ? nameTextTip : text);
+    m_text1->setAccessibleDescription(text);
 }

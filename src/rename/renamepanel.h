@@ -20,10 +20,16 @@ public:
     QComboBox* numberingStyles() const { return m_combo2; }
     QLabel* example() const { return m_label12; }
 
+    // Shows beside the name text what is wrong with the name it gives: the field turns red and
+    // its tooltip says why. Empty text clears it; so does any change of the text.
+    void showNameProblem(const QString& text);
+    const QString& nameProblem() const { return m_nameProblem; }
+
 private:
     QComboBox* m_combo11;
     QLineEdit* m_text1;
     QLineEdit* m_text2;
     QComboBox* m_combo2;
     QLabel* m_label12;
+    QString m_nameProblem;
 };

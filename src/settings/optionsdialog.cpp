@@ -105,6 +105,8 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
       m_chkGarderMeta(check("ChkGarderMeta", QStringLiteral("Conserver les métadonnées"))),
       m_chkGarderDates(
           check("ChkGarderDates", QStringLiteral("Conserver la date du fichier d'origine"))),
+      m_chkApercuTout(
+          check("ChkApercuTout", QStringLiteral("Prévisualiser tous les types d'image"))),
       m_text1(
           folderField("Text1", QStringLiteral("Répertoire de destination des fichiers renommés"))),
       m_text2(
@@ -154,6 +156,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     advanced->addWidget(makeDateOptions());
     advanced->addWidget(m_chkGarderMeta);
     advanced->addWidget(m_chkGarderDates);
+    advanced->addWidget(m_chkApercuTout);
     advanced->addStretch(1);
     m_advanced->setWidget(m_frame5);
     m_advanced->setWidgetResizable(true);
@@ -203,6 +206,7 @@ void OptionsDialog::load()
     loadDateOptions();
     m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta, true));
     m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates, false));
+    m_chkApercuTout->setChecked(m_settings.readFlag(n::apercuTout));
 
     // The buttons are set in this order, and setting one on clears the other of its pair:
     // the one set second wins when both values are true; both stay off when both are false.
@@ -284,6 +288,7 @@ std::array<OptionsDialog::Field, OptionsDialog::fieldCount> OptionsDialog::field
         {n::corbeille, m_chkCorbeille, false},
         {n::garderMeta, m_chkGarderMeta, false},
         {n::garderDates, m_chkGarderDates, false},
+        {n::apercuTout, m_chkApercuTout, false},
     }};
 }
 

@@ -42,8 +42,8 @@ private:
         QAbstractButton* control;
         bool asWord; // stored as "True"/"False", else as "1"/"0"
     };
-    static constexpr size_t fieldCount = 12;
-    // The twelve, in the order "Ok" writes them.
+    static constexpr size_t fieldCount = 13;
+    // The check boxes and buttons, in the order "Ok" writes them.
     std::array<Field, fieldCount> fields() const;
 
     void showTab(int index);
@@ -84,6 +84,7 @@ private:
     QCheckBox* m_chkCorbeille;
     QCheckBox* m_chkGarderMeta;
     QCheckBox* m_chkGarderDates;
+    QCheckBox* m_chkApercuTout;
     QLineEdit* m_text1;
     QLineEdit* m_text2;
     QPushButton* m_command1;

@@ -28,6 +28,7 @@ inline const QString infosSysteme = QStringLiteral("InfosSysteme");
 inline const QString corbeille = QStringLiteral("Corbeille");
 inline const QString garderMeta = QStringLiteral("GarderMeta");
 inline const QString garderDates = QStringLiteral("GarderDates");
+inline const QString apercuTout = QStringLiteral("ApercuTout");
 } // namespace names
 
 // The date forms' file date and the order of every date's pieces.
@@ -64,12 +65,13 @@ inline const std::array<Default, 12> defaults = {{
 
 // The values of the "Options avancées" tab with their defaults. Start-up does not write them:
 // a missing value reads as its default, as does one that cannot be read.
-inline const std::array<Default, 5> advancedDefaults = {{
+inline const std::array<Default, 6> advancedDefaults = {{
     {names::corbeille, QStringLiteral("0")},
     {names::datePriseDeVue, QStringLiteral("0")},
     {names::ordreDates, ordreJMA},
     {names::garderMeta, QStringLiteral("1")},
     {names::garderDates, QStringLiteral("0")},
+    {names::apercuTout, QStringLiteral("0")},
 }};
 
 } // namespace settings

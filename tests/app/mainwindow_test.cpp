@@ -29,8 +29,10 @@
 
 #include <memory>
 #include <optional>
+#include <tuple>
 
 namespace n = settings::names;
+using namespace Qt::StringLiterals;
 
 class MainWindowTest : public QObject
 {
@@ -286,15 +288,17 @@ void MainWindowTest::toolbarKeysAndTips()
 {
     Fixture f;
     MainWindow& window = f.make();
-    const QList<std::pair<QString, QString>> expected = {
-        {QStringLiteral("ouvrir"), QStringLiteral("Ouvre le fichier")},
-        {QStringLiteral("copier"), QStringLiteral("Copie le fichier")},
-        {QStringLiteral("supprimer"), QStringLiteral("Supprime le fichier")},
-        {QStringLiteral("deplacer"), QStringLiteral("Déplacer le fichier")},
-        {QStringLiteral("renommer"), QStringLiteral("Renommer les fichiers")},
-        {QStringLiteral("conversion"), QStringLiteral("Convertir les fichiers image")},
-        {QStringLiteral("aide"), QStringLiteral("Aide")},
-        {QStringLiteral("quit"), QStringLiteral("Quitter")},
+    // Key, tooltip, and the menu item sharing the button's action (empty for none).
+    const QList<std::tuple<QString, QString, QString>> expected = {
+        {QStringLiteral("ouvrir"), QStringLiteral("Ouvre le fichier (Ctrl+O)"), u"ouvr1"_s},
+        {QStringLiteral("copier"), QStringLiteral("Copie le fichier (Ctrl+Shift+C)"), u"cop"_s},
+        {QStringLiteral("supprimer"), QStringLiteral("Supprime le fichier (Del)"), u"supp"_s},
+        {QStringLiteral("deplacer"), QStringLiteral("Déplacer le fichier (Ctrl+Shift+M)"),
+         u"depl"_s},
+        {QStringLiteral("renommer"), QStringLiteral("Renommer les fichiers (F2)"), {}},
+        {QStringLiteral("conversion"), QStringLiteral("Convertir les fichiers image (Ctrl+E)"), {}},
+        {QStringLiteral("aide"), QStringLiteral("Aide (F1)"), u"aide"_s},
+        {QStringLiteral("quit"), QStringLiteral("Quitter (Ctrl+Q)"), u"quit"_s},
     };
     auto* toolbar = window.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
     QVERIFY(toolbar);
@@ -306,8 +310,11 @@ void MainWindowTest::toolbarKeysAndTips()
         QCOMPARE(actions[position]->isSeparator(), separators.contains(position));
         if (actions[position]->isSeparator())
             continue;
-        QCOMPARE(actions[position]->property("key").toString(), expected[button].first);
-        QCOMPARE(actions[position]->toolTip(), expected[button].second);
+        const auto& [key, tip, menuItem] = expected[button];
+        QCOMPARE(actions[position]->property("key").toString(), key);
+        QCOMPARE(actions[position]->toolTip(), tip);
+        if (!menuItem.isEmpty())
+            QCOMPARE(window.menuItem(menuItem), actions[position]);
         ++button;
     }
 }
@@ -316,29 +323,32 @@ void MainWindowTest::menusInOrder()
 {
     Fixture f;
     MainWindow& window = f.make();
-    // Name and caption of every item of the bar, in order; "-" is a separator.
+    // Name, caption (the mnemonic marked by '&') and shortcut of every item of the bar, in
+    // order; "-" is a separator.
     const QList<std::pair<const char*, QStringList>> bar = {
         {"fich",
-         {QStringLiteral("ouvr1=Ouvrir"), QStringLiteral("sep3=-"),
-          QStringLiteral("quit=Quitter")}},
+         {QStringLiteral("ouvr1=&Ouvrir (Ctrl+O)"), QStringLiteral("sep3=-"),
+          QStringLiteral("quit=&Quitter (Ctrl+Q)")}},
         {"edit",
-         {QStringLiteral("cop=Copier"), QStringLiteral("supp=Supprimer"),
-          QStringLiteral("depl=Déplacer"), QStringLiteral("sep2=-"),
-          QStringLiteral("ajfich=Ajouter fichier(s) séléctionné(s)"),
-          QStringLiteral("ajtout=Ajouter tous les fichiers"),
-          QStringLiteral("enfich=Enlever fichier(s) séléctionné(s)"),
-          QStringLiteral("vide=Vider la liste des fichiers à renommer"), QStringLiteral("sep4=-"),
-          QStringLiteral("annulren=Annuler le dernier renommage (touche)")}},
+         {QStringLiteral("cop=&Copier (Ctrl+Shift+C)"), QStringLiteral("supp=&Supprimer (Del)"),
+          QStringLiteral("depl=&Déplacer (Ctrl+Shift+M)"), QStringLiteral("sep2=-"),
+          QStringLiteral("ajfich=&Ajouter fichier(s) séléctionné(s)"),
+          QStringLiteral("ajtout=Ajouter &tous les fichiers"),
+          QStringLiteral("enfich=&Enlever fichier(s) séléctionné(s) (Del)"),
+          QStringLiteral("vide=&Vider la liste des fichiers à renommer"), QStringLiteral("sep4=-"),
+          QStringLiteral("annulren=A&nnuler le dernier renommage (Ctrl+Z)")}},
         {"opt", {}},
         {"apropos",
-         {QStringLiteral("aide=Aide"), QStringLiteral("sep1=-"), QStringLiteral("ap=A propos")}},
+         {QStringLiteral("aide=&Aide (F1)"), QStringLiteral("sep1=-"),
+          QStringLiteral("ap=A &propos")}},
     };
     const auto describe = [](const QList<QAction*>& actions) {
         QStringList result;
         for (const QAction* action : actions) {
+            const QString shortcut = action->shortcut().toString();
             result.append(action->objectName() + QLatin1Char('=') +
                           (action->isSeparator() ? QStringLiteral("-") : action->text()) +
-                          (action->shortcut().isEmpty() ? QString() : QStringLiteral(" (touche)")));
+                          (shortcut.isEmpty() ? QString() : u" ("_s + shortcut + u')'));
         }
         return result;
     };
@@ -349,9 +359,11 @@ void MainWindowTest::menusInOrder()
         QCOMPARE(top[i]->menu() ? describe(top[i]->menu()->actions()) : QStringList(),
                  bar[i].second);
     }
-    QCOMPARE(top[2]->text(), QStringLiteral("Options"));
-    QCOMPARE(window.menuItem(QStringLiteral("annulren"))->shortcut(),
-             QKeySequence(QStringLiteral("Ctrl+Z")));
+    QCOMPARE(top[0]->text(), u"&Fichier"_s);
+    QCOMPARE(top[1]->text(), u"&Edition"_s);
+    QCOMPARE(top[2]->text(), u"&Options"_s);
+    QCOMPARE(top[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    QCOMPARE(top[3]->text(), u"A &propos"_s);
 
     QMenu* flottant = window.flottant();
     QCOMPARE(flottant->objectName(), QStringLiteral("flottant"));

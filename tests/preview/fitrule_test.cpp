@@ -69,6 +69,11 @@ TEST(PreviewableNames, ByTheEndOfTheNameInAnyCase)
         EXPECT_EQ(preview::isPreviewable(name), row.previewable) << row.name;
         EXPECT_EQ(preview::isEnlargeable(name), row.enlargeable) << row.name;
     }
+    // Every type the picture loader reads, by its extension only.
+    for (const char* name : {"g.png", "i.TIFF", "w.webp"})
+        EXPECT_TRUE(preview::isPreviewable(QString::fromUtf8(name), true)) << name;
+    for (const char* name : {"x.jpeg.txt", "pngfile", "", "notes.txt"})
+        EXPECT_FALSE(preview::isPreviewable(QString::fromUtf8(name), true)) << name;
 }
 
 } // namespace

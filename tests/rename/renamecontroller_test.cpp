@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void styleClickStoresFormatAndRefreshes();
     void styleWriteFailureIsToldOnce();
     void previewTriggersAndMessages();
+    void refusedNameWhileTypingIsShownBesideTheField();
     void renomChecksBeforeAsking_data();
     void renomChecksBeforeAsking();
     void renomCancelChangesNothing();
@@ -237,6 +239,37 @@ void RenameControllerTest::previewTriggersAndMessages()
         Rig::choose(rig.panel.nameForms(), 18);
         QCOMPARE(rig.panel.example()->text(), u"[2008-10-22][16.28.39].jpg"_s);
     }
+}
+
+void RenameControllerTest::refusedNameWhileTypingIsShownBesideTheField()
+{
+    Rig rig;
+    rig.addFiles({u"a.jpg"_s});
+    QLineEdit* field = rig.panel.nameText();
+    field->clear();
+    rig.dialogs.clear();
+    QTest::keyClicks(field, u"plage/mer"_s);
+    // No message per key press, and no key press lost.
+    QVERIFY(rig.dialogs.calls().isEmpty());
+    QCOMPARE(field->text(), u"plage/mer"_s);
+    const QString problem = u"Nom de fichier incorrect : « plage/mer.jpg »"_s;
+    QCOMPARE(rig.panel.nameProblem(), problem);
+    QCOMPARE(field->toolTip(), problem);
+    QVERIFY(field->palette().color(QPalette::Base) != rig.panel.palette().color(QPalette::Base));
+
+    // The run still refuses, with its message.
+    rig.dialogs.answerAsk(true);
+    rig.controller.renom();
+    QCOMPARE(rig.dialogs.messages().size(), 1);
+    QVERIFY(rig.dialogs.messages().first().text.contains(problem));
+    QCOMPARE(filetest::names(rig.files.path()), QSet<QString>{u"a.jpg"_s});
+
+    // A name put right clears the field's mark.
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(field, Qt::Key_Backspace);
+    QCOMPARE(rig.panel.nameProblem(), QString());
+    QCOMPARE(field->toolTip(), u"Entrer le nom final"_s);
+    QCOMPARE(rig.panel.example()->text(), u"plage.jpg"_s);
 }
 
 void RenameControllerTest::renomChecksBeforeAsking_data()
