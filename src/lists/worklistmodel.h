@@ -1,5 +1,6 @@
 #pragma once
 
+#include "lists/folderwalk.h"
 #include "lists/worklist.h"
 
 #include <QAbstractTableModel>
@@ -29,6 +30,8 @@ public:
 
     // Adds, then rebuilds the rows from the list. Returns how many files were added.
     int add(const QString& folder, const QStringList& names);
+    // Adds the files of several folders in order, with one rebuild of the rows.
+    int add(const std::vector<lists::FolderFiles>& folders);
     bool remove(int row);
     bool moveUp(int row);
     bool moveDown(int row);

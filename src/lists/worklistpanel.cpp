@@ -3,13 +3,16 @@
 #include "app/icons.h"
 #include "lists/worklistmodel.h"
 
+#include <QDropEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMimeData>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -66,6 +69,9 @@ WorkListPanel::WorkListPanel(QWidget* parent)
     layout->addLayout(buttons);
     layout->addWidget(m_lv2, 1);
 
+    // Files and folders dropped from a file manager anywhere on the frame.
+    setAcceptDrops(true);
+
     // Command1 and Command6 take the browse panel's files: the window connects them.
     connect(m_command3, &QToolButton::clicked, this, &WorkListPanel::enlever);
     connect(m_command2, &QToolButton::clicked, this, &WorkListPanel::videLV2);
@@ -86,6 +92,60 @@ bool WorkListPanel::eventFilter(QObject* watched, QEvent* event)
         header->resizeSection(WorkListModel::FolderColumn, m_fittedFolderWidth);
     }
     return QGroupBox::eventFilter(watched, event);
+}
+
+QStringList WorkListPanel::droppedPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths.push_back(url.toLocalFile());
+    }
+    return paths;
+}
+
+namespace {
+
+// The drop only reads the files: it must never be taken as a move, after which the file
+// manager would delete them.
+bool acceptAsCopy(QDropEvent* event)
+{
+    if (WorkListPanel::droppedPaths(event->mimeData()).isEmpty())
+        return false;
+    if (event->possibleActions() & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (event->possibleActions() & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    event->accept();
+    return true;
+}
+
+} // namespace
+
+void WorkListPanel::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!acceptAsCopy(event))
+        event->ignore();
+}
+
+void WorkListPanel::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!acceptAsCopy(event))
+        event->ignore();
+}
+
+void WorkListPanel::dropEvent(QDropEvent* event)
+{
+    if (!acceptAsCopy(event)) {
+        event->ignore();
+        return;
+    }
+    Q_EMIT pathsDropped(droppedPaths(event->mimeData()));
 }
 
 QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip, const QIcon& icon)
@@ -125,6 +185,14 @@ void WorkListPanel::updateMarker()
 void WorkListPanel::ajouter(const QString& folder, const QStringList& names)
 {
     m_model->add(folder, names);
+    updateMarker();
+    compte();
+    Q_EMIT entriesAdded();
+}
+
+void WorkListPanel::ajouter(const std::vector<lists::FolderFiles>& folders)
+{
+    m_model->add(folders);
     updateMarker();
     compte();
     Q_EMIT entriesAdded();

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "lists/folderwalk.h"
+
 #include <QGroupBox>
 #include <QStringList>
 
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
+class QMimeData;
 class QToolButton;
 class QTreeView;
 class WorkList;
@@ -33,6 +39,8 @@ public:
     // Adds the files `names` of `folder` not already listed, rebuilds the rows, shows the
     // count, then entriesAdded() (the rename example).
     void ajouter(const QString& folder, const QStringList& names);
+    // The same for the files of several folders, in order, with one rebuild and one count.
+    void ajouter(const std::vector<lists::FolderFiles>& folders);
     // Removes the selected row, if any; then the marker "non" and the count.
     void enlever();
     // Empties the work list completely: entries, marker, example, rows and count. The one
@@ -47,8 +55,14 @@ public:
     // "N fichier(s) séléctionné(s)", or empty text for 0.
     static QString countText(int count);
 
+    // The local files and folders of a drag, in order; empty when it carries none.
+    static QStringList droppedPaths(const QMimeData* data);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 Q_SIGNALS:
     void countTextChanged(const QString& text);
@@ -56,6 +70,8 @@ Q_SIGNALS:
     void exampleCleared();
     // Files were added (whether or not any was new): time to recompute the rename example.
     void entriesAdded();
+    // Files and folders were dropped from a file manager: local paths, in order.
+    void pathsDropped(const QStringList& paths);
 
 private:
     QToolButton* makeButton(const char* name, const QString& toolTip, const QIcon& icon);
