@@ -51,7 +51,8 @@ MainMenus buildMainMenus(QMenuBar* bar, QWidget* owner)
              {"enfich", "Enlever fichier(s) séléctionné(s)"},
              {"vide", "Vider la liste des fichiers à renommer"},
              {"sep4", "-"},
-             {"annulren", "Annuler le dernier renommage"}},
+             {"annulren", "Annuler le dernier renommage"},
+             {"ajdossier", "Ajouter un dossier et ses sous-dossiers…"}},
             menus);
     menus.items.value(QStringLiteral("annulren"))
         ->setShortcut(QKeySequence(QStringLiteral("Ctrl+Z")));

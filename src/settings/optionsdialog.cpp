@@ -101,6 +101,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
                      QStringLiteral("Garder une copie des fichiers originaux avant de renommer"))),
       m_chkCorbeille(
           check("ChkCorbeille", QStringLiteral("Mettre les fichiers supprimés à la corbeille"))),
+      m_chkDernierDossier(check("ChkDernierDossier", QStringLiteral("Rouvrir le dernier dossier"))),
       m_text1(
           folderField("Text1", QStringLiteral("Répertoire de destination des fichiers renommés"))),
       m_text2(
@@ -147,6 +148,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     general->addStretch(1);
     auto* advanced = new QVBoxLayout(m_frame5);
     advanced->addWidget(m_chkCorbeille);
+    advanced->addWidget(m_chkDernierDossier);
     advanced->addStretch(1);
     m_advanced->setWidget(m_frame5);
     m_advanced->setWidgetResizable(true);
@@ -193,6 +195,7 @@ void OptionsDialog::load()
     m_check2->setChecked(m_settings.readNumber(n::supOriginal) == 1);
     m_check3->setChecked(m_settings.readNumber(n::copieOriginal) == 1);
     m_chkCorbeille->setChecked(m_settings.readFlag(n::corbeille));
+    m_chkDernierDossier->setChecked(m_settings.readFlag(n::dernierDossier));
 
     // The buttons are set in this order, and setting one on clears the other of its pair:
     // the one set second wins when both values are true; both stay off when both are false.
@@ -272,6 +275,7 @@ std::array<OptionsDialog::Field, OptionsDialog::fieldCount> OptionsDialog::field
         {n::convOrig, m_option5, true},
         {n::convDest, m_option6, true},
         {n::corbeille, m_chkCorbeille, false},
+        {n::dernierDossier, m_chkDernierDossier, false},
     }};
 }
 

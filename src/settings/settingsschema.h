@@ -26,6 +26,7 @@ inline const QString convOrig = QStringLiteral("ConvOrig");
 inline const QString convDest = QStringLiteral("ConvDest");
 inline const QString infosSysteme = QStringLiteral("InfosSysteme");
 inline const QString corbeille = QStringLiteral("Corbeille");
+inline const QString dernierDossier = QStringLiteral("DernierDossier");
 } // namespace names
 
 struct Default
@@ -53,8 +54,18 @@ inline const std::array<Default, 12> defaults = {{
 
 // The values of the "Options avancées" tab with their defaults. Start-up does not write them:
 // a missing value reads as its default, as does one that cannot be read.
-inline const std::array<Default, 1> advancedDefaults = {{
+inline const std::array<Default, 2> advancedDefaults = {{
     {names::corbeille, QStringLiteral("0")},
+    {names::dernierDossier, QStringLiteral("0")},
 }};
+
+// The section of what "DernierDossier" restores at start, apart from the options.
+inline const QString sessionKey = QStringLiteral("HKEY_CURRENT_USER\\session");
+namespace session {
+inline const QString dossier = QStringLiteral("Dossier");
+inline const QString filtre = QStringLiteral("Filtre");
+inline const QString largeur = QStringLiteral("Largeur");
+inline const QString hauteur = QStringLiteral("Hauteur");
+} // namespace session
 
 } // namespace settings

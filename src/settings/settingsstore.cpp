@@ -124,6 +124,18 @@ bool SettingsStore::writeFlag(const QString& name, bool value)
     return write(name, value ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
+QString SettingsStore::readSession(const QString& name) const
+{
+    m_reg.setKeyPath(settings::sessionKey);
+    return m_reg.readValue(name);
+}
+
+bool SettingsStore::writeSession(const QString& name, const QString& text)
+{
+    m_reg.setKeyPath(settings::sessionKey);
+    return m_reg.writeValue(name, text);
+}
+
 bool SettingsStore::writable() const
 {
     return m_reg.writable();
@@ -146,6 +158,7 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.convOrig = readFlag(n::convOrig);
     s.convDest = readFlag(n::convDest);
     s.corbeille = readFlag(n::corbeille);
+    s.dernierDossier = readFlag(n::dernierDossier);
     return s;
 }
 

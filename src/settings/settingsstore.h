@@ -22,7 +22,8 @@ struct SettingsSnapshot
     bool renomDest = false;
     bool convOrig = false;
     bool convDest = false;
-    bool corbeille = false; // deleted files go to the Trash
+    bool corbeille = false;      // deleted files go to the Trash
+    bool dernierDossier = false; // the last folder, filter and size are restored at start
 };
 
 // What start-up found and did, for the window to tell the user once.
@@ -63,6 +64,9 @@ public:
     // False when the value could not be stored; writeFailureText() says why.
     bool write(const QString& name, const QString& text);
     bool writeFlag(const QString& name, bool value);
+    // The values of the session section (settings::session), beside the product key.
+    QString readSession(const QString& name) const;
+    bool writeSession(const QString& name, const QString& text);
     // Whether a value could be stored now (nothing is stored).
     bool writable() const;
 
