@@ -63,6 +63,26 @@ ListsController::ListsController(BrowsePanel* browse, WorkListPanel* workList,
     connect(workList, &WorkListPanel::pathsDropped, this, &ListsController::ajouterChemins);
 }
 
+struct ListsController::Found
+{
+    std::vector<WorkList::PreparedFolder> folders;
+    std::vector<lists::UnreadableFolder> unreadable;
+};
+
+namespace {
+
+// The files of a walk with their identities, read on the calling thread.
+std::vector<WorkList::PreparedFolder> prepared(const std::vector<lists::FolderFiles>& folders)
+{
+    std::vector<WorkList::PreparedFolder> result;
+    result.reserve(folders.size());
+    for (const lists::FolderFiles& files : folders)
+        result.push_back(WorkList::prepare(files.folder, files.names));
+    return result;
+}
+
+} // namespace
+
 ListsController::~ListsController()
 {
     // The walk holds nothing of the controller's; it only needs to stop.
@@ -109,17 +129,17 @@ void ListsController::startNextAddition()
         return;
     const Addition next = std::move(m_pending.front());
     m_pending.pop_front();
-    m_running = new QFutureWatcher<lists::FolderWalk>(this);
-    connect(m_running, &QFutureWatcher<lists::FolderWalk>::finished, this,
-            &ListsController::finishAddition);
+    m_running = new QFutureWatcher<Found>(this);
+    connect(m_running, &QFutureWatcher<Found>::finished, this, &ListsController::finishAddition);
     m_running->setFuture(QtConcurrent::run([next, cancel = m_cancel] {
-        return lists::collectPaths(next.paths, next.filter, cancel.get());
+        lists::FolderWalk walk = lists::collectPaths(next.paths, next.filter, cancel.get());
+        return Found{prepared(walk.folders), std::move(walk.unreadable)};
     }));
 }
 
 void ListsController::finishAddition()
 {
-    const lists::FolderWalk walk = m_running->result();
+    const Found walk = m_running->result();
     m_running->deleteLater();
     m_running = nullptr;
     m_workList->ajouter(walk.folders);
@@ -143,7 +163,7 @@ void ListsController::ouvrirArguments(const QStringList& paths)
     }
     // A few names given by hand: read at once, so the window opens with them listed.
     if (!files.isEmpty())
-        m_workList->ajouter(lists::collectPaths(files, 0).folders);
+        m_workList->ajouter(prepared(lists::collectPaths(files, 0).folders));
 }
 
 void ListsController::clicLV2()

@@ -11,9 +11,6 @@ class BrowsePanel;
 class Dialogs;
 class PreviewController;
 template <typename T> class QFutureWatcher;
-namespace lists {
-struct FolderWalk;
-}
 class SettingsStore;
 class WorkListPanel;
 
@@ -70,6 +67,8 @@ private:
         QStringList paths;
         int filter;
     };
+    // What an addition read off the window's thread.
+    struct Found;
 
     BrowsePanel* m_browse;
     WorkListPanel* m_workList;
@@ -77,6 +76,6 @@ private:
     PreviewController* m_preview;
     bool m_conversionTab = false;
     std::deque<Addition> m_pending;
-    QFutureWatcher<lists::FolderWalk>* m_running = nullptr;
+    QFutureWatcher<Found>* m_running = nullptr;
     std::shared_ptr<std::atomic_bool> m_cancel = std::make_shared<std::atomic_bool>(false);
 };

@@ -15,12 +15,12 @@ int WorkListModel::add(const QString& folder, const QStringList& names)
     return added;
 }
 
-int WorkListModel::add(const std::vector<lists::FolderFiles>& folders)
+int WorkListModel::add(const std::vector<WorkList::PreparedFolder>& folders)
 {
     beginResetModel();
     int added = 0;
-    for (const lists::FolderFiles& files : folders)
-        added += m_list.add(files.folder, files.names);
+    for (const WorkList::PreparedFolder& files : folders)
+        added += m_list.add(files);
     endResetModel();
     Q_EMIT entriesChanged();
     return added;

@@ -190,7 +190,7 @@ void WorkListPanel::ajouter(const QString& folder, const QStringList& names)
     Q_EMIT entriesAdded();
 }
 
-void WorkListPanel::ajouter(const std::vector<lists::FolderFiles>& folders)
+void WorkListPanel::ajouter(const std::vector<WorkList::PreparedFolder>& folders)
 {
     m_model->add(folders);
     updateMarker();

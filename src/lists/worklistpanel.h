@@ -1,6 +1,6 @@
 #pragma once
 
-#include "lists/folderwalk.h"
+#include "lists/worklist.h"
 
 #include <QGroupBox>
 #include <QStringList>
@@ -12,7 +12,6 @@ class QLabel;
 class QMimeData;
 class QToolButton;
 class QTreeView;
-class WorkList;
 class WorkListModel;
 
 // The frame Frame2: the work list LV2 and its buttons, with the routines that change the
@@ -40,7 +39,7 @@ public:
     // count, then entriesAdded() (the rename example).
     void ajouter(const QString& folder, const QStringList& names);
     // The same for the files of several folders, in order, with one rebuild and one count.
-    void ajouter(const std::vector<lists::FolderFiles>& folders);
+    void ajouter(const std::vector<WorkList::PreparedFolder>& folders);
     // Removes the selected row, if any; then the marker "non" and the count.
     void enlever();
     // Empties the work list completely: entries, marker, example, rows and count. The one
