@@ -1,10 +1,15 @@
-// Listing, filtering and adding a folder of 100,000 files to the work list.
+// Listing, filtering and adding a folder of 100,000 files to the work list; walking and
+// adding a tree of 100,000 pictures (a drop, "Ajouter un dossier et ses sous-dossiers…").
+#include "app/dialogs.h"
 #include "lists/browsepanel.h"
 #include "lists/folderlisting.h"
+#include "lists/folderwalk.h"
+#include "lists/listscontroller.h"
 #include "lists/worklist.h"
 #include "lists/worklistmodel.h"
 #include "lists/worklistpanel.h"
 #include "rename/newnamepreview.h"
+#include "settings/settingsstore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,6 +17,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -61,6 +67,108 @@ Timing bestOf(int runs, const std::function<void()>& setUp, const std::function<
 void report(const char* what, Timing timing)
 {
     std::printf("%-58s %8.1f ms cpu %8.1f ms wall\n", what, timing.cpuMs, timing.wallMs);
+}
+
+// Answers nothing: the benchmark's tree has no unreadable folder.
+class SilentDialogs : public Dialogs
+{
+public:
+    bool askOkCancel(const QString&, const QString&, DialogIcon) override { return false; }
+    void message(const QString&, const QString&, DialogIcon) override { ++messages; }
+    std::optional<QString> pickFolder(const QString&) override { return std::nullopt; }
+    int messages = 0;
+};
+
+// 100 folders of 1,000 pictures (one level down in ten groups), plus a hidden folder.
+bool makeTree(const QString& root)
+{
+    const QByteArray base = QFile::encodeName(root) + '/';
+    for (int group = 0; group < 10; ++group) {
+        for (int folder = 0; folder < 10; ++folder) {
+            const QByteArray dir =
+                base + "g" + QByteArray::number(group) + "/f" + QByteArray::number(folder) + '/';
+            if (!QDir().mkpath(QFile::decodeName(dir)))
+                return false;
+            for (int i = 0; i < fileCount / 100; ++i) {
+                const QByteArray path = dir + "IMG_" + QByteArray::number(i) + ".JPG";
+                const int fd = ::open(path.constData(), O_CREAT | O_WRONLY, 0644);
+                if (fd < 0)
+                    return false;
+                ::close(fd);
+            }
+        }
+    }
+    return QDir().mkpath(QFile::decodeName(base + ".hidden"));
+}
+
+// A tree of 100,000 pictures: the walk (worker thread), the addition (window's thread) and,
+// through the controller, the time until the list shows them and the longest time the
+// window's event loop was kept waiting meanwhile.
+int benchTree()
+{
+    QTemporaryDir tree;
+    if (!tree.isValid() || !makeTree(tree.path()))
+        return 1;
+    std::printf("\ntree of %d pictures in 100 folders\n", fileCount);
+    lists::FolderWalk walk;
+    report("walk + filter \"Tous fichiers Image\" (worker thread)",
+           bestOf(5, {}, [&] { walk = lists::walkFolder(tree.path(), 0); }));
+    if (walk.fileCount() != fileCount || !walk.unreadable.empty()) {
+        std::printf("walk gave %lld files\n", qlonglong(walk.fileCount()));
+        return 1;
+    }
+    std::vector<WorkList::PreparedFolder> prepared;
+    report("identities of the files for the duplicate rule (worker)", bestOf(3, {}, [&] {
+               prepared.clear();
+               for (const lists::FolderFiles& folder : walk.folders)
+                   prepared.push_back(WorkList::prepare(folder.folder, folder.names));
+           }));
+    WorkListPanel work;
+    work.show();
+    report("work-list panel: add the tree (window's thread)",
+           bestOf(
+               3, [&] { work.videLV2(); }, [&] { work.ajouter(prepared); }));
+    report("work-list panel: add the tree again (all duplicates)",
+           bestOf(3, {}, [&] { work.ajouter(prepared); }));
+
+    BrowsePanel browse;
+    browse.fillTypeFilter();
+    SilentDialogs dialogs;
+    QTemporaryDir settingsDir;
+    SettingsStore settings(settingsDir.filePath(QStringLiteral("Morvane.ini")));
+    ListsController controller(&browse, &work, &settings, &dialogs);
+    Timing untilShown;
+    double longestWaitMs = 0;
+    for (int run = 0; run < 3; ++run) {
+        work.videLV2();
+        QEventLoop loop;
+        QObject::connect(&controller, &ListsController::additionFinished, &loop, &QEventLoop::quit);
+        // A 5 ms tick: the gaps between ticks are how long the window could not answer.
+        QTimer tick;
+        tick.setInterval(5);
+        QElapsedTimer sinceTick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longestWaitMs = std::max(longestWaitMs, double(sinceTick.nsecsElapsed()) / 1e6);
+            sinceTick.restart();
+        });
+        QElapsedTimer timer;
+        const double cpuStart = threadCpuMs();
+        timer.start();
+        sinceTick.start();
+        tick.start();
+        controller.ajouterChemins({tree.path()});
+        loop.exec();
+        untilShown.wallMs = std::min(untilShown.wallMs, double(timer.nsecsElapsed()) / 1e6);
+        untilShown.cpuMs = std::min(untilShown.cpuMs, threadCpuMs() - cpuStart);
+    }
+    if (work.workList().count() != fileCount || dialogs.messages != 0) {
+        std::printf("the controller added %d files\n", work.workList().count());
+        return 1;
+    }
+    report("drop of the tree until listed (window's thread cpu)", untilShown);
+    std::printf("%-58s %8.1f ms\n", "longest wait of the window's event loop meanwhile",
+                longestWaitMs);
+    return 0;
 }
 
 } // namespace
@@ -206,5 +314,5 @@ int main(int argc, char** argv)
     }
     report("column refresh: the window's thread busy (best of 3)", windowThread);
     report("column refresh: until the marks are shown", untilMarks);
-    return 0;
+    return benchTree();
 }

@@ -10,6 +10,10 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export QT_QPA_PLATFORM=offscreen
 jobs="$(nproc)"
 
+# The menu entry and the AppStream metadata, checked as desktops and software centres read them.
+desktop-file-validate "$root/data/morvane.desktop"
+appstreamcli validate --no-net "$root"/data/*.metainfo.xml
+
 case_volume="$(mktemp -d)"
 case_mount="$case_volume/mnt"
 unmount_case_volume() {

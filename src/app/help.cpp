@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
@@ -27,28 +26,19 @@ QString helpFilePath(const QString& programFolder)
     return {};
 }
 
-namespace {
-
-QString xdgMime(const QStringList& arguments)
+bool opensWithDesktop(Desktop& desktop, const QString& path)
 {
-    QProcess process;
-    process.start(QStringLiteral("xdg-mime"), arguments);
-    if (!process.waitForFinished(5000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        process.kill();
-        return {};
-    }
-    return QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    const QString type = desktop.fileType(path);
+    if (type.isEmpty())
+        return false;
+    const QString program = desktop.defaultApplication(type);
+    return !program.isEmpty() && program == desktop.defaultApplication(QStringLiteral("text/html"));
 }
-
-} // namespace
 
 bool hasDefaultApplication(const QString& path)
 {
-    const QString type = xdgMime({QStringLiteral("query"), QStringLiteral("filetype"), path});
-    if (type.isEmpty())
-        return false;
-    return !xdgMime({QStringLiteral("query"), QStringLiteral("default"), type}).isEmpty();
+    SystemDesktop desktop;
+    return opensWithDesktop(desktop, path);
 }
 
 } // namespace help

@@ -19,13 +19,18 @@ inline const QString fileName = QStringLiteral("morvane.hlp");
 // (<prefix>/share/morvane beside <prefix>/bin). Empty when neither exists.
 QString helpFilePath(const QString& programFolder);
 
-// Whether the desktop has a default program for the file's type (xdg-mime).
+// Whether the help file goes to the desktop's default program for its type: only when that
+// program is also the one for text/html, since the desktop may give ".hlp" the type of
+// another system's help format and a program that cannot show this document.
+bool opensWithDesktop(Desktop& desktop, const QString& path);
+// The same through the running desktop (xdg-mime).
 bool hasDefaultApplication(const QString& path);
 
 } // namespace help
 
-// The help command: opens the help file with the desktop's default program for its type,
-// or shows it in a window of Morvane's own when the desktop has none. A missing help file
+// The help command: opens the help file with the desktop's default program for its type when
+// that program shows web pages (see help::opensWithDesktop), else shows it in a window of
+// Morvane's own. A missing help file
 // shows nothing.
 class HelpCommand : public QObject
 {

@@ -291,6 +291,7 @@ void MainWindow::buildMenus()
     on("enfich", [this] { m_workList->enlever(); });
     on("vide", [this] { m_workList->videLV2(); });
     on("annulren", [this] { m_renameController->annulerDernierRenommage(); });
+    on("ajdossier", [this] { m_lists->ajouterDossier(); });
     on("opt", [this] { openOptions(); });
     on("aide", [this] {
         m_help->aide();

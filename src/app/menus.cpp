@@ -54,7 +54,8 @@ MainMenus buildMainMenus(QMenuBar* bar, QWidget* owner)
              {"enfich", "&Enlever fichier(s) séléctionné(s)", "Del"},
              {"vide", "&Vider la liste des fichiers à renommer"},
              {"sep4", "-"},
-             {"annulren", "A&nnuler le dernier renommage", "Ctrl+Z"}},
+             {"annulren", "A&nnuler le dernier renommage", "Ctrl+Z"},
+             {"ajdossier", "Ajouter un d&ossier et ses sous-dossiers…"}},
             menus);
     // Delete acts on the list that has the focus: the window attaches each of these two
     // items to its list.

@@ -1,11 +1,14 @@
 #include "lists/browsepanel.h"
 
 #include "lists/filelistmodel.h"
+#include "lists/folderwalk.h"
 #include "preview/previewbox.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -18,7 +21,8 @@ BrowsePanel::BrowsePanel(QWidget* parent)
     : QGroupBox(QStringLiteral("Selection des fichiers à renomer"), parent),
       m_drive1(new QComboBox(this)), m_combo1(new QComboBox(this)), m_dir1(new QTreeView(this)),
       m_lv1(new QListView(this)), m_picture2(new PreviewBox(this)), m_label6(new QLabel(this)),
-      m_folderModel(new QFileSystemModel(this)), m_fileModel(new FileListModel(this))
+      m_folderModel(new QFileSystemModel(this)), m_fileModel(new FileListModel(this)),
+      m_watcher(new QFileSystemWatcher(this))
 {
     setObjectName(QStringLiteral("Frame1"));
     m_drive1->setObjectName(QStringLiteral("Drive1"));
@@ -74,6 +78,8 @@ BrowsePanel::BrowsePanel(QWidget* parent)
     connect(m_dir1, &QTreeView::activated, this,
             [this](const QModelIndex& index) { setFolder(m_folderModel->filePath(index)); });
     connect(m_dir1, &QTreeView::clicked, m_picture2, &PreviewBox::clearPicture);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
+            &BrowsePanel::followVanishedFolder);
 }
 
 void BrowsePanel::setPreviewShown(bool shown)
@@ -166,6 +172,27 @@ bool BrowsePanel::setFolder(const QString& folder)
     return true;
 }
 
+bool BrowsePanel::openFolder(const QString& folder)
+{
+    return goTo(folder, true);
+}
+
+bool BrowsePanel::goTo(const QString& folder, bool reportFailure)
+{
+    const QString target = lists::withSlash(QDir::cleanPath(folder));
+    lists::FolderListing listing = lists::listFolder(target, currentFilter());
+    if (!listing.ok()) {
+        if (reportFailure)
+            Q_EMIT listingFailed(*listing.error);
+        return false;
+    }
+    m_picture2->clearPicture();
+    m_volumeRoot = lists::volumeRootOf(target);
+    selectVolumeEntry(m_volumeRoot);
+    showListing(target, std::move(listing.names));
+    return true;
+}
+
 void BrowsePanel::chooseVolume(const QString& root)
 {
     const QString startup = m_startupRoot.isEmpty() ? root : m_startupRoot;
@@ -200,6 +227,8 @@ void BrowsePanel::chooseFilter(int index)
     lists::FolderListing listing = lists::listFolder(m_folder, index);
     if (listing.ok())
         m_fileModel->setNames(std::move(listing.names));
+    else
+        followVanishedFolder();
 }
 
 bool BrowsePanel::rempliLV1()
@@ -225,6 +254,35 @@ void BrowsePanel::showListing(const QString& folder, QStringList names)
     m_folder = folder;
     m_fileModel->setNames(std::move(names));
     showFolderInTree(folder);
+    watchFolder();
+}
+
+void BrowsePanel::watchFolder()
+{
+    const QStringList watched = m_watcher->directories();
+    if (!watched.isEmpty())
+        m_watcher->removePaths(watched);
+    // The ancestors too: a parent moved away takes the folder with it without a word to the
+    // folder's own watch.
+    QStringList paths;
+    for (QString path = QDir::cleanPath(m_folder);;) {
+        paths.push_back(path);
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        if (slash <= 0)
+            break;
+        path.truncate(slash);
+    }
+    m_watcher->addPaths(paths);
+}
+
+void BrowsePanel::followVanishedFolder()
+{
+    if (m_folder.isEmpty() || QFileInfo(m_folder).isDir())
+        return;
+    // Up from the vanished folder to the first ancestor that can be listed.
+    QString folder = lists::nearestExistingFolder(m_folder);
+    while (!goTo(folder, false) && folder != QLatin1String("/"))
+        folder = lists::nearestExistingFolder(folder + QStringLiteral(".."));
 }
 
 void BrowsePanel::showFolderInTree(const QString& folder)

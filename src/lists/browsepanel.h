@@ -8,6 +8,7 @@
 
 class FileListModel;
 class QComboBox;
+class QFileSystemWatcher;
 class QFileSystemModel;
 class QLabel;
 class QListView;
@@ -56,6 +57,9 @@ public:
     // Folder change: lists `folder` and shows it in Dir1 and LV1. When it cannot be listed,
     // listingFailed() is emitted and Dir1 and LV1 stay on the folder they showed.
     bool setFolder(const QString& folder);
+    // Goes to `folder` on whichever volume holds it (start-up arguments, the last folder):
+    // Drive1 follows. A folder that cannot be listed is reported and nothing moves.
+    bool openFolder(const QString& folder);
     // Drive change to the volume at `root` (see lists::chooseVolume); silent on failure.
     void chooseVolume(const QString& root);
     // Fills Combo1 with the seven filter entries and shows entry 0 (start-up).
@@ -72,7 +76,12 @@ Q_SIGNALS:
     void listingFailed(const QString& description);
 
 private:
+    bool goTo(const QString& folder, bool reportFailure);
     void showListing(const QString& folder, QStringList names);
+    // The folder LV1 lists and its ancestors are watched: when it disappears (deleted, moved,
+    // its volume unmounted), the panel moves to its nearest existing ancestor.
+    void watchFolder();
+    void followVanishedFolder();
     void showFolderInTree(const QString& folder);
     void selectVolumeEntry(const QString& root);
     int currentFilter() const;
@@ -86,6 +95,7 @@ private:
     QLabel* m_label6;
     QFileSystemModel* m_folderModel;
     FileListModel* m_fileModel;
+    QFileSystemWatcher* m_watcher;
     QString m_folder;
     QString m_volumeRoot;
     QString m_startupRoot;

@@ -2,14 +2,19 @@
 
 #include "app/dialogs.h"
 #include "lists/browsepanel.h"
+#include "lists/folderwalk.h"
 #include "lists/worklist.h"
 #include "lists/worklistmodel.h"
 #include "lists/worklistpanel.h"
 #include "preview/previewcontroller.h"
 
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFutureWatcher>
 #include <QListView>
 #include <QToolButton>
 #include <QTreeView>
+#include <QtConcurrent>
 
 ListsController::ListsController(BrowsePanel* browse, WorkListPanel* workList,
                                  SettingsStore* settings, Dialogs* dialogs, QObject* parent)
@@ -55,6 +60,35 @@ ListsController::ListsController(BrowsePanel* browse, WorkListPanel* workList,
     });
     connect(browse->files(), &QListView::clicked, m_preview, &PreviewController::clicLV1);
     connect(workList->view(), &QTreeView::clicked, this, &ListsController::clicLV2);
+    connect(workList, &WorkListPanel::pathsDropped, this, &ListsController::ajouterChemins);
+}
+
+struct ListsController::Found
+{
+    std::vector<WorkList::PreparedFolder> folders;
+    std::vector<lists::UnreadableFolder> unreadable;
+};
+
+namespace {
+
+// The files of a walk with their identities, read on the calling thread.
+std::vector<WorkList::PreparedFolder> prepared(const std::vector<lists::FolderFiles>& folders)
+{
+    std::vector<WorkList::PreparedFolder> result;
+    result.reserve(folders.size());
+    for (const lists::FolderFiles& files : folders)
+        result.push_back(WorkList::prepare(files.folder, files.names));
+    return result;
+}
+
+} // namespace
+
+ListsController::~ListsController()
+{
+    // The walk holds nothing of the controller's; it only needs to stop.
+    m_cancel->store(true);
+    if (m_running)
+        m_running->waitForFinished();
 }
 
 void ListsController::ajouter()
@@ -70,6 +104,66 @@ void ListsController::tout()
 void ListsController::selectall()
 {
     m_browse->selectAll();
+}
+
+void ListsController::ajouterChemins(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    m_pending.push_back({paths, std::max(0, m_browse->typeFilter()->currentIndex())});
+    if (!m_running)
+        startNextAddition();
+}
+
+void ListsController::ajouterDossier()
+{
+    const std::optional<QString> folder =
+        m_dialogs->pickFolder(QStringLiteral("Ajouter un dossier et ses sous-dossiers"));
+    if (folder && !folder->isEmpty())
+        ajouterChemins({*folder});
+}
+
+void ListsController::startNextAddition()
+{
+    if (m_running || m_pending.empty())
+        return;
+    const Addition next = std::move(m_pending.front());
+    m_pending.pop_front();
+    m_running = new QFutureWatcher<Found>(this);
+    connect(m_running, &QFutureWatcher<Found>::finished, this, &ListsController::finishAddition);
+    m_running->setFuture(QtConcurrent::run([next, cancel = m_cancel] {
+        lists::FolderWalk walk = lists::collectPaths(next.paths, next.filter, cancel.get());
+        return Found{prepared(walk.folders), std::move(walk.unreadable)};
+    }));
+}
+
+void ListsController::finishAddition()
+{
+    const Found walk = m_running->result();
+    m_running->deleteLater();
+    m_running = nullptr;
+    m_workList->ajouter(walk.folders);
+    if (!walk.unreadable.empty())
+        m_dialogs->message(lists::unreadableFoldersText(walk.unreadable), QStringLiteral("Morvane"),
+                           DialogIcon::Warning);
+    Q_EMIT additionFinished();
+    startNextAddition();
+}
+
+void ListsController::ouvrirArguments(const QStringList& paths)
+{
+    if (paths.isEmpty())
+        return;
+    const QFileInfo first(paths.first());
+    m_browse->openFolder(first.isDir() ? first.absoluteFilePath() : first.absolutePath());
+    QStringList files;
+    for (const QString& path : paths) {
+        if (!QFileInfo(path).isDir())
+            files.push_back(path);
+    }
+    // A few names given by hand: read at once, so the window opens with them listed.
+    if (!files.isEmpty())
+        m_workList->ajouter(prepared(lists::collectPaths(files, 0).folders));
 }
 
 void ListsController::clicLV2()

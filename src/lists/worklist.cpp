@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 #include <fcntl.h>
@@ -52,20 +53,16 @@ private:
 
 } // namespace
 
-int WorkList::add(const QString& folder, const QStringList& names)
+WorkList::PreparedFolder WorkList::prepare(const QString& folder, const QStringList& names)
 {
+    PreparedFolder prepared{lists::withSlash(folder), names, {}};
     if (names.isEmpty())
-        return 0;
-    const QString entryFolder = lists::withSlash(folder);
-    const QString canonical = canonicalFolder(entryFolder);
-    const FolderHandle handle(entryFolder);
-    int added = 0;
-    m_entries.reserve(m_entries.size() + std::size_t(names.size()));
-    m_identities.reserve(m_entries.capacity());
-    m_byInode.reserve(m_entries.capacity());
-    m_byPath.reserve(m_entries.capacity());
+        return prepared;
+    const QString canonical = canonicalFolder(prepared.folder);
+    const FolderHandle handle(prepared.folder);
+    prepared.identities.reserve(std::size_t(names.size()));
     for (const QString& name : names) {
-        Identity identity;
+        Identity& identity = prepared.identities.emplace_back();
         identity.canonicalPath = canonical + name;
         struct stat info;
         if (handle.stat(name, &info)) {
@@ -73,13 +70,38 @@ int WorkList::add(const QString& folder, const QStringList& names)
             identity.device = info.st_dev;
             identity.inode = info.st_ino;
         }
+    }
+    return prepared;
+}
+
+int WorkList::add(const QString& folder, const QStringList& names)
+{
+    return add(prepare(folder, names));
+}
+
+int WorkList::add(const PreparedFolder& files)
+{
+    if (files.names.isEmpty() || std::size_t(files.names.size()) != files.identities.size())
+        return 0;
+    int added = 0;
+    // Grown geometrically: a tree of many small folders is added one folder at a time.
+    const std::size_t wanted = m_entries.size() + files.identities.size();
+    if (wanted > m_entries.capacity()) {
+        const std::size_t room = std::max(wanted, 2 * m_entries.capacity());
+        m_entries.reserve(room);
+        m_identities.reserve(room);
+        m_byInode.reserve(room);
+        m_byPath.reserve(room);
+    }
+    for (std::size_t i = 0; i < files.identities.size(); ++i) {
+        const Identity& identity = files.identities[i];
         const bool listed =
             (identity.known && m_byInode.contains({identity.device, identity.inode})) ||
             m_byPath.contains(identity.canonicalPath);
         if (!listed) {
             indexIdentity(identity);
-            m_entries.push_back({entryFolder, name});
-            m_identities.push_back(std::move(identity));
+            m_entries.push_back({files.folder, files.names[qsizetype(i)]});
+            m_identities.push_back(identity);
             ++added;
         }
         // Found in the list or just appended: either way the file is listed now.

@@ -22,6 +22,24 @@ struct WorkEntry
 class WorkList
 {
 public:
+    // What the duplicate rule compares for one file.
+    struct Identity
+    {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        bool known = false;
+        QString canonicalPath; // canonical folder + name, links in the name not followed
+    };
+    // Files of one folder with their identities, read from the disk by prepare() on any
+    // thread, so that adding them only compares and appends.
+    struct PreparedFolder
+    {
+        QString folder; // ending with '/'
+        QStringList names;
+        std::vector<Identity> identities; // parallel to names
+    };
+    static PreparedFolder prepare(const QString& folder, const QStringList& names);
+
     const std::vector<WorkEntry>& entries() const { return m_entries; }
     int count() const { return static_cast<int>(m_entries.size()); }
     bool isEmpty() const { return m_entries.empty(); }
@@ -30,6 +48,7 @@ public:
     // listed: the same entry on disk (device and inode, links not followed), or, for a file
     // that cannot be examined, the same canonical path. Returns how many were appended.
     int add(const QString& folder, const QStringList& names);
+    int add(const PreparedFolder& files);
 
     // False (and no change) when `row` is out of range.
     bool remove(int row);
@@ -47,13 +66,6 @@ public:
     bool isConsistent() const;
 
 private:
-    struct Identity
-    {
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
-        bool known = false;
-        QString canonicalPath; // canonical folder + name, links in the name not followed
-    };
     struct DeviceInode
     {
         std::uint64_t device;

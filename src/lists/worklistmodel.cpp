@@ -15,6 +15,17 @@ int WorkListModel::add(const QString& folder, const QStringList& names)
     return added;
 }
 
+int WorkListModel::add(const std::vector<WorkList::PreparedFolder>& folders)
+{
+    beginResetModel();
+    int added = 0;
+    for (const WorkList::PreparedFolder& files : folders)
+        added += m_list.add(files);
+    endResetModel();
+    Q_EMIT entriesChanged();
+    return added;
+}
+
 bool WorkListModel::remove(int row)
 {
     if (row < 0 || row >= m_list.count())

@@ -29,6 +29,8 @@ public:
 
     // Adds, then rebuilds the rows from the list. Returns how many files were added.
     int add(const QString& folder, const QStringList& names);
+    // Adds the files of several folders in order, with one rebuild of the rows.
+    int add(const std::vector<WorkList::PreparedFolder>& folders);
     bool remove(int row);
     bool moveUp(int row);
     bool moveDown(int row);

@@ -3,13 +3,16 @@
 #include "app/icons.h"
 #include "lists/worklistmodel.h"
 
+#include <QDropEvent>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMimeData>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -66,6 +69,9 @@ WorkListPanel::WorkListPanel(QWidget* parent)
     layout->addLayout(buttons);
     layout->addWidget(m_lv2, 1);
 
+    // Files and folders dropped from a file manager anywhere on the frame.
+    setAcceptDrops(true);
+
     // Command1 and Command6 take the browse panel's files: the window connects them.
     connect(m_command3, &QToolButton::clicked, this, &WorkListPanel::enlever);
     connect(m_command2, &QToolButton::clicked, this, &WorkListPanel::videLV2);
@@ -120,85 +126,146 @@ void WorkListPanel::fitColumns()
         m_fittedFolderWidth = std::max(width - name, least);
     }
     header->resizeSection(WorkListModel::FolderColumn, m_fittedFolderWidth);
-}
+    QStringList WorkListPanel::droppedPaths(const QMimeData* data)
+    {
+        QStringList paths;
+        if (!data || !data->hasUrls())
+            return paths;
+        const QList<QUrl> urls = data->urls();
+        for (const QUrl& url : urls) {
+            if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+                paths.push_back(url.toLocalFile());
+        }
+        return paths;
+    }
 
-QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip, const QIcon& icon)
-{
-    auto* button = new QToolButton(this);
-    button->setObjectName(QLatin1String(name));
-    button->setToolTip(toolTip);
-    button->setAccessibleName(toolTip);
-    button->setIcon(icon);
-    button->setAutoRaise(false);
-    return button;
-}
+    namespace {
 
-const WorkList& WorkListPanel::workList() const
-{
-    return m_model->list();
-}
+    // The drop only reads the files: it must never be taken as a move, after which the file
+    // manager would delete them.
+    bool acceptAsCopy(QDropEvent* event)
+    {
+        if (WorkListPanel::droppedPaths(event->mimeData()).isEmpty())
+            return false;
+        if (event->possibleActions() & Qt::CopyAction)
+            event->setDropAction(Qt::CopyAction);
+        else if (event->possibleActions() & Qt::LinkAction)
+            event->setDropAction(Qt::LinkAction);
+        else
+            return false;
+        event->accept();
+        return true;
+    }
 
-QString WorkListPanel::countText(int count)
-{
-    if (count <= 0)
-        return {};
-    return QString::number(count) + QStringLiteral(" fichier(s) séléctionné(s)");
-}
+    } // namespace
 
-int WorkListPanel::selectedRow() const
-{
-    const QModelIndexList rows = m_lv2->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
-}
+    void WorkListPanel::dragEnterEvent(QDragEnterEvent * event)
+    {
+        if (!acceptAsCopy(event))
+            event->ignore();
+    }
 
-void WorkListPanel::updateMarker()
-{
-    m_label5->setText(m_model->list().marker() ? QStringLiteral("oui") : QStringLiteral("non"));
-}
+    void WorkListPanel::dragMoveEvent(QDragMoveEvent * event)
+    {
+        if (!acceptAsCopy(event))
+            event->ignore();
+    }
 
-void WorkListPanel::ajouter(const QString& folder, const QStringList& names)
-{
-    m_model->add(folder, names);
-    updateMarker();
-    compte();
-    Q_EMIT entriesAdded();
-}
+    void WorkListPanel::dropEvent(QDropEvent * event)
+    {
+        if (!acceptAsCopy(event)) {
+            event->ignore();
+            return;
+        }
+        Q_EMIT pathsDropped(droppedPaths(event->mimeData()));
+    }
 
-void WorkListPanel::enlever()
-{
-    m_model->remove(selectedRow());
-    // The marker reads "non" after a removal, even when no row was selected.
-    m_model->clearMarker();
-    updateMarker();
-    compte();
-}
+    QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip,
+                                           const QIcon& icon)
+    {
+        auto* button = new QToolButton(this);
+        button->setObjectName(QLatin1String(name));
+        button->setToolTip(toolTip);
+        button->setAccessibleName(toolTip);
+        button->setIcon(icon);
+        button->setAutoRaise(false);
+        return button;
+    }
 
-void WorkListPanel::videLV2()
-{
-    m_model->clear();
-    updateMarker();
-    Q_EMIT exampleCleared();
-    compte();
-}
+    const WorkList& WorkListPanel::workList() const
+    {
+        return m_model->list();
+    }
 
-void WorkListPanel::monte()
-{
-    const int row = selectedRow();
-    if (m_model->moveUp(row))
-        m_lv2->setCurrentIndex(m_model->index(row - 1, 0));
-}
+    QString WorkListPanel::countText(int count)
+    {
+        if (count <= 0)
+            return {};
+        return QString::number(count) + QStringLiteral(" fichier(s) séléctionné(s)");
+    }
 
-void WorkListPanel::descend()
-{
-    const int row = selectedRow();
-    if (m_model->moveDown(row))
-        m_lv2->setCurrentIndex(m_model->index(row + 1, 0));
-}
+    int WorkListPanel::selectedRow() const
+    {
+        const QModelIndexList rows = m_lv2->selectionModel()->selectedRows();
+        return rows.isEmpty() ? -1 : rows.first().row();
+    }
 
-void WorkListPanel::compte()
-{
-    const QString text = countText(m_model->list().count());
-    Q_EMIT countTextChanged(text);
-    if (text.isEmpty())
+    void WorkListPanel::updateMarker()
+    {
+        m_label5->setText(m_model->list().marker() ? QStringLiteral("oui") : QStringLiteral("non"));
+    }
+
+    void WorkListPanel::ajouter(const QString& folder, const QStringList& names)
+    {
+        m_model->add(folder, names);
+        updateMarker();
+        compte();
+        Q_EMIT entriesAdded();
+    }
+
+    void WorkListPanel::ajouter(const std::vector<WorkList::PreparedFolder>& folders)
+    {
+        m_model->add(folders);
+        updateMarker();
+        compte();
+        Q_EMIT entriesAdded();
+    }
+
+    void WorkListPanel::enlever()
+    {
+        m_model->remove(selectedRow());
+        // The marker reads "non" after a removal, even when no row was selected.
+        m_model->clearMarker();
+        updateMarker();
+        compte();
+    }
+
+    void WorkListPanel::videLV2()
+    {
+        m_model->clear();
+        updateMarker();
         Q_EMIT exampleCleared();
-}
+        compte();
+    }
+
+    void WorkListPanel::monte()
+    {
+        const int row = selectedRow();
+        if (m_model->moveUp(row))
+            m_lv2->setCurrentIndex(m_model->index(row - 1, 0));
+    }
+
+    void WorkListPanel::descend()
+    {
+        const int row = selectedRow();
+        if (m_model->moveDown(row))
+            m_lv2->setCurrentIndex(m_model->index(row + 1, 0));
+    }
+
+    void WorkListPanel::compte()
+    {
+        const QString text = countText(m_model->list().count());
+        Q_EMIT countTextChanged(text);
+        if (text.isEmpty())
+            Q_EMIT exampleCleared();
+    }

@@ -1,12 +1,17 @@
 #pragma once
 
+#include "lists/worklist.h"
+
 #include <QGroupBox>
 #include <QStringList>
 
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QLabel;
+class QMimeData;
 class QToolButton;
 class QTreeView;
-class WorkList;
 class WorkListModel;
 
 // The frame Frame2: the work list LV2 and its buttons, with the routines that change the
@@ -33,6 +38,8 @@ public:
     // Adds the files `names` of `folder` not already listed, rebuilds the rows, shows the
     // count, then entriesAdded() (the rename example).
     void ajouter(const QString& folder, const QStringList& names);
+    // The same for the files of several folders, in order, with one rebuild and one count.
+    void ajouter(const std::vector<WorkList::PreparedFolder>& folders);
     // Removes the selected row, if any; then the marker "non" and the count.
     void enlever();
     // Empties the work list completely: entries, marker, example, rows and count. The one
@@ -52,9 +59,14 @@ public:
     void setColumnsShareWidth(bool share);
     static constexpr int startNameWidth = 130;
     static constexpr int startNewNameWidth = 200;
+    // The local files and folders of a drag, in order; empty when it carries none.
+    static QStringList droppedPaths(const QMimeData* data);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 Q_SIGNALS:
     void countTextChanged(const QString& text);
@@ -62,6 +74,8 @@ Q_SIGNALS:
     void exampleCleared();
     // Files were added (whether or not any was new): time to recompute the rename example.
     void entriesAdded();
+    // Files and folders were dropped from a file manager: local paths, in order.
+    void pathsDropped(const QStringList& paths);
 
 private:
     void fitColumns();

@@ -107,6 +107,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
           check("ChkGarderDates", QStringLiteral("Conserver la date du fichier d'origine"))),
       m_chkApercuTout(
           check("ChkApercuTout", QStringLiteral("Prévisualiser tous les types d'image"))),
+      m_chkDernierDossier(check("ChkDernierDossier", QStringLiteral("Rouvrir le dernier dossier"))),
       m_text1(
           folderField("Text1", QStringLiteral("Répertoire de destination des fichiers renommés"))),
       m_text2(
@@ -157,6 +158,7 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     advanced->addWidget(m_chkGarderMeta);
     advanced->addWidget(m_chkGarderDates);
     advanced->addWidget(m_chkApercuTout);
+    advanced->addWidget(m_chkDernierDossier);
     advanced->addStretch(1);
     m_advanced->setWidget(m_frame5);
     m_advanced->setWidgetResizable(true);
@@ -207,6 +209,7 @@ void OptionsDialog::load()
     m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta, true));
     m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates, false));
     m_chkApercuTout->setChecked(m_settings.readFlag(n::apercuTout));
+    m_chkDernierDossier->setChecked(m_settings.readFlag(n::dernierDossier));
 
     // The buttons are set in this order, and setting one on clears the other of its pair:
     // the one set second wins when both values are true; both stay off when both are false.
@@ -289,6 +292,7 @@ std::array<OptionsDialog::Field, OptionsDialog::fieldCount> OptionsDialog::field
         {n::garderMeta, m_chkGarderMeta, false},
         {n::garderDates, m_chkGarderDates, false},
         {n::apercuTout, m_chkApercuTout, false},
+        {n::dernierDossier, m_chkDernierDossier, false},
     }};
 }
 

@@ -25,7 +25,7 @@ public:
 
     // Fills the controls from the settings and shows the "Renommer" tab.
     void load();
-    // "Ok": writes those of the ten values the user changed since load() and closes, so
+    // "Ok": writes those of the values of fields() the user changed since load() and closes, so
     // what another window stored meanwhile stays. A failed write is reported once.
     void confirm();
     // "..." of the rename / conversion folder: picks a folder and stores it at once.
@@ -42,8 +42,8 @@ private:
         QAbstractButton* control;
         bool asWord; // stored as "True"/"False", else as "1"/"0"
     };
-    static constexpr size_t fieldCount = 13;
-    // The check boxes and buttons, in the order "Ok" writes them.
+    static constexpr size_t fieldCount = 14;
+    // The values "Ok" stores, in the order it writes them.
     std::array<Field, fieldCount> fields() const;
 
     void showTab(int index);
@@ -85,6 +85,7 @@ private:
     QCheckBox* m_chkGarderMeta;
     QCheckBox* m_chkGarderDates;
     QCheckBox* m_chkApercuTout;
+    QCheckBox* m_chkDernierDossier;
     QLineEdit* m_text1;
     QLineEdit* m_text2;
     QPushButton* m_command1;

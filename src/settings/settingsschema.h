@@ -29,6 +29,7 @@ inline const QString corbeille = QStringLiteral("Corbeille");
 inline const QString garderMeta = QStringLiteral("GarderMeta");
 inline const QString garderDates = QStringLiteral("GarderDates");
 inline const QString apercuTout = QStringLiteral("ApercuTout");
+inline const QString dernierDossier = QStringLiteral("DernierDossier");
 } // namespace names
 
 // The date forms' file date and the order of every date's pieces.
@@ -65,13 +66,23 @@ inline const std::array<Default, 12> defaults = {{
 
 // The values of the "Options avancées" tab with their defaults. Start-up does not write them:
 // a missing value reads as its default, as does one that cannot be read.
-inline const std::array<Default, 6> advancedDefaults = {{
+inline const std::array<Default, 7> advancedDefaults = {{
     {names::corbeille, QStringLiteral("0")},
     {names::datePriseDeVue, QStringLiteral("0")},
     {names::ordreDates, ordreJMA},
     {names::garderMeta, QStringLiteral("1")},
     {names::garderDates, QStringLiteral("0")},
     {names::apercuTout, QStringLiteral("0")},
+    {names::dernierDossier, QStringLiteral("0")},
 }};
+
+// The section of what "DernierDossier" restores at start, apart from the options.
+inline const QString sessionKey = QStringLiteral("HKEY_CURRENT_USER\\session");
+namespace session {
+inline const QString dossier = QStringLiteral("Dossier");
+inline const QString filtre = QStringLiteral("Filtre");
+inline const QString largeur = QStringLiteral("Largeur");
+inline const QString hauteur = QStringLiteral("Hauteur");
+} // namespace session
 
 } // namespace settings

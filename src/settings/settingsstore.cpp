@@ -136,6 +136,18 @@ bool SettingsStore::writeFlag(const QString& name, bool value)
     return write(name, value ? QStringLiteral("True") : QStringLiteral("False"));
 }
 
+QString SettingsStore::readSession(const QString& name) const
+{
+    m_reg.setKeyPath(settings::sessionKey);
+    return m_reg.readValue(name);
+}
+
+bool SettingsStore::writeSession(const QString& name, const QString& text)
+{
+    m_reg.setKeyPath(settings::sessionKey);
+    return m_reg.writeValue(name, text);
+}
+
 bool SettingsStore::writable() const
 {
     return m_reg.writable();
@@ -162,6 +174,7 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.ordreAMJ = parseOrdreAMJ(readText(n::ordreDates));
     s.garderMeta = readFlag(n::garderMeta, true);
     s.garderDates = readFlag(n::garderDates, false);
+    s.dernierDossier = readFlag(n::dernierDossier);
     return s;
 }
 

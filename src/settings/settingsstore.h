@@ -27,6 +27,7 @@ struct SettingsSnapshot
     bool ordreAMJ = false;       // "OrdreDates" is aaaa-mm-jj: dates written year first
     bool garderMeta = true;      // conversions keep the originals' metadata
     bool garderDates = false;    // conversions give outputs their originals' modification time
+    bool dernierDossier = false; // the last folder, filter and size are restored at start
 };
 
 // What start-up found and did, for the window to tell the user once.
@@ -69,6 +70,9 @@ public:
     // False when the value could not be stored; writeFailureText() says why.
     bool write(const QString& name, const QString& text);
     bool writeFlag(const QString& name, bool value);
+    // The values of the session section (settings::session), beside the product key.
+    QString readSession(const QString& name) const;
+    bool writeSession(const QString& name, const QString& text);
     // Whether a value could be stored now (nothing is stored).
     bool writable() const;
 

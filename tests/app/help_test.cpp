@@ -28,6 +28,8 @@ private Q_SLOTS:
     void opensWithTheDesktopsProgramOrShowsItself_data();
     void opensWithTheDesktopsProgramOrShowsItself();
     void missingHelpFileShowsNothing();
+    void handedToTheDesktopOnlyWhenItsProgramShowsWebPages_data();
+    void handedToTheDesktopOnlyWhenItsProgramShowsWebPages();
 };
 
 void HelpTest::helpFileBesideOrInstalled()
@@ -93,6 +95,40 @@ void HelpTest::missingHelpFileShowsNothing()
     QVERIFY(!probed);
     QVERIFY(desktop.urls.isEmpty());
     QVERIFY(!command.window());
+}
+
+void HelpTest::handedToTheDesktopOnlyWhenItsProgramShowsWebPages_data()
+{
+    QTest::addColumn<QString>("helpProgram");
+    QTest::addColumn<QString>("htmlProgram");
+    QTest::addColumn<bool>("handedOver");
+    QTest::newRow("the web browser takes both") << "browser.desktop"
+                                                << "browser.desktop" << true;
+    QTest::newRow("the type of another system's help format") << "helpviewer.desktop"
+                                                              << "browser.desktop" << false;
+    QTest::newRow("no program for either") << ""
+                                           << "" << false;
+}
+
+void HelpTest::handedToTheDesktopOnlyWhenItsProgramShowsWebPages()
+{
+    QFETCH(QString, helpProgram);
+    QFETCH(QString, htmlProgram);
+    QFETCH(bool, handedOver);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("morvane.hlp"));
+    writeHelp(path);
+    RecordingDesktop desktop;
+    desktop.types.insert(path, QStringLiteral("application/winhlp"));
+    desktop.defaults.insert(QStringLiteral("application/winhlp"), helpProgram);
+    desktop.defaults.insert(QStringLiteral("text/html"), htmlProgram);
+    QCOMPARE(help::opensWithDesktop(desktop, path), handedOver);
+
+    HelpCommand command(dir.path(), &desktop,
+                        [&](const QString& file) { return help::opensWithDesktop(desktop, file); });
+    command.aide();
+    QCOMPARE(desktop.urls.size(), handedOver ? 1 : 0);
+    QCOMPARE(bool(command.window()), !handedOver);
 }
 
 QTEST_MAIN(HelpTest)

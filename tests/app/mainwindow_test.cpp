@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/session.h"
 #include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
 #include "lists/browsepanel.h"
@@ -96,6 +97,7 @@ private Q_SLOTS:
     void menusInOrder();
     void tabSwitch();
     void everyControlHasAFrenchAccessibleName();
+    void lastFolderFilterAndSizeComeBackWhenAsked();
 };
 
 void MainWindowTest::visuAtLoadAndOnActivation_data()
@@ -336,7 +338,8 @@ void MainWindowTest::menusInOrder()
           QStringLiteral("ajtout=Ajouter &tous les fichiers"),
           QStringLiteral("enfich=&Enlever fichier(s) séléctionné(s) (Del)"),
           QStringLiteral("vide=&Vider la liste des fichiers à renommer"), QStringLiteral("sep4=-"),
-          QStringLiteral("annulren=A&nnuler le dernier renommage (Ctrl+Z)")}},
+          QStringLiteral("annulren=A&nnuler le dernier renommage (Ctrl+Z)"),
+          QStringLiteral("ajdossier=Ajouter un d&ossier et ses sous-dossiers…")}},
         {"opt", {}},
         {"apropos",
          {QStringLiteral("aide=&Aide (F1)"), QStringLiteral("sep1=-"),
@@ -435,6 +438,36 @@ void MainWindowTest::everyControlHasAFrenchAccessibleName()
                            QLatin1String(widget->metaObject()->className()));
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+}
+
+void MainWindowTest::lastFolderFilterAndSizeComeBackWhenAsked()
+{
+    Fixture first;
+    QVERIFY(QDir(first.dir.path()).mkpath(QStringLiteral("photos/2026")));
+    const QString photos = first.dir.filePath(QStringLiteral("photos/2026/"));
+    {
+        MainWindow& window = first.make();
+        QVERIFY(window.Form_Load());
+        QVERIFY(window.browsePanel()->openFolder(photos));
+        window.browsePanel()->typeFilter()->setCurrentIndex(5);
+        window.resize(640, 480);
+        // Off (the default): nothing is kept.
+        session::save(window, *first.store);
+        QVERIFY(first.store->readSession(settings::session::dossier).isEmpty());
+        QVERIFY(first.store->write(n::dernierDossier, QStringLiteral("1")));
+        session::save(window, *first.store);
+    }
+    // The folder went away meanwhile: its nearest existing ancestor is opened.
+    QVERIFY(QDir(photos).removeRecursively());
+    first.window.reset();
+    Fixture second(first.store->filePath());
+    MainWindow& window = second.make();
+    QVERIFY(window.Form_Load());
+    session::restore(window, *second.store);
+    QCOMPARE(window.browsePanel()->folder(), first.dir.filePath(QStringLiteral("photos/")));
+    QCOMPARE(window.browsePanel()->typeFilter()->currentIndex(), 5);
+    QCOMPARE(window.size(), QSize(640, 480));
+    QVERIFY(second.dialogs.calls().isEmpty());
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -1,4 +1,5 @@
 #include "lists/folderlisting.h"
+#include "lists/folderwalk.h"
 #include "lists/volumes.h"
 
 #include "listtestutil.h"
@@ -12,6 +13,7 @@
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -142,3 +144,74 @@ TEST(Volumes, TheStartupVolumeIsAlwaysOffered)
 }
 
 } // namespace
+
+namespace {
+
+// Each folder of a walk as "folder/: names", the folder relative to `root`.
+QStringList described(const lists::FolderWalk& walk, const QString& root)
+{
+    QStringList result;
+    for (const lists::FolderFiles& folder : walk.folders)
+        result << folder.folder.mid(root.size()) + u": "_s + folder.names.join(u' ');
+    return result;
+}
+
+} // namespace
+
+TEST(FolderWalk, TakesTheFilteredPicturesOfTheTreeWithoutHiddenFoldersOrLinksToFolders)
+{
+    QTemporaryDir dir;
+    const QString root = dir.path() + u'/';
+    QDir tree(dir.path());
+    for (const char* folder : {"b/deep", "A", ".cache", "A/.thumbs", "empty", "outside"})
+        ASSERT_TRUE(tree.mkpath(QString::fromUtf8(folder)));
+    for (const char* file : {"top.jpg", "top.txt", "b/x.PNG", "b/deep/y.jpg", "A/z.gif", "A/a.JPG",
+                             ".cache/c.jpg", "A/.thumbs/t.jpg", "outside/o.jpg"})
+        ASSERT_TRUE(listtest::touch(dir.filePath(QString::fromUtf8(file))));
+    // A link to a folder is not followed (it could lead anywhere, itself included); a link to
+    // a file is taken as the browse list takes it.
+    ASSERT_TRUE(QFile::link(dir.filePath(u"outside"_s), dir.filePath(u"b/loop"_s)));
+    ASSERT_TRUE(QFile::link(dir.filePath(u"outside/o.jpg"_s), dir.filePath(u"b/link.jpg"_s)));
+
+    const lists::FolderWalk all = lists::walkFolder(dir.path(), 0);
+    EXPECT_EQ(described(all, root),
+              (QStringList{u": top.jpg"_s, u"A/: a.JPG z.gif"_s, u"b/: link.jpg x.PNG"_s,
+                           u"b/deep/: y.jpg"_s, u"outside/: o.jpg"_s}));
+    EXPECT_TRUE(all.unreadable.empty());
+    EXPECT_EQ(all.fileCount(), 7);
+    // The type filter chosen in the browse panel applies to the whole tree.
+    EXPECT_EQ(described(lists::walkFolder(dir.path(), 3), root),
+              (QStringList{u": top.jpg"_s, u"A/: a.JPG"_s, u"b/: link.jpg"_s, u"b/deep/: y.jpg"_s,
+                           u"outside/: o.jpg"_s}));
+
+    // Files named one by one are taken whatever their type, folders walked, in order.
+    const lists::FolderWalk named =
+        lists::collectPaths({dir.filePath(u"top.txt"_s), dir.filePath(u"top.jpg"_s),
+                             dir.filePath(u"A"_s), dir.filePath(u"missing.jpg"_s)},
+                            0);
+    EXPECT_EQ(described(named, root), (QStringList{u": top.txt top.jpg"_s, u"A/: a.JPG z.gif"_s}));
+
+    EXPECT_EQ(lists::nearestExistingFolder(dir.filePath(u"b/gone/deeper"_s)), root + u"b/"_s);
+}
+
+TEST(FolderWalk, FoldersThatCannotBeReadAreListedAndTheRestIsTaken)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(listtest::touch(dir.filePath(u"ok.jpg"_s)));
+    const listtest::TooDeepFolder deep(dir.path());
+
+    const lists::FolderWalk walk = lists::walkFolder(dir.path(), 0);
+    ASSERT_EQ(walk.folders.size(), 1u);
+    EXPECT_EQ(walk.folders[0].names, QStringList{u"ok.jpg"_s});
+    ASSERT_EQ(walk.unreadable.size(), 1u);
+    EXPECT_GT(walk.unreadable[0].folder.size(), 4096);
+    EXPECT_TRUE(walk.unreadable[0].folder.startsWith(deep.top()));
+    EXPECT_EQ(walk.unreadable[0].description, qt_error_string(ENAMETOOLONG));
+
+    std::vector<lists::UnreadableFolder> many(14, {u"/a/"_s, u"Permission non accordée"_s});
+    const QString text = lists::unreadableFoldersText(many);
+    EXPECT_TRUE(text.startsWith(u"Ces dossiers n'ont pas pu être lus, leurs images n'ont pas "
+                                u"été ajoutées :\n/a/ : Permission non accordée\n"_s));
+    EXPECT_TRUE(text.endsWith(u"\net 2 autre(s)."_s));
+    EXPECT_EQ(text.count(u'\n'), 13);
+}

@@ -14,6 +14,7 @@
 
 #include "listtestutil.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -142,6 +144,8 @@ private Q_SLOTS:
     void previewOfAClick();
     void workListClickAndTheConversionTab();
     void enlargedView();
+    void dropsPickedTreesAndArgumentsAddLikeThePlusButton();
+    void aVanishedFolderMovesTheBrowsePanelToItsParent();
 };
 
 void ListsWidgetsTest::browseListsTheFolderThroughTheFilter()
@@ -459,6 +463,79 @@ void ListsWidgetsTest::enlargedView()
     QCOMPARE(f.dialogs.calls(),
              {ScriptedDialogs::shown(u"Image incorrecte"_s, u"Morvane"_s, DialogIcon::Warning)});
     QVERIFY(!form2->isVisible());
+}
+
+void ListsWidgetsTest::dropsPickedTreesAndArgumentsAddLikeThePlusButton()
+{
+    Fixture f;
+    QVERIFY(QDir(f.files.path()).mkpath(u"tree/sub/.hidden"_s));
+    for (const char* name :
+         {"one.jpg", "tree/b.png", "tree/sub/c.jpg", "tree/sub/.hidden/d.jpg", "tree/e.txt"})
+        QVERIFY(testimages::writeBytes(f.file(QString::fromUtf8(name)), "x"));
+    const listtest::TooDeepFolder deep(f.file(u"tree"_s));
+    f.listFiles("one.jpg");
+    f.select(words("one.jpg"));
+    f.lists->ajouter();
+
+    // A file manager drops the file already listed (by another spelling) and a folder.
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(f.file(u"tree/../one.jpg"_s)),
+                  QUrl::fromLocalFile(f.file(u"tree"_s)), QUrl(u"https://example.org/x.jpg"_s)});
+    const QPoint centre = f.lv2()->geometry().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(f.work, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(centre, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, {});
+    QSignalSpy finished(f.lists, &ListsController::additionFinished);
+    QApplication::sendEvent(f.work, &drop);
+    // Read, never moved: the file manager must not delete what it dropped.
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    QVERIFY(finished.wait());
+    QCOMPARE(f.workNames(), words("one.jpg b.png c.jpg"));
+    QVERIFY(f.work->workList().isConsistent());
+    QCOMPARE(f.countText, u"3 fichier(s) séléctionné(s)"_s);
+    QCOMPARE(f.dialogs.calls().size(), 1);
+    const ScriptedDialogs::Call message = f.dialogs.calls().first();
+    QVERIFY(message.text.startsWith(u"Ces dossiers n'ont pas pu être lus, leurs images n'ont pas "
+                                    u"été ajoutées :\n"_s +
+                                    deep.top()));
+    QCOMPARE(message.title, u"Morvane"_s);
+    QCOMPARE(message.icon, DialogIcon::Warning);
+
+    // The Edition item through the folder picker, filtered by the type filter: JPG only.
+    f.dialogs.clear();
+    f.work->videLV2();
+    f.browse->typeFilter()->setCurrentIndex(3);
+    f.dialogs.answerFolder(f.file(u"tree/sub"_s));
+    f.lists->ajouterDossier();
+    QVERIFY(finished.wait());
+    QCOMPARE(f.workNames(), words("c.jpg"));
+    QCOMPARE(f.dialogs.calls().first().title, u"Ajouter un dossier et ses sous-dossiers"_s);
+
+    // Start-up arguments: files are added and the browse panel opens at the first one's
+    // folder; a folder alone opens there and adds nothing.
+    f.lists->ouvrirArguments({f.file(u"tree/b.png"_s), f.file(u"tree/e.txt"_s)});
+    QCOMPARE(f.browse->folder(), f.file(u"tree/"_s));
+    QCOMPARE(f.workNames(), words("c.jpg b.png e.txt"));
+    f.lists->ouvrirArguments({f.file(u"tree/sub"_s)});
+    QCOMPARE(f.browse->folder(), f.file(u"tree/sub/"_s));
+    QCOMPARE(f.work->workList().count(), 3);
+}
+
+void ListsWidgetsTest::aVanishedFolderMovesTheBrowsePanelToItsParent()
+{
+    Fixture f;
+    QVERIFY(QDir(f.files.path()).mkpath(u"a/b/c"_s));
+    QVERIFY(testimages::writeBytes(f.file(u"a/p.jpg"_s), "x"));
+    QVERIFY(testimages::writeBytes(f.file(u"a/b/c/q.jpg"_s), "x"));
+    QVERIFY(f.browse->openFolder(f.file(u"a/b/c"_s)));
+    QCOMPARE(f.browse->names(), words("q.jpg"));
+
+    // Its parent goes away with it: the panel lands on the nearest folder still there.
+    QVERIFY(QDir(f.file(u"a/b"_s)).removeRecursively());
+    QTRY_COMPARE(f.browse->folder(), f.file(u"a/"_s));
+    QCOMPARE(f.browse->names(), words("p.jpg"));
+    QVERIFY(f.dialogs.calls().isEmpty());
 }
 
 QTEST_MAIN(ListsWidgetsTest)

@@ -79,8 +79,8 @@ void OptionsDialogTest::freshLoad()
     Rig rig;
     for (const char* on : {"Option3", "Option1", "Option5", "Check1"})
         QVERIFY2(rig.checked(on), on);
-    for (const char* off :
-         {"Option4", "Option2", "Check2", "Check3", "ChkCorbeille", "ChkApercuTout"})
+    for (const char* off : {"Option4", "Option2", "Check2", "Check3", "ChkCorbeille",
+                            "ChkApercuTout", "ChkDernierDossier"})
         QVERIFY2(!rig.checked(off), off);
     for (const char* greyed : {"Option1", "Option2", "Command3", "Command4"})
         QVERIFY2(!rig.enabled(greyed), greyed);
@@ -167,8 +167,8 @@ void OptionsDialogTest::okWritesOnlyWhatChanged()
     SettingsStore other(rig.store.filePath());
     QVERIFY(other.write(n::supOriginal, u"0"_s));
     QVERIFY(other.writeFlag(n::convDest, true));
-    for (const char* control :
-         {"Check3", "Check1", "Option2", "Option4", "ChkCorbeille", "ChkApercuTout", "Command1"})
+    for (const char* control : {"Check3", "Check1", "Option2", "Option4", "ChkCorbeille",
+                                "ChkApercuTout", "ChkDernierDossier", "Command1"})
         rig.click(control);
 
     QCOMPARE(rig.dialog.result(), int(QDialog::Accepted));
@@ -184,6 +184,7 @@ void OptionsDialogTest::okWritesOnlyWhatChanged()
         {n::convDest, "True"},
         {n::corbeille, "0"},
         {n::apercuTout, "1"},
+        {n::dernierDossier, "1"},
         {n::format, "4"},
     };
     for (const auto& [name, text] : expected)

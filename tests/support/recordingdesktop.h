@@ -2,6 +2,7 @@
 
 #include "app/desktop.h"
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QUrl>
@@ -14,6 +15,9 @@ public:
     QStringList programs;
     // What openUrl answers, as the desktop would when an opener starts or not.
     bool opens = true;
+    // The desktop's MIME types by file path and default programs by MIME type.
+    QHash<QString, QString> types;
+    QHash<QString, QString> defaults;
 
     bool openUrl(const QUrl& url) override
     {
@@ -24,5 +28,10 @@ public:
     {
         programs.append(path);
         return true;
+    }
+    QString fileType(const QString& path) override { return types.value(path); }
+    QString defaultApplication(const QString& mimeType) override
+    {
+        return defaults.value(mimeType);
     }
 };
