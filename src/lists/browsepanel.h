@@ -67,6 +67,9 @@ public:
     // Selects every entry of LV1.
     void selectAll();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 Q_SIGNALS:
     // A folder could not be listed: the system's description.
     void listingFailed(const QString& description);
@@ -78,6 +81,7 @@ private:
     // its volume unmounted), the panel moves to its nearest existing ancestor.
     void watchFolder();
     void followVanishedFolder();
+    void revealCurrentFolder();
     void showFolderInTree(const QString& folder);
     void selectVolumeEntry(const QString& root);
     int currentFilter() const;
@@ -94,4 +98,6 @@ private:
     QString m_folder;
     QString m_volumeRoot;
     QString m_startupRoot;
+    // Dir1 keeps the current folder in sight while its neighbours are read.
+    bool m_revealPending = false;
 };
