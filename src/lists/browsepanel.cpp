@@ -13,6 +13,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -80,6 +81,32 @@ BrowsePanel::BrowsePanel(QWidget* parent)
     connect(m_dir1, &QTreeView::clicked, m_picture2, &PreviewBox::clearPicture);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
             &BrowsePanel::followVanishedFolder);
+    // A folder opened from code deep in a volume (start-up arguments, the last folder): its
+    // neighbours are read in the background and push it out of sight; it is kept in sight
+    // until the user takes the tree in hand.
+    const auto reveal = [this] {
+        if (m_revealPending)
+            revealCurrentFolder();
+    };
+    connect(m_folderModel, &QAbstractItemModel::rowsInserted, this, reveal);
+    connect(m_folderModel, &QAbstractItemModel::layoutChanged, this, reveal);
+    const auto userTakesOver = [this] { m_revealPending = false; };
+    connect(m_dir1, &QTreeView::clicked, this, userTakesOver);
+    connect(m_dir1, &QTreeView::activated, this, userTakesOver);
+    connect(m_dir1, &QTreeView::collapsed, this, userTakesOver);
+    connect(m_dir1->verticalScrollBar(), &QScrollBar::actionTriggered, this, userTakesOver);
+}
+
+void BrowsePanel::showEvent(QShowEvent* event)
+{
+    QGroupBox::showEvent(event);
+    revealCurrentFolder();
+}
+
+void BrowsePanel::revealCurrentFolder()
+{
+    if (m_dir1->currentIndex().isValid())
+        m_dir1->scrollTo(m_dir1->currentIndex(), QAbstractItemView::PositionAtCenter);
 }
 
 void BrowsePanel::setPreviewShown(bool shown)
@@ -298,8 +325,10 @@ void BrowsePanel::showFolderInTree(const QString& folder)
     if (index.isValid() && index != m_dir1->rootIndex()) {
         m_dir1->setCurrentIndex(index);
         m_dir1->expand(index);
-        m_dir1->scrollTo(index);
+        revealCurrentFolder();
+        m_revealPending = true;
     } else {
+        m_revealPending = false;
         m_dir1->clearSelection();
         m_dir1->setCurrentIndex({});
     }

@@ -71,6 +71,9 @@ public:
     // Selects every entry of LV1.
     void selectAll();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 Q_SIGNALS:
     // A folder could not be listed: the system's description.
     void listingFailed(const QString& description);
@@ -82,6 +85,7 @@ private:
     // its volume unmounted), the panel moves to its nearest existing ancestor.
     void watchFolder();
     void followVanishedFolder();
+    void revealCurrentFolder();
     void showFolderInTree(const QString& folder);
     void selectVolumeEntry(const QString& root);
     int currentFilter() const;
@@ -101,4 +105,6 @@ private:
     QString m_startupRoot;
     QSize m_growth{0, 0};
     bool m_previewShown = true;
+    // Dir1 keeps the current folder in sight while its neighbours are read.
+    bool m_revealPending = false;
 };
