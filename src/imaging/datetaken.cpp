@@ -11,6 +11,7 @@
 #include <exception>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -209,6 +210,9 @@ std::optional<QDateTime> dateTaken(const QString& path)
     // Other types go through the library's own reader, on the descriptor's own path; without
     // /proc, on the path itself, a regular file an instant ago.
     static const bool descriptorPaths = ::access("/proc/self/fd", X_OK) == 0;
+    // That reader also parses XMP, whose toolkit keeps shared state: one file at a time.
+    static std::mutex readerLock;
+    const std::lock_guard lock(readerLock);
     try {
         Exiv2::BasicIo::AutoPtr io(
             new Exiv2::FileIo(descriptorPaths ? "/proc/self/fd/" + std::to_string(file.fd)
