@@ -11,6 +11,7 @@
 #include <exception>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -176,9 +177,9 @@ std::optional<QDateTime> parseExifDateTime(std::string_view text)
 
 std::optional<QDateTime> dateTaken(const QString& path)
 {
-    // The file is opened here, without blocking, and handed to the library through its
-    // descriptor's own path: a FIFO or device is never opened for reading, a file replaced
-    // meanwhile is not read instead, and no name is taken for a URL ("http://...", "-").
+    // The file is opened here, without blocking, and read only through this descriptor: a FIFO
+    // or device is never read, a file replaced meanwhile is not read instead, and the library
+    // never takes a name for a URL ("http://...", "-").
     const Descriptor file{
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
     struct stat st;
@@ -206,8 +207,12 @@ std::optional<QDateTime> dateTaken(const QString& path)
     } catch (const std::exception&) {
         return std::nullopt; // metadata the library cannot read is no date
     }
-    // Without /proc the path itself is read; it was a regular file an instant ago.
+    // Other types go through the library's own reader, on the descriptor's own path; without
+    // /proc, on the path itself, a regular file an instant ago.
     static const bool descriptorPaths = ::access("/proc/self/fd", X_OK) == 0;
+    // That reader also parses XMP, whose toolkit keeps shared state: one file at a time.
+    static std::mutex readerLock;
+    const std::lock_guard lock(readerLock);
     try {
         Exiv2::BasicIo::AutoPtr io(
             new Exiv2::FileIo(descriptorPaths ? "/proc/self/fd/" + std::to_string(file.fd)
