@@ -214,6 +214,10 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                    m_toolbar1->sizeHint().height() +
                                    statusBar()->sizeHint().height());
     m_startSize = size();
+    // The window may grow and shrink back: the lists' sizes follow it (resizeEvent), so the
+    // least size is the one of the start layout, not the one of the current layout.
+    setMinimumSize(minimumSizeHint());
+    QMainWindow::layout()->setSizeConstraint(QLayout::SetNoConstraint);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
