@@ -1,3 +1,4 @@
+#include "app/help.h"
 #include "app/mainwindow.h"
 #include "app/messageboxdialogs.h"
 #include "convert/codecregistry.h"
@@ -60,7 +61,7 @@ private:
             store = std::make_unique<SettingsStore>(
                 iniPath.isEmpty() ? dir.filePath(QStringLiteral("Morvane/Morvane.ini")) : iniPath);
         }
-        MainWindow& make()
+        MainWindow& make(const QString& programFolder = QStringLiteral("/opt/morvane"))
         {
             MainWindowServices services;
             services.settings = store.get();
@@ -68,7 +69,7 @@ private:
             services.codecs = &codecs;
             services.desktop = &desktop;
             services.hasHelpHandler = [](const QString&) { return false; };
-            services.programFolder = QStringLiteral("/opt/morvane");
+            services.programFolder = programFolder;
             services.exit = [this](int status) { exitStatus = status; };
             window = std::make_unique<MainWindow>(services);
             return *window;
@@ -103,6 +104,7 @@ private Q_SLOTS:
     void largerWindowGrowsTheLists();
     void valueLabelsAreReadByTheirValue();
     void messageBoxesShowTheirWholeTitle();
+    void helpWindowClosesOnEscape();
 };
 
 void MainWindowTest::visuAtLoadAndOnActivation_data()
@@ -529,6 +531,23 @@ void MainWindowTest::messageBoxesShowTheirWholeTitle()
     QVERIFY(width >
             QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) +
                 60);
+}
+
+void MainWindowTest::helpWindowClosesOnEscape()
+{
+    Fixture f;
+    QFile help(f.dir.filePath(QStringLiteral("morvane.hlp")));
+    QVERIFY(help.open(QIODevice::WriteOnly));
+    help.write("<h1>Aide de Morvane</h1>");
+    help.close();
+    MainWindow& window = f.make(f.dir.path());
+    QVERIFY(window.Form_Load());
+    window.menuItem(QStringLiteral("aide"))->trigger();
+    QPointer<QTextBrowser> shown = window.helpCommand()->window();
+    QVERIFY(shown && shown->isVisible());
+    QVERIFY(QTest::qWaitForWindowActive(shown));
+    QTest::keyClick(shown, Qt::Key_Escape);
+    QTRY_VERIFY(!shown || !shown->isVisible());
 }
 
 QTEST_MAIN(MainWindowTest)
