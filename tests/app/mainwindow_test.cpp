@@ -470,10 +470,8 @@ void MainWindowTest::largerWindowGrowsTheLists()
     QTRY_COMPARE(window.size(), QSize(1200, 950));
     QApplication::processEvents();
     QVERIFY(dir1->height() > startTree.height() + 100);
-    QVERIFY(dir1->width() > startTree.width() + 100);
     QVERIFY(lv1->height() > BrowsePanel::listHeightWithPreview + 100);
     QVERIFY(lv2->height() > startWork.height() + 200);
-    QVERIFY(lv2->width() > startWork.width() + 300);
     // The three columns share the view, names the widest.
     QHeaderView* header = lv2->header();
     QCOMPARE(header->sectionPosition(2) + header->sectionSize(2), lv2->viewport()->width());
@@ -496,14 +494,12 @@ void MainWindowTest::valueLabelsAreReadByTheirValue()
     MainWindow& window = f.make();
     QVERIFY(window.Form_Load());
     window.workListPanel()->ajouter(f.dir.path() + u'/', {u"a.jpg"_s, u"b.jpg"_s});
-    window.renamePanel()->example()->setText(u"image1.jpg"_s);
+    window.convertPanel()->outputPath()->setText(u"/tmp/sortie.png"_s);
     const std::pair<QLabel*, QString> labels[] = {
         {window.findChild<QLabel*>(QStringLiteral("StatusCount")), u"Nombre de fichiers"_s},
-        {window.renamePanel()->example(), u"Exemple de fichier final (1er fichier de la liste)"_s},
         {window.convertPanel()->outputPath(), u"Fichier de sortie"_s},
     };
     for (const auto& [label, caption] : labels) {
-        label->setText(label->text().isEmpty() ? u"/tmp/sortie.png"_s : label->text());
         QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
         QVERIFY(read);
         QAccessibleTextInterface* text = read->textInterface();

@@ -471,10 +471,6 @@ void ListsWidgetsTest::enlargedView()
     QCOMPARE(form2->picture().size(), preview::decodeSize(form2->target()));
     QTest::keyClick(form2, Qt::Key_Escape);
     QVERIFY(!form2->isVisible());
-    // The next opening is at the design size again.
-    QTest::mouseClick(f.box(), Qt::LeftButton);
-    QCOMPARE(form2->size(), EnlargedView::designSize);
-    form2->close();
 
     // Nothing enlargeable selected: the window does not open.
     f.select(words("c.png"));
