@@ -32,6 +32,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -214,6 +215,10 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
                                    m_toolbar1->sizeHint().height() +
                                    statusBar()->sizeHint().height());
     m_startSize = size();
+    // The window may grow and shrink back: the lists' sizes follow it (resizeEvent), so the
+    // least size is the one of the start layout, not the one of the current layout.
+    setMinimumSize(minimumSizeHint());
+    QMainWindow::layout()->setSizeConstraint(QLayout::SetNoConstraint);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
@@ -310,12 +315,15 @@ void MainWindow::buildMenus()
     // Delete: "Supprimer" in the browse list, "Enlever" in the work list.
     lv1->addAction(m_menus.item(QStringLiteral("supp")));
     m_workList->view()->addAction(m_menus.item(QStringLiteral("enfich")));
-    // Enter in the browse list adds its selected files, as a double click does.
+    // Enter in the browse list adds its selected files, or the entry with the focus when
+    // none is selected, as a double click does.
     auto* addSelected = new QAction(QStringLiteral("Ajouter fichier(s) séléctionné(s)"), lv1);
     addSelected->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     addSelected->setShortcutContext(Qt::WidgetShortcut);
     lv1->addAction(addSelected);
-    connect(addSelected, &QAction::triggered, this, [this] {
+    connect(addSelected, &QAction::triggered, this, [this, lv1] {
+        if (m_browse->selectedNames().isEmpty() && lv1->currentIndex().isValid())
+            lv1->selectionModel()->select(lv1->currentIndex(), QItemSelectionModel::Select);
         if (!m_browse->selectedNames().isEmpty())
             m_lists->ajouter();
     });

@@ -90,6 +90,10 @@ void markValueLabel(QLabel* label, const QString& caption)
     // A name set by hand would replace the value for assistive technology.
     label->setAccessibleName(QString());
     label->setAccessibleDescription(caption);
+    // An interface made before the label was marked is dropped, to be made again as a value.
+    QAccessibleInterface* made = QAccessible::queryAccessibleInterface(label);
+    if (made && !made->textInterface())
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
 }
 
 } // namespace accessibility

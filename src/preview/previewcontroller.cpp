@@ -37,6 +37,9 @@ PreviewController::PreviewController(SettingsStore* settings, Dialogs* dialogs, 
     m_follow->setSingleShot(true);
     m_follow->setInterval(0);
     connect(m_follow, &QTimer::timeout, this, [this] {
+        // A run holding the busy pointer (a rename, a conversion) may be moving the files.
+        if (QGuiApplication::overrideCursor())
+            return;
         if (m_followed == &m_lv1)
             clicLV1();
         else if (m_followed == &m_lv2)

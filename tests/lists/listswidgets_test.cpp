@@ -143,6 +143,7 @@ private Q_SLOTS:
     void previewOfAClick_data();
     void previewOfAClick();
     void workListClickAndTheConversionTab();
+    void previewFollowsTheKeyboard();
     void enlargedView();
     void dropsPickedTreesAndArgumentsAddLikeThePlusButton();
     void aVanishedFolderMovesTheBrowsePanelToItsParent();
@@ -404,6 +405,34 @@ void ListsWidgetsTest::workListClickAndTheConversionTab()
     QCOMPARE(conversion.count(), 1); // even with the preview off
 }
 
+void ListsWidgetsTest::previewFollowsTheKeyboard()
+{
+    Fixture f;
+    f.picture(u"a.jpg"_s, {400, 300}, "JPEG");
+    f.picture(u"b.jpg"_s, {100, 40}, "JPEG");
+    f.picture(u"c.png"_s, {50, 80}, "PNG");
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    f.lv1()->setFocus();
+
+    // A run of key presses decodes once, for the entry the last one reached.
+    QTest::keyClick(f.lv1(), Qt::Key_Home);
+    QTest::keyClick(f.lv1(), Qt::Key_Down);
+    QVERIFY(!f.box()->hasPicture());
+    QTRY_VERIFY(f.box()->hasPicture());
+    QCOMPARE(f.label6(), u"LV1"_s);
+    QCOMPARE(f.box()->target(), preview::fitAndDraw(100, 40, 205, 149));
+
+    // A PNG: not previewable by default, previewable with "ApercuTout".
+    QTest::keyClick(f.lv1(), Qt::Key_End);
+    QTRY_VERIFY(f.box()->notAvailableLabel()->isVisible());
+    QVERIFY(f.store->write(settings::names::apercuTout, u"1"_s));
+    QTest::keyClick(f.lv1(), Qt::Key_Up);
+    QTest::keyClick(f.lv1(), Qt::Key_End);
+    QTRY_VERIFY(f.box()->hasPicture());
+    QCOMPARE(f.box()->target(), preview::fitAndDraw(50, 80, 205, 149));
+    QVERIFY(f.dialogs.calls().isEmpty());
+}
+
 void ListsWidgetsTest::enlargedView()
 {
     Fixture f;
@@ -438,7 +467,14 @@ void ListsWidgetsTest::enlargedView()
     QCOMPARE(preview->enlargedView(), form2);
     QCOMPARE(form2->target(), preview::fitAndDraw(800, 600, 395, 298));
     QCOMPARE(form2->picture().size(), preview::decodeSize(form2->target()));
-    form2->close();
+
+    // F11: full screen, the picture fitted again to the larger area; Escape closes.
+    QTest::keyClick(form2, Qt::Key_F11);
+    QTRY_VERIFY(form2->width() > 395);
+    QTRY_COMPARE(form2->target(), preview::fitAndDraw(800, 600, form2->width(), form2->height()));
+    QCOMPARE(form2->picture().size(), preview::decodeSize(form2->target()));
+    QTest::keyClick(form2, Qt::Key_Escape);
+    QVERIFY(!form2->isVisible());
 
     // Nothing enlargeable selected: the window does not open.
     f.select(words("c.png"));

@@ -14,7 +14,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPalette>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -254,7 +253,6 @@ void RenameControllerTest::refusedNameWhileTypingIsShownBesideTheField()
     const QString problem = u"Nom de fichier incorrect : « plage/mer.jpg »"_s;
     QCOMPARE(rig.panel.nameProblem(), problem);
     QCOMPARE(field->toolTip(), problem);
-    QVERIFY(field->palette().color(QPalette::Base) != rig.panel.palette().color(QPalette::Base));
 
     // The run still refuses, with its message.
     rig.dialogs.answerAsk(true);
@@ -268,7 +266,6 @@ void RenameControllerTest::refusedNameWhileTypingIsShownBesideTheField()
         QTest::keyClick(field, Qt::Key_Backspace);
     QCOMPARE(rig.panel.nameProblem(), QString());
     QCOMPARE(field->toolTip(), u"Entrer le nom final"_s);
-    QCOMPARE(rig.panel.example()->text(), u"plage.jpg"_s);
 }
 
 void RenameControllerTest::renomChecksBeforeAsking_data()
