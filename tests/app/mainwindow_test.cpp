@@ -477,6 +477,8 @@ void MainWindowTest::lastFolderFilterAndSizeComeBackWhenAsked()
     QCOMPARE(window.browsePanel()->typeFilter()->currentIndex(), 5);
     QCOMPARE(window.size(), QSize(640, 480));
     QVERIFY(second.dialogs.calls().isEmpty());
+}
+
 void MainWindowTest::largerWindowGrowsTheLists()
 {
     Fixture f;
