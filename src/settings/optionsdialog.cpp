@@ -198,8 +198,8 @@ void OptionsDialog::load()
     m_check2->setChecked(m_settings.readNumber(n::supOriginal) == 1);
     m_check3->setChecked(m_settings.readNumber(n::copieOriginal) == 1);
     m_chkCorbeille->setChecked(m_settings.readFlag(n::corbeille));
-    m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta, true));
-    m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates, false));
+    m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta));
+    m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates));
 
     // The buttons are set in this order, and setting one on clears the other of its pair:
     // the one set second wins when both values are true; both stay off when both are false.

@@ -111,12 +111,12 @@ long long SettingsStore::readNumber(const QString& name) const
 
 bool SettingsStore::readFlag(const QString& name) const
 {
-    return parseFlag(readText(name));
-}
-
-bool SettingsStore::readFlag(const QString& name, bool fallback) const
-{
-    return flagValue(readText(name)).value_or(fallback);
+    const QString text = readText(name);
+    for (const settings::Default& entry : settings::advancedDefaults) {
+        if (entry.name == name)
+            return flagValue(text).value_or(parseFlag(entry.value));
+    }
+    return parseFlag(text);
 }
 
 bool SettingsStore::exists(const QString& name) const
@@ -158,8 +158,8 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.convOrig = readFlag(n::convOrig);
     s.convDest = readFlag(n::convDest);
     s.corbeille = readFlag(n::corbeille);
-    s.garderMeta = readFlag(n::garderMeta, true);
-    s.garderDates = readFlag(n::garderDates, false);
+    s.garderMeta = readFlag(n::garderMeta);
+    s.garderDates = readFlag(n::garderDates);
     return s;
 }
 
