@@ -124,8 +124,9 @@ Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
 
     const bool holdsMetadata = imaging::holdsMetadata(format->mimeType);
     // Without a profile, readers take the pixels as sRGB.
-    const QImage prepared =
-        preparedForFormat(holdsMetadata ? picture : imaging::inSrgb(picture), format->alpha);
+    const QImage prepared = preparedForFormat(
+        holdsMetadata ? imaging::withProfile(picture, metadata) : imaging::inSrgb(picture),
+        format->alpha);
     if (prepared.isNull())
         return Status::EncodeFailed;
     const EncoderParameters parameters = encoderParametersFor(formatCode, quality);
