@@ -1,6 +1,7 @@
 #include "convert/conversion.h"
 
 #include "convert/atomicfile.h"
+#include "convert/imageiolog.h"
 #include "convert/pictureloader.h"
 
 #include <QBuffer>
@@ -70,6 +71,7 @@ QImage profiledFor(const OutputFormat& format, const QImage& picture, const QStr
     struct stat st;
     if (::stat(QFile::encodeName(source).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return picture;
+    const ImageIoScope scope; // Qt's profile parser reports what it refuses
     return imaging::withProfileOf(picture, source);
 }
 
@@ -123,9 +125,11 @@ Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
         return Status::EncodeFailed;
 
     const bool holdsMetadata = imaging::holdsMetadata(format->mimeType);
+    const ImageIoScope scope; // Qt's colour code reports profiles it refuses
     // Without a profile, readers take the pixels as sRGB.
-    const QImage prepared =
-        preparedForFormat(holdsMetadata ? picture : imaging::inSrgb(picture), format->alpha);
+    const QImage prepared = preparedForFormat(
+        holdsMetadata ? imaging::withProfile(picture, metadata) : imaging::inSrgb(picture),
+        format->alpha);
     if (prepared.isNull())
         return Status::EncodeFailed;
     const EncoderParameters parameters = encoderParametersFor(formatCode, quality);

@@ -165,8 +165,8 @@ void ConversionController::SauverUni()
                                [this](const QString& path, const QString& reason) {
                                    return askDeleteForGood(path, reason);
                                },
-                               {m_settings->readFlag(settings::names::garderMeta, true),
-                                m_settings->readFlag(settings::names::garderDates, false)});
+                               {m_settings->readFlag(settings::names::garderMeta),
+                                m_settings->readFlag(settings::names::garderDates)});
             // A failed deletion of the original passes silently: the original is simply kept.
             if (!result.written())
                 failure = conversionFailureText(m_originalPath, result.status);

@@ -206,8 +206,8 @@ void OptionsDialog::load()
     m_check3->setChecked(m_settings.readNumber(n::copieOriginal) == 1);
     m_chkCorbeille->setChecked(m_settings.readFlag(n::corbeille));
     loadDateOptions();
-    m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta, true));
-    m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates, false));
+    m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta));
+    m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates));
     m_chkApercuTout->setChecked(m_settings.readFlag(n::apercuTout));
     m_chkDernierDossier->setChecked(m_settings.readFlag(n::dernierDossier));
 

@@ -111,12 +111,12 @@ long long SettingsStore::readNumber(const QString& name) const
 
 bool SettingsStore::readFlag(const QString& name) const
 {
-    return parseFlag(readText(name));
-}
-
-bool SettingsStore::readFlag(const QString& name, bool fallback) const
-{
-    return flagValue(readText(name)).value_or(fallback);
+    const QString text = readText(name);
+    for (const settings::Default& entry : settings::advancedDefaults) {
+        if (entry.name == name)
+            return flagValue(text).value_or(parseFlag(entry.value));
+    }
+    return parseFlag(text);
 }
 
 bool SettingsStore::exists(const QString& name) const
@@ -172,8 +172,8 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.corbeille = readFlag(n::corbeille);
     s.datePriseDeVue = readFlag(n::datePriseDeVue);
     s.ordreAMJ = parseOrdreAMJ(readText(n::ordreDates));
-    s.garderMeta = readFlag(n::garderMeta, true);
-    s.garderDates = readFlag(n::garderDates, false);
+    s.garderMeta = readFlag(n::garderMeta);
+    s.garderDates = readFlag(n::garderDates);
     s.dernierDossier = readFlag(n::dernierDossier);
     return s;
 }

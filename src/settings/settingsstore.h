@@ -62,9 +62,9 @@ public:
     long long readNumber(const QString& name) const;
     // "True"/"False", "Vrai"/"Faux" in any case, or a number (0 false, any other true).
     // Anything else reads as false.
+    // A value of the "Options avancées" tab that is missing or spells no flag reads as its
+    // default.
     bool readFlag(const QString& name) const;
-    // The same, but a value that is missing or is no flag at all reads as `fallback`.
-    bool readFlag(const QString& name, bool fallback) const;
 
     bool exists(const QString& name) const;
     // False when the value could not be stored; writeFailureText() says why.

@@ -12,6 +12,9 @@
 
 #include <csignal>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace clirunner;
 
 namespace {
@@ -113,6 +116,60 @@ TEST_F(ConvertCliTest, EachTargetWritesTheBatchNamesAndSkipsItsOwnType)
             EXPECT_TRUE(QFile::exists(path(source))); // no --delete-originals
         }
     }
+}
+
+TEST_F(ConvertCliTest, MetadataKeptOrStrippedDatesKeptAndUnreadableMetadataWarned)
+{
+    const QString photo = path(QStringLiteral("photo.jpg"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"), photo));
+    const timespec taken{1'200'000'000, 123'456'789};
+    const timespec times[2] = {{0, UTIME_OMIT}, taken};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(photo).constData(), times, 0), 0);
+    // A colour-profile block that says it is longer than it is: the metadata library refuses
+    // the file's metadata, the picture itself decodes.
+    picture(QStringLiteral("bad.jpg"));
+    QFile bad(path(QStringLiteral("bad.jpg")));
+    ASSERT_TRUE(bad.open(QIODevice::ReadWrite));
+    QByteArray bytes = bad.readAll();
+    QByteArray block =
+        QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray("\0\0\x13\x88", 4) + QByteArray(124, '\0');
+    const int length = int(block.size()) + 2;
+    block.prepend(QByteArray("\xff\xe2") + char(length >> 8) + char(length & 0xff));
+    bytes.insert(2, block);
+    bad.seek(0);
+    bad.write(bytes);
+    bad.close();
+    const auto modified = [&](const QString& name) {
+        struct stat st;
+        ::stat(QFile::encodeName(path(name)).constData(), &st);
+        return std::pair(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    };
+    const auto read = [&](const QString& name) {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    QDir(folder()).mkpath(QStringLiteral("kept"));
+    const Result kept =
+        convert({"--to", "png", "--json", "--output-dir", "kept"}, {"photo.jpg", "bad.jpg"});
+    EXPECT_EQ(kept.exitCode, 0) << kept.errText().toStdString();
+    EXPECT_EQ(results(kept), QStringList({"ok", "ok"}));
+    EXPECT_EQ(kept.json().value(1).value("message").toString(),
+              "Attention : métadonnées illisibles : la sortie est écrite sans elles.");
+    EXPECT_EQ(formatOf("kept/bad.PNG"), "png");
+    EXPECT_TRUE(read("kept/photo.PNG").contains("Raw profile type exif"));
+    EXPECT_NE(modified("kept/photo.PNG"), std::pair(taken.tv_sec, taken.tv_nsec));
+
+    QDir(folder()).mkpath(QStringLiteral("stripped"));
+    const Result stripped =
+        convert({"--to", "png", "--strip-metadata", "--keep-dates", "--output-dir", "stripped"},
+                {"photo.jpg"});
+    EXPECT_EQ(stripped.exitCode, 0) << stripped.errText().toStdString();
+    const QByteArray png = read("stripped/photo.PNG");
+    EXPECT_FALSE(png.isEmpty());
+    for (const char* mark : {"Raw profile type", "adobe.xmp", "eXIf"})
+        EXPECT_FALSE(png.contains(mark)) << mark;
+    EXPECT_EQ(modified("stripped/photo.PNG"), std::pair(taken.tv_sec, taken.tv_nsec));
 }
 
 TEST_F(ConvertCliTest, OutputFolderAndDeletingOriginals)

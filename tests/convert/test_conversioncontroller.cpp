@@ -24,6 +24,9 @@
 #include <thread>
 #include <utility>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using Kind = ScriptedDialogs::Kind;
 
@@ -107,6 +110,7 @@ private Q_SLOTS:
     void batchReportsEachFailureInListOrder();
     void batchWithAConflictIsRefusedBeforeTheFirstFile();
     void cancelledBatchKeepsWhatWasNotConverted();
+    void metadataOptionsReachBothConversions();
 };
 
 void ConversionControllerTest::singleConversionWritesAndEnds_data()
@@ -313,6 +317,35 @@ void ConversionControllerTest::cancelledBatchKeepsWhatWasNotConverted()
     QCOMPARE(rig.list.entries(), kept);
     QVERIFY(rig.list.isConsistent());
     QCOMPARE(rig.refreshes, 1);
+}
+
+void ConversionControllerTest::metadataOptionsReachBothConversions()
+{
+    const timespec old{1'200'000'000, 5};
+    for (const bool batch : {false, true}) {
+        Rig rig;
+        QVERIFY(rig.store.write(settings::names::garderMeta, u"False"_s));
+        QVERIFY(rig.store.write(settings::names::garderDates, u"True"_s));
+        QVERIFY(QFile::copy(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"), rig.path(u"a.jpg"_s)));
+        const timespec times[2] = {{0, UTIME_OMIT}, old};
+        QCOMPARE(
+            ::utimensat(AT_FDCWD, QFile::encodeName(rig.path(u"a.jpg"_s)).constData(), times, 0),
+            0);
+        rig.list.add(rig.files.path() + u'/', {u"a.jpg"_s});
+        if (batch)
+            rig.add(u"b.bmp"_s, testimages::quadrants(8, 8), "BMP");
+        rig.panel.outputFormats()->setCurrentIndex(
+            convert::outputFormatForCode(convert::formatCodePng)->position);
+        rig.controller.conversion();
+
+        QFile output(rig.path(batch ? u"a.PNG"_s : u"a.png"_s));
+        QVERIFY(output.open(QIODevice::ReadOnly));
+        QVERIFY(!output.readAll().contains("Raw profile type exif"));
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(output.fileName()).constData(), &st), 0);
+        QCOMPARE(st.st_mtim.tv_sec, old.tv_sec);
+        QCOMPARE(st.st_mtim.tv_nsec, old.tv_nsec);
+    }
 }
 
 QTEST_MAIN(ConversionControllerTest)

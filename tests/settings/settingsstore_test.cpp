@@ -122,6 +122,11 @@ TEST_F(SettingsStoreTest, FlagsWrittenAsWordsReadLikeDigits)
     EXPECT_TRUE(snapshot.repertCopieDest);
     EXPECT_EQ(snapshot.format, 4);
     EXPECT_EQ(snapshot.visu, u"1"_s);
+    // Missing after the first start: the advanced options read as their defaults.
+    EXPECT_TRUE(snapshot.garderMeta);
+    EXPECT_FALSE(snapshot.garderDates);
+    ASSERT_TRUE(store.write(n::garderMeta, u"Faux"_s));
+    EXPECT_FALSE(store.snapshot().garderMeta);
 }
 
 TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAtTheNextRead)
