@@ -12,6 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
+class QSpinBox;
 class QTabBar;
 class SettingsStore;
 
@@ -25,8 +26,8 @@ public:
 
     // Fills the controls from the settings and shows the "Renommer" tab.
     void load();
-    // "Ok": writes those of the ten values the user changed since load() and closes, so
-    // what another window stored meanwhile stays. A failed write is reported once.
+    // "Ok": writes those of the values the user changed since load() and closes, so what
+    // another window stored meanwhile stays. A failed write is reported once.
     void confirm();
     // "..." of the rename / conversion folder: picks a folder and stores it at once.
     void chooseRenameFolder();
@@ -42,8 +43,8 @@ private:
         QAbstractButton* control;
         bool asWord; // stored as "True"/"False", else as "1"/"0"
     };
-    static constexpr size_t fieldCount = 10;
-    // The ten, in the order "Ok" writes them.
+    static constexpr size_t fieldCount = 11;
+    // The check boxes and option buttons, in the order "Ok" writes them.
     std::array<Field, fieldCount> fields() const;
 
     void showTab(int index);
@@ -71,6 +72,10 @@ private:
     QCheckBox* m_check2;
     QCheckBox* m_check3;
     QCheckBox* m_chkCorbeille;
+    QCheckBox* m_chkTiffWebp;
+    QSpinBox* m_spinQualiteJpeg;    // 0 to 100
+    QSpinBox* m_spinCompressionPng; // 0 to 9, or -1 "Par défaut"
+    QLineEdit* m_textTailleMax;     // "LxH", empty for no resizing
     QLineEdit* m_text1;
     QLineEdit* m_text2;
     QPushButton* m_command1;
@@ -78,4 +83,7 @@ private:
     QPushButton* m_command3;
     QPushButton* m_command4;
     std::array<bool, fieldCount> m_shown{}; // the state of each field when load() filled it
+    int m_shownQuality = 0;                 // the same for the spin boxes and the size
+    int m_shownCompression = 0;
+    QString m_shownTailleMax;
 };

@@ -26,6 +26,10 @@ inline const QString convOrig = QStringLiteral("ConvOrig");
 inline const QString convDest = QStringLiteral("ConvDest");
 inline const QString infosSysteme = QStringLiteral("InfosSysteme");
 inline const QString corbeille = QStringLiteral("Corbeille");
+inline const QString qualiteJpeg = QStringLiteral("QualiteJPEG");
+inline const QString compressionPng = QStringLiteral("CompressionPNG");
+inline const QString tailleMax = QStringLiteral("TailleMax");
+inline const QString tiffWebp = QStringLiteral("TiffWebp");
 } // namespace names
 
 struct Default
@@ -53,8 +57,15 @@ inline const std::array<Default, 12> defaults = {{
 
 // The values of the "Options avancées" tab with their defaults. Start-up does not write them:
 // a missing value reads as its default, as does one that cannot be read.
-inline const std::array<Default, 1> advancedDefaults = {{
+inline const std::array<Default, 5> advancedDefaults = {{
     {names::corbeille, QStringLiteral("0")},
+    {names::qualiteJpeg, QStringLiteral("90")},
+    {names::compressionPng, QStringLiteral("-1")}, // the encoder's own level
+    {names::tailleMax, QString()},                 // "LxH"; empty: no resizing
+    {names::tiffWebp, QStringLiteral("0")},
 }};
+
+// A stored JPEG quality outside 0 to 100, or that is not a number, gives this one.
+inline constexpr int fallbackJpegQuality = 75;
 
 } // namespace settings

@@ -73,6 +73,11 @@ StartupReport SettingsStore::initialise(const QString& programFolder)
 QString SettingsStore::readText(const QString& name) const
 {
     m_reg.setKeyPath(settings::productKey);
+    // An advanced option that was never stored reads as its default.
+    for (const settings::Default& entry : settings::advancedDefaults) {
+        if (entry.name == name && !m_reg.valueExists(name, 0))
+            return entry.value;
+    }
     return m_reg.readValue(name);
 }
 
@@ -146,7 +151,25 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.convOrig = readFlag(n::convOrig);
     s.convDest = readFlag(n::convDest);
     s.corbeille = readFlag(n::corbeille);
+    s.qualiteJpeg = jpegQuality();
+    s.compressionPng = pngCompression();
+    s.tailleMax = readText(n::tailleMax).trimmed();
+    s.tiffWebp = readFlag(n::tiffWebp);
     return s;
+}
+
+int SettingsStore::jpegQuality() const
+{
+    bool ok = false;
+    const int quality = readText(settings::names::qualiteJpeg).trimmed().toInt(&ok);
+    return ok && quality >= 0 && quality <= 100 ? quality : settings::fallbackJpegQuality;
+}
+
+int SettingsStore::pngCompression() const
+{
+    bool ok = false;
+    const int level = readText(settings::names::compressionPng).trimmed().toInt(&ok);
+    return ok && level >= 0 && level <= 9 ? level : -1;
 }
 
 QString SettingsStore::writeFailureText() const
