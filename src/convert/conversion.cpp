@@ -10,9 +10,11 @@
 
 namespace convert {
 
-EncoderParameters encoderParametersFor(int formatCode, int quality)
+EncoderParameters encoderParametersFor(int formatCode, int quality, int pngCompression)
 {
-    if (formatCode != formatCodeJpeg)
+    if (formatCode == formatCodePng && pngCompression >= 0 && pngCompression <= 9)
+        return {EncoderParameter{compressionParameter, pngCompression}};
+    if (formatCode != formatCodeJpeg && formatCode != formatCodeWebp)
         return {};
     const int used = quality >= 0 && quality <= 100 ? quality : defaultJpegQuality;
     return {EncoderParameter{qualityParameter, used}};
@@ -37,7 +39,8 @@ QImage preparedForFormat(const QImage& source, AlphaHandling alpha)
 }
 
 Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
-                    const QString& destination, int formatCode, int quality, WriteMode mode)
+                    const QString& destination, int formatCode, int quality, WriteMode mode,
+                    int pngCompression)
 {
     const OutputFormat* format = outputFormatForCode(formatCode);
     if (!format)
@@ -54,7 +57,7 @@ Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
     const QImage prepared = preparedForFormat(picture, format->alpha);
     if (prepared.isNull())
         return Status::EncodeFailed;
-    const EncoderParameters parameters = encoderParametersFor(formatCode, quality);
+    const EncoderParameters parameters = encoderParametersFor(formatCode, quality, pngCompression);
     return writeAtomically(
         destination,
         [&](QIODevice& device) { return encoder->encode(prepared, device, parameters); }, mode);
@@ -67,6 +70,18 @@ Status convertFile(const CodecRegistry& registry, const QString& source, const Q
     if (!loaded.ok())
         return loaded.status;
     return SauverFormat(registry, loaded.image, destination, formatCode, quality, mode);
+}
+
+Status convertFile(const CodecRegistry& registry, const QString& source, const QString& destination,
+                   int formatCode, const ConvertOptions& options, WriteMode mode)
+{
+    const LoadedPicture loaded = options.maxSize.isEmpty()
+                                     ? PictureLoader::load(source)
+                                     : PictureLoader::loadWithin(source, options.maxSize);
+    if (!loaded.ok())
+        return loaded.status;
+    return SauverFormat(registry, loaded.image, destination, formatCode, options.quality, mode,
+                        options.pngCompression);
 }
 
 Status VersBMP(const CodecRegistry& registry, const QString& source, const QString& destination)
@@ -88,6 +103,17 @@ Status VersPNG(const CodecRegistry& registry, const QString& source, const QStri
 Status VersGIF(const CodecRegistry& registry, const QString& source, const QString& destination)
 {
     return convertFile(registry, source, destination, formatCodeGif, defaultJpegQuality);
+}
+
+Status VersTIFF(const CodecRegistry& registry, const QString& source, const QString& destination)
+{
+    return convertFile(registry, source, destination, formatCodeTiff, defaultJpegQuality);
+}
+
+Status VersWEBP(const CodecRegistry& registry, const QString& source, const QString& destination,
+                int quality)
+{
+    return convertFile(registry, source, destination, formatCodeWebp, quality);
 }
 
 } // namespace convert

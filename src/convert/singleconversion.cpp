@@ -27,7 +27,11 @@ QString singleOutputBasePath(const QString& originalPath, bool convOrig, const Q
 
 QString singleOutputPath(const QString& basePath, const OutputFormat& format)
 {
-    const qsizetype cut = basePath.endsWith(u"jpeg", Qt::CaseInsensitive) ? 4 : 3;
+    const SourceType type = sourceTypeOf(basePath, true);
+    const qsizetype cut = type == SourceType::Tif || type == SourceType::Tiff ||
+                                  type == SourceType::Webp || type == SourceType::Jpeg
+                              ? sourceTypeSuffixLength(type)
+                              : 3;
     return basePath.chopped(qMin(cut, basePath.size())) + format.singleExtension;
 }
 
@@ -80,21 +84,22 @@ SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture
                             const std::optional<fileops::FileStamp>& readStamp,
                             const QString& outputPath, const OutputFormat& format, int quality,
                             bool deleteOriginal, const fileops::RemoveOptions& removal,
-                            const fileops::TrashFallback& deleteForGood)
+                            const fileops::TrashFallback& deleteForGood, int pngCompression)
 {
     // Decided now: once saved, the output is a new file even where it replaced the original.
     const bool outputIsOriginal = fileops::sameFile(originalPath, outputPath);
     SingleResult result;
     if (outputSize.isEmpty() || outputSize == picture.size()) {
-        result.status = SauverFormat(registry, picture, outputPath, format.code, quality);
+        result.status = SauverFormat(registry, picture, outputPath, format.code, quality,
+                                     WriteMode::Replace, pngCompression);
     } else if (!fitsMemoryLimit(outputSize)) {
         result.status = Status::SourceTooLarge;
     } else {
         const QImage scaled =
             picture.scaled(outputSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        result.status = scaled.isNull()
-                            ? Status::EncodeFailed
-                            : SauverFormat(registry, scaled, outputPath, format.code, quality);
+        result.status = scaled.isNull() ? Status::EncodeFailed
+                                        : SauverFormat(registry, scaled, outputPath, format.code,
+                                                       quality, WriteMode::Replace, pngCompression);
     }
     if (result.written() && deleteOriginal && !outputIsOriginal) {
         if (!readStamp || !fileops::unchangedSince(originalPath, *readStamp)) {

@@ -25,8 +25,8 @@ int roundHalfEven(double value);
 QString singleOutputBasePath(const QString& originalPath, bool convOrig, const QString& repertConv);
 
 // The output path of the single conversion: `basePath` less its extension (its last three
-// characters, or four when it ends with "jpeg" in any letter case) followed by the format's
-// lower-case extension.
+// characters, or four when it ends with "jpeg" in any letter case; the whole extension after
+// the dot of a ".tif", ".tiff" or ".webp" name) followed by the format's lower-case extension.
 QString singleOutputPath(const QString& basePath, const OutputFormat& format);
 
 // The size of the conversion preview for a picture of natural size `natural` in a box of
@@ -65,6 +65,7 @@ SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture
                             const std::optional<fileops::FileStamp>& readStamp,
                             const QString& outputPath, const OutputFormat& format, int quality,
                             bool deleteOriginal, const fileops::RemoveOptions& removal = {},
-                            const fileops::TrashFallback& deleteForGood = {});
+                            const fileops::TrashFallback& deleteForGood = {},
+                            int pngCompression = defaultPngCompression);
 
 } // namespace convert

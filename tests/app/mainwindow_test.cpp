@@ -222,7 +222,7 @@ void MainWindowTest::startupFillsListsAndDisablesConversion()
     QCOMPARE(f.store->readText(n::repertNom), QStringLiteral("/opt/morvane"));
 
     QComboBox* combo3 = window.convertPanel()->outputFormats();
-    QCOMPARE(combo3->count(), 4);
+    QCOMPARE(combo3->count(), 6);
     QCOMPARE(combo3->currentText(), QStringLiteral("JPG - JPG Images"));
     QVERIFY(!window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
     QVERIFY(window.toolbarAction(QStringLiteral("renommer"))->isEnabled());

@@ -36,6 +36,9 @@ TEST(SingleConversion, OutputPaths)
         {u"/img/photo.jpg"_s, false, u"/out/"_s, 1, u"/out/photo.gif"_s},
         {u"/img/photo.JPG"_s, true, u""_s, 2, u"/img/photo.jpg"_s},
         {u"/img/a.b.ico"_s, false, u"/"_s, 3, u"/a.b.png"_s},
+        {u"/img/photo.webp"_s, true, u""_s, 3, u"/img/photo.png"_s},
+        {u"/img/scan.TIFF"_s, true, u""_s, 5, u"/img/scan.webp"_s},
+        {u"/img/photo.png"_s, true, u""_s, 4, u"/img/photo.tif"_s},
     };
     for (const Row& row : rows) {
         const QString base = singleOutputBasePath(row.original, row.convOrig, row.repertConv);
