@@ -1,7 +1,7 @@
 #include "app/help.h"
 #include "app/mainwindow.h"
-#include "app/session.h"
 #include "app/messageboxdialogs.h"
+#include "app/session.h"
 #include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
 #include "lists/browsepanel.h"
@@ -235,7 +235,7 @@ void MainWindowTest::startupFillsListsAndDisablesConversion()
     QCOMPARE(f.store->readText(n::repertNom), QStringLiteral("/opt/morvane"));
 
     QComboBox* combo3 = window.convertPanel()->outputFormats();
-    QCOMPARE(combo3->count(), 4);
+    QCOMPARE(combo3->count(), 6);
     QCOMPARE(combo3->currentText(), QStringLiteral("JPG - JPG Images"));
     QVERIFY(!window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
     QVERIFY(window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
@@ -477,6 +477,8 @@ void MainWindowTest::lastFolderFilterAndSizeComeBackWhenAsked()
     QCOMPARE(window.browsePanel()->typeFilter()->currentIndex(), 5);
     QCOMPARE(window.size(), QSize(640, 480));
     QVERIFY(second.dialogs.calls().isEmpty());
+}
+
 void MainWindowTest::largerWindowGrowsTheLists()
 {
     Fixture f;

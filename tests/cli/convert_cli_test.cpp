@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -71,6 +72,8 @@ TEST_F(ConvertCliTest, EachTargetWritesTheBatchNamesAndSkipsItsOwnType)
         {"jpeg", {"a.JPG", "b.JPG", "e.JPG"}, "jpeg", {"c.jpg", "d.jpeg"}},
         {"gif", {"a.GIF", "b.GIF", "c.GIF", "d.GIF"}, "gif", {}},
         {"bmp", {"a.BMP", "c.BMP", "d.BMP", "e.BMP"}, "bmp", {"b.bmp"}},
+        {"tiff", {"a.TIF", "b.TIF", "c.TIF", "d.TIF", "e.TIF", "f.TIF"}, "tiff", {"g.tif"}},
+        {"webp", {"a.WEBP", "b.WEBP", "c.WEBP", "d.WEBP", "e.WEBP", "g.WEBP"}, "webp", {"f.webp"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.to);
@@ -95,8 +98,14 @@ TEST_F(ConvertCliTest, EachTargetWritesTheBatchNamesAndSkipsItsOwnType)
                           QStringLiteral("d.jpeg")};
         if (QFile::exists(path(QStringLiteral("e.gif"))))
             files.append(QStringLiteral("e.gif"));
-        files.append(QStringLiteral("scan.tif"));
-        ASSERT_TRUE(touch(path(QStringLiteral("scan.tif"))));
+        // TIFF and WebP sources, named by their whole extension.
+        if (QByteArray(row.to) == "tiff" || QByteArray(row.to) == "webp") {
+            picture(QStringLiteral("f.webp"));
+            picture(QStringLiteral("g.tif"));
+            files.append({QStringLiteral("f.webp"), QStringLiteral("g.tif")});
+        }
+        files.append(QStringLiteral("notes.txt"));
+        ASSERT_TRUE(touch(path(QStringLiteral("notes.txt"))));
         const Result result = convert(
             {QStringLiteral("--to"), QString::fromLatin1(row.to), QStringLiteral("--json")}, files);
         EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
@@ -108,7 +117,7 @@ TEST_F(ConvertCliTest, EachTargetWritesTheBatchNamesAndSkipsItsOwnType)
                   QStringLiteral("skipped"));
         for (const QJsonObject& line : lines) {
             const QString source = line.value(QStringLiteral("source")).toString();
-            const bool skip = row.skipped.contains(source) || source == QLatin1String("scan.tif");
+            const bool skip = row.skipped.contains(source) || source == QLatin1String("notes.txt");
             EXPECT_EQ(line.value(QStringLiteral("result")).toString(),
                       skip ? QStringLiteral("skipped") : QStringLiteral("ok"))
                 << source.toStdString();
@@ -170,6 +179,30 @@ TEST_F(ConvertCliTest, MetadataKeptOrStrippedDatesKeptAndUnreadableMetadataWarne
     for (const char* mark : {"Raw profile type", "adobe.xmp", "eXIf"})
         EXPECT_FALSE(png.contains(mark)) << mark;
     EXPECT_EQ(modified("stripped/photo.PNG"), std::pair(taken.tv_sec, taken.tv_nsec));
+}
+
+TEST_F(ConvertCliTest, QualityAndMaxSizeReachTheOutputs)
+{
+    QImage detailed(96, 96, QImage::Format_RGB32);
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 96; ++x)
+            detailed.setPixel(x, y, qRgb(x * 7 & 255, (x * y) & 255, (x ^ y) * 3 & 255));
+    ASSERT_TRUE(testimages::write(detailed, path(QStringLiteral("a.png")), "PNG"));
+    qint64 sizes[2] = {};
+    for (const int quality : {5, 95}) {
+        const Result result = convert({QStringLiteral("--to"), QStringLiteral("webp"),
+                                       QStringLiteral("--existing"), QStringLiteral("overwrite"),
+                                       QStringLiteral("--quality"), QString::number(quality)},
+                                      {QStringLiteral("a.png")});
+        EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
+        sizes[quality > 50] = QFileInfo(path(QStringLiteral("a.WEBP"))).size();
+    }
+    EXPECT_LT(sizes[0], sizes[1]);
+    const Result result = convert({QStringLiteral("--to"), QStringLiteral("jpg"),
+                                   QStringLiteral("--max-size"), QStringLiteral("40x30")},
+                                  {QStringLiteral("a.png")});
+    EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
+    EXPECT_EQ(QImage(path(QStringLiteral("a.JPG"))).size(), QSize(30, 30)); // never enlarged
 }
 
 TEST_F(ConvertCliTest, OutputFolderAndDeletingOriginals)
@@ -415,7 +448,12 @@ TEST_F(ConvertCliTest, PathsFromStandardInputAndUsageErrors)
 
     const std::vector<std::pair<QStringList, const char*>> usage{
         {{"a.png"}, "--to est obligatoire"},
-        {{"--to", "tiff", "a.png"}, "Format de sortie inconnu"},
+        {{"--to", "ico", "a.png"}, "Format de sortie inconnu"},
+        {{"--to", "jpeg", "--quality", "101", "a.png"}, "--quality"},
+        {{"--to", "jpeg", "--quality", "-1", "a.png"}, "--quality"},
+        {{"--to", "jpeg", "--quality", "9x", "a.png"}, "--quality"},
+        {{"--to", "png", "--max-size", "0x100", "a.png"}, "--max-size"},
+        {{"--to", "png", "--max-size", "100", "a.png"}, "--max-size"},
         {{"--to", "png", "--jobs", "0", "a.png"}, "--jobs"},
         {{"--to", "png", "--existing", "keep", "a.png"}, "--existing"},
         {{"--to", "png", "--frob", "a.png"}, "frob"},
@@ -430,8 +468,9 @@ TEST_F(ConvertCliTest, PathsFromStandardInputAndUsageErrors)
 
     result = run({QStringLiteral("convert"), QStringLiteral("--help")});
     EXPECT_EQ(result.exitCode, 0);
-    for (const char* option : {"--to", "--output-dir", "--delete-originals", "--jobs", "--existing",
-                               "--dry-run", "--json", "--null", "  130  ", "  143  ", "  2    "})
+    for (const char* option :
+         {"--to", "--quality", "--max-size", "--output-dir", "--delete-originals", "--jobs",
+          "--existing", "--dry-run", "--json", "--null", "  130  ", "  143  ", "  2    "})
         EXPECT_TRUE(QString::fromUtf8(result.out).contains(QString::fromUtf8(option))) << option;
 }
 

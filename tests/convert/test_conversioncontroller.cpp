@@ -111,6 +111,7 @@ private Q_SLOTS:
     void batchWithAConflictIsRefusedBeforeTheFirstFile();
     void cancelledBatchKeepsWhatWasNotConverted();
     void metadataOptionsReachBothConversions();
+    void advancedOptionsReachBothConversions();
 };
 
 void ConversionControllerTest::singleConversionWritesAndEnds_data()
@@ -346,6 +347,26 @@ void ConversionControllerTest::metadataOptionsReachBothConversions()
         QCOMPARE(st.st_mtim.tv_sec, old.tv_sec);
         QCOMPARE(st.st_mtim.tv_nsec, old.tv_nsec);
     }
+}
+
+void ConversionControllerTest::advancedOptionsReachBothConversions()
+{
+    Rig rig;
+    rig.store.write(settings::names::tiffWebp, u"1"_s);
+    rig.store.write(settings::names::tailleMax, u"24x24"_s);
+    rig.add(u"photo.webp"_s, testimages::quadrants(48, 36), "PNG");
+    rig.panel.outputFormats()->setCurrentIndex(3);
+    rig.controller.conversion();
+    // The single conversion has its own size control.
+    QCOMPARE(QImage(rig.path(u"photo.png"_s)).size(), QSize(48, 36));
+
+    rig.add(u"a.webp"_s, testimages::quadrants(48, 36), "PNG");
+    rig.add(u"b.TIFF"_s, testimages::quadrants(48, 36), "PNG");
+    rig.panel.outputFormats()->setCurrentIndex(2);
+    rig.controller.conversion();
+    QCOMPARE(QImage(rig.path(u"a.JPG"_s)).size(), QSize(24, 18));
+    QCOMPARE(QImage(rig.path(u"b.JPG"_s)).size(), QSize(24, 18));
+    QCOMPARE(rig.messages().size(), 2);
 }
 
 QTEST_MAIN(ConversionControllerTest)

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -169,6 +170,9 @@ void OptionsDialogTest::okWritesOnlyWhatChanged()
     SettingsStore other(rig.store.filePath());
     QVERIFY(other.write(n::supOriginal, u"0"_s));
     QVERIFY(other.writeFlag(n::convDest, true));
+    QCOMPARE(rig.child<QSpinBox>("SpinQualiteJPEG")->value(), 90);
+    rig.child<QSpinBox>("SpinQualiteJPEG")->setValue(80);
+    rig.child<QLineEdit>("TextTailleMax")->setText(u"1920 X 1080"_s);
     for (const char* control :
          {"Check3", "Check1", "Option2", "Option4", "ChkCorbeille", "ChkGarderMeta",
           "ChkGarderDates", "ChkApercuTout", "ChkDernierDossier", "Command1"})
@@ -191,9 +195,12 @@ void OptionsDialogTest::okWritesOnlyWhatChanged()
         {n::apercuTout, "1"},
         {n::dernierDossier, "1"},
         {n::format, "4"},
+        {n::qualiteJpeg, "80"},
+        {n::tailleMax, "1920x1080"},
     };
     for (const auto& [name, text] : expected)
         QCOMPARE(rig.store.readText(name), QLatin1String(text));
+    QVERIFY(!rig.store.exists(n::compressionPng) && !rig.store.exists(n::tiffWebp));
     QVERIFY(rig.dialogs.calls().isEmpty());
 }
 
