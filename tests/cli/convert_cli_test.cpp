@@ -469,8 +469,9 @@ TEST_F(ConvertCliTest, PathsFromStandardInputAndUsageErrors)
     result = run({QStringLiteral("convert"), QStringLiteral("--help")});
     EXPECT_EQ(result.exitCode, 0);
     for (const char* option :
-         {"--to", "--quality", "--max-size", "--output-dir", "--delete-originals", "--jobs",
-          "--existing", "--dry-run", "--json", "--null", "  130  ", "  143  ", "  2    "})
+         {"--to", "--quality", "--max-size", "--strip-metadata", "--keep-dates", "--output-dir",
+          "--delete-originals", "--jobs", "--existing", "--dry-run", "--json", "--null",
+          ".TIF ou .WEBP", "JPEG, PNG, TIFF et WebP gardent", "  130  ", "  143  ", "  2    "})
         EXPECT_TRUE(QString::fromUtf8(result.out).contains(QString::fromUtf8(option))) << option;
 }
 
