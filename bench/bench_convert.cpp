@@ -4,6 +4,10 @@
 //                                                converts through runBatch, prints img/s
 //   bench_convert psnr <source> <converted...>   PSNR of each converted file against the source
 //   bench_convert gif <files...>                 GIF encoder settings: time and PSNR
+//   bench_convert scaled <WxH> <pristine> <jpeg>  a JPEG made from `pristine` loaded into the box
+//                                                reduced (PictureLoader::loadWithin) and whole
+//                                                then scaled: time and PSNR of each against
+//                                                `pristine` scaled by the same filter
 #include "benchutil.h"
 #include "convert/batchconversion.h"
 #include "convert/codecregistry.h"
@@ -15,6 +19,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QRandomGenerator>
@@ -23,6 +28,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 using namespace convert;
 using namespace Qt::StringLiterals;
@@ -134,6 +140,30 @@ int gifSettings(const QStringList& files)
     return 0;
 }
 
+int scaledDecode(const QString& box, const QString& pristine, const QString& jpeg)
+{
+    const std::optional<QSize> size = parseMaxSize(box);
+    const QImage original = PictureLoader::load(pristine).image;
+    if (!size || size->isEmpty() || original.isNull())
+        return 1;
+    QElapsedTimer timer;
+    timer.start();
+    const QImage reduced = PictureLoader::loadWithin(jpeg, *size).image;
+    const double reducedSeconds = double(timer.nsecsElapsed()) / 1e9;
+    timer.restart();
+    const QImage decoded = PictureLoader::load(jpeg).image;
+    const QImage whole = downscaled(decoded, reduced.size());
+    const double wholeSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const QImage qtSmooth =
+        decoded.scaled(reduced.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage truth = downscaled(original, reduced.size());
+    std::printf("%s %dx%d: reduced %.3f s %.2f dB; whole %.3f s %.2f dB (Qt smooth %.2f dB)\n",
+                qPrintable(QFileInfo(jpeg).fileName()), reduced.width(), reduced.height(),
+                reducedSeconds, psnr(reduced, truth), wholeSeconds, psnr(whole, truth),
+                psnr(qtSmooth, truth));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -146,6 +176,8 @@ int main(int argc, char** argv)
         return run(args[1], args[2], args.mid(3));
     if (args.size() >= 3 && args[0] == u"psnr"_s)
         return psnrOf(args[1], args.mid(2));
+    if (args.size() == 4 && args[0] == u"scaled"_s)
+        return scaledDecode(args[1], args[2], args[3]);
     if (args.size() >= 2 && args[0] == u"gif"_s)
         return gifSettings(args.mid(1));
     std::fprintf(stderr, "usage: see the comment at the top of bench_convert.cpp\n");

@@ -8,6 +8,12 @@
 #
 #   bench/convert_compare.sh [release build folder]     (default: build/release)
 #   GENERATED=27 WORK=/tmp/morvane-convert-bench  (environment, optional)
+#   ONLY=maxsize|formats   runs one of the last two parts alone:
+#     maxsize: 24-megapixel JPEGs (corpus photos enlarged by ImageMagick) to PNG into 1920x1920,
+#              `morvane-batch --max-size` (default jobs and --jobs 1) against
+#              `gm mogrify -size 1920x1920 -resize 1920x1920`, RUNS runs each (default 3), and
+#              the PSNR of the reduced JPEG decode against a whole decode, both scaled alike
+#     formats: the TIFF and WebP targets against ImageMagick and GraphicsMagick, RUNS runs
 #
 # The build folder needs the bench_convert and morvane-batch targets of a Release build:
 #   cmake -S . -B <dir> -G Ninja -DCMAKE_BUILD_TYPE=Release -DMORVANE_TESTS=OFF
@@ -29,7 +35,7 @@ done
 # Private copies: the corpus is never written to.
 mkdir -p "$work/src"
 cp -n "$corpus"/jpeg/*.jpg "$corpus"/png/*.png "$corpus"/bmp/*.bmp "$work/src/"
-if [ "$(ls "$work"/src/gen_*.jpg 2>/dev/null | wc -l)" -lt "$generated" ]; then
+if [ -z "${ONLY:-}" ] && [ "$(ls "$work"/src/gen_*.jpg 2>/dev/null | wc -l)" -lt "$generated" ]; then
     echo "generating $generated photo-like JPEGs of 12 to 24 megapixels..."
     "$bench" generate "$work/src" "$generated"
 fi
@@ -39,6 +45,68 @@ seconds() { # runs "$@", prints the wall time in seconds
     "$@" >/dev/null 2>&1
     echo "$EPOCHREALTIME $start" | awk '{ printf "%.2f", $1 - $2 }'
 }
+
+runs=${RUNS:-3}
+only=${ONLY:-}
+
+# Prints "mean (min-max)" of the seconds a command takes over $runs runs, after `prepare`.
+timed_runs() {
+    local prepare=$1; shift
+    local times=()
+    for _ in $(seq "$runs"); do
+        $prepare
+        times+=("$(seconds "$@")")
+    done
+    printf '%s\n' "${times[@]}" | awk '{ s += $1; if (NR == 1 || $1 < lo) lo = $1; if ($1 > hi) hi = $1 }
+        END { printf "%.2f s (%.2f-%.2f)", s / NR, lo, hi }'
+}
+
+if [ "$only" = maxsize ]; then
+    big=$work/big
+    mkdir -p "$big"
+    photos=(exs_42_IndexError exs_30-type_error exs_landscape_3 exs_22-canon_tags exs_33-type_error
+            exs_36-memory_error)
+    for name in "${photos[@]}"; do
+        [ -f "$big/$name.jpg" ] && continue
+        convert "$corpus/jpeg/$name.jpg" -auto-orient -resize '6000x4000!' "$big/$name.png"
+        convert "$big/$name.png" -quality 92 "$big/$name.jpg"
+    done
+    cd "$big"
+    files=("${photos[@]/%/.jpg}")
+    fresh() { rm -rf "$work/max-out" && mkdir -p "$work/max-out"; }
+    echo "${#files[@]} JPEGs of 6000x4000 to PNG into 1920x1920, $runs runs, mean (min-max):"
+    t_d=$(timed_runs fresh "$cli" convert --to png --max-size 1920x1920 --output-dir "$work/max-out" "${files[@]}")
+    t_1=$(timed_runs fresh "$cli" convert --to png --max-size 1920x1920 --jobs 1 --output-dir "$work/max-out" "${files[@]}")
+    t_g=$(timed_runs fresh gm mogrify -output-directory "$work/max-out" -format png -size 1920x1920 -resize 1920x1920 "${files[@]}")
+    echo "  morvane-batch (default jobs): $t_d"
+    echo "  morvane-batch --jobs 1:       $t_1"
+    echo "  gm mogrify:                   $t_g"
+    echo "  speed-up: $(echo "$t_g $t_d $t_1" | awk '{ printf "%.2fx (default jobs), %.2fx (--jobs 1)", $1 / $4, $1 / $7 }')"
+    echo "PSNR against the 6000x4000 original scaled by the same filter:"
+    for name in "${photos[@]}"; do
+        "$bench" scaled 1920x1920 "$name.png" "$name.jpg"
+    done
+    exit 0
+fi
+
+if [ "$only" = formats ]; then
+    cd "$work/src"
+    # The corpus files, one per name without its type (the command refuses two sources
+    # writing one output).
+    mapfile -t files < <(ls | grep -Ei '\.(jpg|png|bmp)$' | grep -v '^gen_' |
+        awk '{ b = tolower($0); sub(/\.[^.]*$/, "", b); if (!seen[b]++) print }')
+    echo "${#files[@]} corpus files to TIFF and WebP, $runs runs, mean (min-max):"
+    for target in tiff webp; do
+        out=$work/fmt-out
+        fresh() { rm -rf "$out" && mkdir -p "$out"; }
+        ext=$target; [ "$target" = tiff ] && ext=tif
+        t_c=$(timed_runs fresh "$cli" convert --to "$target" --output-dir "$out" "${files[@]}")
+        t_i=$(timed_runs fresh mogrify -path "$out" -format "$ext" -quality 90 "${files[@]}")
+        t_g=$(timed_runs fresh gm mogrify -output-directory "$out" -format "$ext" -quality 90 "${files[@]}")
+        printf '  %-4s morvane-batch %s   ImageMagick %s   GraphicsMagick %s\n' "$target" "$t_c" "$t_i" "$t_g"
+    done
+    exit 0
+fi
 
 cd "$work/src"
 printf '%-5s %6s %14s %14s %14s %14s %9s %9s\n' target files "morvane img/s" "cli img/s" "IM img/s" \

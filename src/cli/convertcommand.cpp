@@ -14,6 +14,7 @@
 
 #include <QJsonObject>
 
+#include <algorithm>
 #include <csignal>
 
 namespace cli {
@@ -21,20 +22,6 @@ namespace cli {
 namespace {
 
 using Existing = convert::ExistingOutput;
-
-const convert::OutputFormat* formatFrom(const QString& text)
-{
-    const QString name = text.toLower();
-    if (name == QLatin1String("bmp"))
-        return convert::outputFormatForCode(convert::formatCodeBmp);
-    if (name == QLatin1String("gif"))
-        return convert::outputFormatForCode(convert::formatCodeGif);
-    if (name == QLatin1String("jpeg") || name == QLatin1String("jpg"))
-        return convert::outputFormatForCode(convert::formatCodeJpeg);
-    if (name == QLatin1String("png"))
-        return convert::outputFormatForCode(convert::formatCodePng);
-    return nullptr;
-}
 
 QString statusText(convert::Status status)
 {
@@ -90,12 +77,13 @@ QString convertHelp()
     return QStringLiteral(
         "Les noms de sortie, la qualité JPEG (90) et les types ignorés sont ceux de la\n"
         "conversion par lot de la fenêtre, même pour un seul fichier : la sortie est le nom\n"
-        "sans son type, suivi de .BMP, .GIF, .JPG ou .PNG. Sources converties : BMP, GIF,\n"
-        "JPG, JPEG, PNG et ICO ; un fichier déjà dans le format demandé, ou d'un autre type,\n"
-        "est ignoré. Aucun fichier de réglages n'est lu. Les sorties JPEG et PNG gardent\n"
-        "les métadonnées de l'original (EXIF, XMP, IPTC, profil ICC ; orientation remise à 1,\n"
-        "vignette retirée) ; des métadonnées illisibles sont laissées de côté avec un\n"
-        "avertissement, la sortie est écrite. BMP et GIF n'en gardent aucune.\n"
+        "sans son type, suivi de .BMP, .GIF, .JPG, .PNG, .TIF ou .WEBP. Sources converties :\n"
+        "BMP, GIF, JPG, JPEG, PNG, ICO, TIF, TIFF et WEBP ; un fichier déjà dans le format\n"
+        "demandé, ou d'un autre type, est ignoré. Aucun fichier de réglages n'est lu. Les\n"
+        "sorties JPEG, PNG, TIFF et WebP gardent les métadonnées de l'original (EXIF, XMP,\n"
+        "IPTC, profil ICC ; orientation remise à 1, dimensions celles de la sortie, vignette\n"
+        "retirée) ; des métadonnées illisibles sont laissées de côté avec un avertissement,\n"
+        "la sortie est écrite. BMP et GIF n'en gardent aucune.\n"
         "\n"
         "Avant toute écriture, tout est vérifié : fichier donné deux fois, deux fichiers de\n"
         "même sortie (sans égard à la casse là où le système de fichiers l'ignore), sortie\n"
@@ -174,11 +162,21 @@ int reportCheck(const std::vector<convert::PreflightEntry>& plan, const Console&
 int convertCommand(const QStringList& arguments, StopSignals& stops)
 {
     CommandLine commandLine(QStringLiteral("convert"),
-                            QStringLiteral("Convertit les fichiers en BMP, GIF, JPEG ou PNG."));
+                            QStringLiteral("Convertit les fichiers en BMP, GIF, JPEG, PNG, "
+                                           "TIFF ou WebP."));
     const QCommandLineOption to(QStringLiteral("to"),
-                                QStringLiteral("Format de sortie, obligatoire : bmp, gif, jpeg "
-                                               "ou png."),
+                                QStringLiteral("Format de sortie, obligatoire : bmp, gif, jpeg, "
+                                               "png, tiff ou webp."),
                                 QStringLiteral("FORMAT"));
+    const QCommandLineOption quality(
+        QStringLiteral("quality"),
+        QStringLiteral("Qualité des sorties JPEG et WebP, de 0 à 100 (par défaut : 90)."),
+        QStringLiteral("0-100"));
+    const QCommandLineOption maxSize(
+        QStringLiteral("max-size"),
+        QStringLiteral("Réduire les images plus grandes pour qu'elles tiennent dans LxH pixels "
+                       "(une fois redressées), proportions gardées ; jamais agrandies."),
+        QStringLiteral("LxH"));
     const QCommandLineOption outputDir(
         QStringLiteral("output-dir"),
         QStringLiteral("Écrire les sorties dans ce dossier (par défaut à côté de chaque "
@@ -207,12 +205,14 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
     const QCommandLineOption stripMetadata(
         QStringLiteral("strip-metadata"),
         QStringLiteral("Ne pas reprendre les métadonnées (EXIF, XMP, IPTC, profil ICC) des "
-                       "originaux ; par défaut, les sorties JPEG et PNG les gardent."));
+                       "originaux ; par défaut, les sorties JPEG, PNG, TIFF et WebP les "
+                       "gardent."));
     const QCommandLineOption keepDates(
         QStringLiteral("keep-dates"),
         QStringLiteral("Donner à chaque sortie la date de modification de son original."));
-    for (const QCommandLineOption& option : {to, outputDir, deleteOriginals, trashOriginals, jobs,
-                                             existingOption, stripMetadata, keepDates})
+    for (const QCommandLineOption& option :
+         {to, quality, maxSize, outputDir, deleteOriginals, trashOriginals, jobs, existingOption,
+          stripMetadata, keepDates})
         commandLine.addOption(option);
     if (const std::optional<int> status = commandLine.parse(arguments, convertHelp()))
         return *status;
@@ -221,12 +221,31 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
     const QString& command = commandLine.command();
     if (!parser.isSet(to))
         return usageError(command, QStringLiteral("--to est obligatoire."));
-    const convert::OutputFormat* target = formatFrom(parser.value(to));
+    const convert::OutputFormat* target = convert::outputFormatForKeyword(parser.value(to));
     if (!target)
-        return usageError(command, QStringLiteral("Format de sortie inconnu : %1 (bmp, gif, jpeg "
-                                                  "ou png)")
+        return usageError(command, QStringLiteral("Format de sortie inconnu : %1 (bmp, gif, jpeg, "
+                                                  "png, tiff ou webp)")
                                        .arg(parser.value(to)));
     convert::BatchSettings settings;
+    settings.tiffWebp = true;
+    if (parser.isSet(quality)) {
+        const QString text = parser.value(quality);
+        bool ok = text.size() <= 3 && !text.isEmpty() &&
+                  std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+        settings.jpegQuality = ok ? text.toInt(&ok) : -1;
+        if (!ok || settings.jpegQuality > 100)
+            return usageError(command, QStringLiteral("--quality attend un nombre entier de 0 à "
+                                                      "100, pas %1")
+                                           .arg(text));
+    }
+    if (parser.isSet(maxSize)) {
+        const std::optional<QSize> box = convert::parseMaxSize(parser.value(maxSize));
+        if (!box || box->isEmpty())
+            return usageError(command, QStringLiteral("--max-size attend LxH, deux nombres "
+                                                      "entiers positifs (1920x1080), pas %1")
+                                           .arg(parser.value(maxSize)));
+        settings.maxSize = *box;
+    }
     if (parser.isSet(outputDir)) {
         settings.repertConv = parser.value(outputDir);
         settings.convDest = true;

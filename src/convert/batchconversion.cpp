@@ -96,6 +96,11 @@ bool batchConverts(const OutputFormat& target, SourceType type)
         return target.code != formatCodeGif;
     case SourceType::Ico:
         return true;
+    case SourceType::Tif:
+    case SourceType::Tiff:
+        return target.code != formatCodeTiff;
+    case SourceType::Webp:
+        return target.code != formatCodeWebp;
     }
     return false;
 }
@@ -124,7 +129,7 @@ std::vector<BatchPlanItem> planBatch(const QStringList& sources, const OutputFor
     for (const QString& source : sources) {
         BatchPlanItem item;
         item.source = source;
-        item.type = sourceTypeOf(source.mid(source.lastIndexOf(u'/') + 1));
+        item.type = sourceTypeOf(source.mid(source.lastIndexOf(u'/') + 1), settings.tiffWebp);
         item.convert = batchConverts(target, item.type);
         if (item.convert) {
             item.output = batchOutputPath(source, item.type, target, settings);
@@ -168,6 +173,8 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
     std::mutex mutex;
     std::condition_variable finished;
     MemoryBudget memory(settings.memoryBudget > 0 ? settings.memoryBudget : defaultMemoryBudget());
+    const ConvertOptions options{settings.jpegQuality, settings.pngCompression, settings.maxSize,
+                                 settings.keep};
 
     QSet<QString> outputFolders;
     for (const BatchPlanItem& item : plan) {
@@ -202,10 +209,10 @@ std::vector<BatchResult> runBatch(const CodecRegistry& registry, const QStringLi
                 own.outcome = BatchResult::Outcome::Cancelled;
             } else {
                 stamps[index] = fileops::stampOf(own.source);
-                own.status = convertFile(
-                    registry, own.source, own.output, target.code, settings.jpegQuality,
-                    settings.replaceExisting ? WriteMode::Replace : WriteMode::NoReplace,
-                    settings.keep, &own.warning);
+                own.status = convertFile(registry, own.source, own.output, target.code, options,
+                                         settings.replaceExisting ? WriteMode::Replace
+                                                                  : WriteMode::NoReplace,
+                                         &own.warning);
                 own.outcome = own.status == Status::Ok ? BatchResult::Outcome::Converted
                                                        : BatchResult::Outcome::Failed;
             }

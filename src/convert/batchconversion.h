@@ -9,6 +9,7 @@
 #include "fileops/fileactions.h"
 #include "fileops/fileops.h"
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -24,11 +25,14 @@ namespace convert {
 // The settings of one batch run, read once by the caller before it starts.
 struct BatchSettings
 {
-    QString repertConv;        // the conversion folder
-    bool convDest = false;     // true: outputs go to the conversion folder
-    long long supOriginal = 0; // 1: delete each converted original
-    int jpegQuality = conversionJpegQuality;
-    int threads = 0; // worker threads; 0 picks one per core, plus one to cover file syncs
+    QString repertConv;                      // the conversion folder
+    bool convDest = false;                   // true: outputs go to the conversion folder
+    long long supOriginal = 0;               // 1: delete each converted original
+    int jpegQuality = conversionJpegQuality; // JPEG and WebP
+    int pngCompression = defaultPngCompression;
+    QSize maxSize;         // larger pictures are scaled down into it; empty: none is scaled
+    bool tiffWebp = false; // TIFF and WebP files are sources too
+    int threads = 0;       // worker threads; 0 picks one per core, plus one to cover file syncs
     // false: an output that exists when it is about to be put in place is never replaced;
     // the entry fails with Status::DestinationExists and nothing is written.
     bool replaceExisting = true;
@@ -85,7 +89,8 @@ struct BatchPlanItem
 };
 
 // Whether the batch conversion to `target` converts a source of type `type`: every source
-// type except the target's own (JPG and JPEG for the JPEG target) and none.
+// type except the target's own (JPG and JPEG for the JPEG target, TIF and TIFF for the TIFF
+// target) and none.
 bool batchConverts(const OutputFormat& target, SourceType type);
 
 // The output path of `source` in the batch conversion: the output folder, the name less its

@@ -42,16 +42,20 @@ Status encodeWithQt(const QByteArray& format, const QImage& picture, QIODevice& 
             if (parameter.name == qualityParameter &&
                 writer.supportsOption(QImageIOHandler::Quality))
                 writer.setQuality(parameter.value);
+            // Qt's PNG writer takes 0 to 100 and keeps value * 9 / 91 as the zlib level.
+            if (parameter.name == compressionParameter &&
+                writer.supportsOption(QImageIOHandler::CompressionRatio))
+                writer.setCompression((parameter.value * 91 + 8) / 9);
         }
         if (writer.write(complete))
             return Status::Ok;
         return writer.error() == QImageWriter::DeviceError ? Status::DestinationWriteFailed
                                                            : Status::EncodeFailed;
     };
-    if (format != "png")
+    if (format != "png" && format != "tif" && format != "tiff")
         return encodeInto(device);
-    // libpng prints its own "Write Error" when the device fails (a full disk): a PNG, far
-    // smaller than the picture, is encoded into memory first.
+    // libpng and libtiff print their own errors when the device fails (a full disk): a PNG
+    // or TIFF is encoded into memory first.
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
@@ -129,7 +133,7 @@ bool CodecRegistry::coversOutputFormats() const
 {
     for (const OutputFormat& format : outputFormats()) {
         EncoderId id;
-        if (ChercheEncodeur(format.mimeType, id) < 0)
+        if (format.required && ChercheEncodeur(format.mimeType, id) < 0)
             return false;
     }
     return true;

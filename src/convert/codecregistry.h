@@ -15,7 +15,7 @@ class QIODevice;
 
 namespace convert {
 
-// One named setting handed to an encoder. The JPEG quality is the only one in use.
+// One named setting handed to an encoder: the quality (JPEG, WebP) or the PNG compression.
 struct EncoderParameter
 {
     QByteArray name;
@@ -26,6 +26,7 @@ struct EncoderParameter
 using EncoderParameters = QList<EncoderParameter>;
 
 inline constexpr char qualityParameter[] = "quality";
+inline constexpr char compressionParameter[] = "compression"; // a zlib level, 0 to 9
 
 // Names one encoder of a registry. Null until a lookup found one.
 struct EncoderId
@@ -55,8 +56,9 @@ public:
     // Uses exactly `encoders`, in this order.
     explicit CodecRegistry(std::vector<Encoder> encoders = {});
 
-    // Qt's writers for image/bmp, image/jpeg and image/png (those that Qt reports) and our
-    // own GIF encoder for image/gif, less any MIME type hidden for testing.
+    // Qt's writers for image/bmp, image/jpeg, image/png, image/tiff and image/webp (those
+    // that Qt reports) and our own GIF encoder for image/gif, less any MIME type hidden for
+    // testing.
     static CodecRegistry system();
 
     const std::vector<Encoder>& encoders() const { return m_encoders; }
@@ -69,7 +71,7 @@ public:
     // The encoder named `id`; nullptr when this registry has none.
     const Encoder* encoder(const EncoderId& id) const;
 
-    // True when every output format has an encoder.
+    // True when every required output format (BMP, GIF, JPEG, PNG) has an encoder.
     bool coversOutputFormats() const;
 
     // Test hooks: system() leaves out the encoders of a hidden MIME type (any letter case)

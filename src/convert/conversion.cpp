@@ -1,6 +1,7 @@
 #include "convert/conversion.h"
 
 #include "convert/atomicfile.h"
+#include "convert/imageiolog.h"
 #include "convert/pictureloader.h"
 
 #include <QBuffer>
@@ -15,9 +16,11 @@
 
 namespace convert {
 
-EncoderParameters encoderParametersFor(int formatCode, int quality)
+EncoderParameters encoderParametersFor(int formatCode, int quality, int pngCompression)
 {
-    if (formatCode != formatCodeJpeg)
+    if (formatCode == formatCodePng && pngCompression >= 0 && pngCompression <= 9)
+        return {EncoderParameter{compressionParameter, pngCompression}};
+    if (formatCode != formatCodeJpeg && formatCode != formatCodeWebp)
         return {};
     const int used = quality >= 0 && quality <= 100 ? quality : defaultJpegQuality;
     return {EncoderParameter{qualityParameter, used}};
@@ -70,6 +73,7 @@ QImage profiledFor(const OutputFormat& format, const QImage& picture, const QStr
     struct stat st;
     if (::stat(QFile::encodeName(source).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return picture;
+    const ImageIoScope scope; // Qt's profile parser reports what it refuses
     return imaging::withProfileOf(picture, source);
 }
 
@@ -108,7 +112,7 @@ QString keptTimeFailureText()
 
 Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
                     const QString& destination, int formatCode, int quality, WriteMode mode,
-                    const imaging::PictureMetadata& metadata, QString* warning)
+                    int pngCompression, const imaging::PictureMetadata& metadata, QString* warning)
 {
     const OutputFormat* format = outputFormatForCode(formatCode);
     if (!format)
@@ -123,12 +127,14 @@ Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
         return Status::EncodeFailed;
 
     const bool holdsMetadata = imaging::holdsMetadata(format->mimeType);
+    const ImageIoScope scope; // Qt's colour code reports profiles it refuses
     // Without a profile, readers take the pixels as sRGB.
-    const QImage prepared =
-        preparedForFormat(holdsMetadata ? picture : imaging::inSrgb(picture), format->alpha);
+    const QImage prepared = preparedForFormat(
+        holdsMetadata ? imaging::withProfile(picture, metadata) : imaging::inSrgb(picture),
+        format->alpha);
     if (prepared.isNull())
         return Status::EncodeFailed;
-    const EncoderParameters parameters = encoderParametersFor(formatCode, quality);
+    const EncoderParameters parameters = encoderParametersFor(formatCode, quality, pngCompression);
     if (!holdsMetadata || metadata.isEmpty())
         return writeAtomically(
             destination,
@@ -151,18 +157,20 @@ Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
 }
 
 Status convertFile(const CodecRegistry& registry, const QString& source, const QString& destination,
-                   int formatCode, int quality, WriteMode mode, const SourceKeeping& keep,
-                   QString* warning)
+                   int formatCode, const ConvertOptions& options, WriteMode mode, QString* warning)
 {
-    const LoadedPicture loaded = PictureLoader::load(source);
+    const LoadedPicture loaded = options.maxSize.isEmpty()
+                                     ? PictureLoader::load(source)
+                                     : PictureLoader::loadWithin(source, options.maxSize);
     if (!loaded.ok())
         return loaded.status;
     const OutputFormat* format = outputFormatForCode(formatCode);
-    const KeptSource kept = format ? readKept(source, *format, keep) : KeptSource{};
+    const KeptSource kept = format ? readKept(source, *format, options.keep) : KeptSource{};
     QString insertionWarning;
     const Status status =
         SauverFormat(registry, format ? profiledFor(*format, loaded.image, source) : loaded.image,
-                     destination, formatCode, quality, mode, kept.metadata, &insertionWarning);
+                     destination, formatCode, options.quality, mode, options.pngCompression,
+                     kept.metadata, &insertionWarning);
     if (status != Status::Ok)
         return status;
     if (warning)
@@ -172,25 +180,47 @@ Status convertFile(const CodecRegistry& registry, const QString& source, const Q
     return status;
 }
 
+namespace {
+
+ConvertOptions withQuality(int quality)
+{
+    ConvertOptions options;
+    options.quality = quality;
+    return options;
+}
+
+} // namespace
+
 Status VersBMP(const CodecRegistry& registry, const QString& source, const QString& destination)
 {
-    return convertFile(registry, source, destination, formatCodeBmp, defaultJpegQuality);
+    return convertFile(registry, source, destination, formatCodeBmp);
 }
 
 Status VersJPEG(const CodecRegistry& registry, const QString& source, const QString& destination,
                 int quality)
 {
-    return convertFile(registry, source, destination, formatCodeJpeg, quality);
+    return convertFile(registry, source, destination, formatCodeJpeg, withQuality(quality));
 }
 
 Status VersPNG(const CodecRegistry& registry, const QString& source, const QString& destination)
 {
-    return convertFile(registry, source, destination, formatCodePng, defaultJpegQuality);
+    return convertFile(registry, source, destination, formatCodePng);
 }
 
 Status VersGIF(const CodecRegistry& registry, const QString& source, const QString& destination)
 {
-    return convertFile(registry, source, destination, formatCodeGif, defaultJpegQuality);
+    return convertFile(registry, source, destination, formatCodeGif);
+}
+
+Status VersTIFF(const CodecRegistry& registry, const QString& source, const QString& destination)
+{
+    return convertFile(registry, source, destination, formatCodeTiff);
+}
+
+Status VersWEBP(const CodecRegistry& registry, const QString& source, const QString& destination,
+                int quality)
+{
+    return convertFile(registry, source, destination, formatCodeWebp, withQuality(quality));
 }
 
 } // namespace convert

@@ -10,6 +10,8 @@
 
 #include <time.h>
 
+#include <QSize>
+
 class QImage;
 class QString;
 
@@ -22,31 +24,46 @@ struct SourceKeeping
     bool modificationTime = false; // the output gets the source's modification time
 };
 
-// The encoder parameters of a save: the quality for JPEG (used as given from 0 to 100,
-// 75 otherwise), none for the other formats.
-EncoderParameters encoderParametersFor(int formatCode, int quality);
+// How a file is converted besides its format: how it is encoded, the size it may take and
+// what it keeps of its source.
+struct ConvertOptions
+{
+    int quality = conversionJpegQuality;        // JPEG and WebP
+    int pngCompression = defaultPngCompression; // 0 to 9, -1 for the encoder's default
+    QSize maxSize; // a larger picture is scaled down into it (upright, proportions kept)
+    SourceKeeping keep;
+};
+
+// The encoder parameters of a save: the quality for JPEG and WebP (used as given from 0 to
+// 100, 75 otherwise), the compression level for PNG when it is one from 0 to 9, none for the
+// other formats.
+EncoderParameters encoderParametersFor(int formatCode, int quality,
+                                       int pngCompression = defaultPngCompression);
 
 // The picture as format `alpha` can store it: composed onto white where the format has no
 // alpha channel, unchanged otherwise; a palette picture is completed first (see
 // withCompletePalette). Null when that would exceed the allocation limit.
 QImage preparedForFormat(const QImage& picture, AlphaHandling alpha);
 
-// Encodes `picture` in the format with code `formatCode` (1 BMP, 2 JPEG, 3 PNG, 4 GIF) with
-// the registry's first encoder for its MIME type, and writes it atomically to `destination`
-// (see writeAtomically for `mode`). Returns the status; shows nothing. A format that holds
+// Encodes `picture` in the format with code `formatCode` (1 BMP, 2 JPEG, 3 PNG, 4 GIF,
+// 6 TIFF, 7 WebP) with the registry's first encoder for its MIME type and the parameters of
+// encoderParametersFor, and writes it atomically to `destination` (see writeAtomically for
+// `mode`). Returns the status; shows nothing. A format that holds
 // metadata gets `metadata` put into the encoded bytes before they are written (a failure
 // there sets `warning` and writes the picture without); the others get the picture in sRGB,
 // as their readers assume.
 Status SauverFormat(const CodecRegistry& registry, const QImage& picture,
                     const QString& destination, int formatCode, int quality,
-                    WriteMode mode = WriteMode::Replace,
+                    WriteMode mode = WriteMode::Replace, int pngCompression = defaultPngCompression,
                     const imaging::PictureMetadata& metadata = {}, QString* warning = nullptr);
 
-// Loads the picture file `source` with PictureLoader, then SauverFormat with what `keep` asks
-// for; `warning` tells of metadata that could not be carried over (the output is written).
+// Loads the picture file `source` with PictureLoader (one larger than options.maxSize scaled
+// down to fit it, see PictureLoader::loadWithin; never scaled up), then SauverFormat with
+// the options' encoder settings and what options.keep asks for; `warning` tells of metadata
+// or a date that could not be carried over (the output is written).
 Status convertFile(const CodecRegistry& registry, const QString& source, const QString& destination,
-                   int formatCode, int quality, WriteMode mode = WriteMode::Replace,
-                   const SourceKeeping& keep = {}, QString* warning = nullptr);
+                   int formatCode, const ConvertOptions& options = {},
+                   WriteMode mode = WriteMode::Replace, QString* warning = nullptr);
 
 // Reads what `keep` asks for from `source` for an output in `format`: its metadata, where the
 // format holds some (else none), and its modification time. Called once the source was
@@ -76,5 +93,8 @@ Status VersJPEG(const CodecRegistry& registry, const QString& source, const QStr
                 int quality);
 Status VersPNG(const CodecRegistry& registry, const QString& source, const QString& destination);
 Status VersGIF(const CodecRegistry& registry, const QString& source, const QString& destination);
+Status VersTIFF(const CodecRegistry& registry, const QString& source, const QString& destination);
+Status VersWEBP(const CodecRegistry& registry, const QString& source, const QString& destination,
+                int quality);
 
 } // namespace convert

@@ -79,8 +79,10 @@ Status ConversionController::load(bool full, QImage* picture)
                              m_settings->readText(settings::names::repertConv));
     m_panel->outputPath()->setText(m_basePath);
 
-    // A name without a source type (a TIFF file) is refused like an unreadable picture.
-    if (sourceTypeOf(entry.name) == SourceType::None) {
+    // A name without a source type (a TIFF file, unless TIFF and WebP files are converted
+    // too) is refused like an unreadable picture.
+    if (sourceTypeOf(entry.name, m_settings->readFlag(settings::names::tiffWebp)) ==
+        SourceType::None) {
         m_panel->showPreview({}, {});
         return Status::SourceNotDecodable;
     }
@@ -157,16 +159,18 @@ void ConversionController::SauverUni()
             const QString output = singleOutputPath(m_basePath, *format);
             if (format->code == formatCodeBmp)
                 m_panel->outputPath()->setText(output);
-            const SingleResult result =
-                convertPicture(m_codecs->registry(), picture, m_outputSize, m_originalPath,
-                               m_readStamp, output, *format, conversionJpegQuality,
-                               m_settings->readNumber(settings::names::supOriginal) == 1,
-                               {m_settings->readFlag(settings::names::corbeille)},
-                               [this](const QString& path, const QString& reason) {
-                                   return askDeleteForGood(path, reason);
-                               },
-                               {m_settings->readFlag(settings::names::garderMeta, true),
-                                m_settings->readFlag(settings::names::garderDates, false)});
+            ConvertOptions options;
+            options.quality = m_settings->jpegQuality();
+            options.pngCompression = m_settings->pngCompression();
+            options.keep = {m_settings->readFlag(settings::names::garderMeta),
+                            m_settings->readFlag(settings::names::garderDates)};
+            const SingleResult result = convertPicture(
+                m_codecs->registry(), picture, m_outputSize, m_originalPath, m_readStamp, output,
+                *format, options, m_settings->readNumber(settings::names::supOriginal) == 1,
+                {m_settings->readFlag(settings::names::corbeille)},
+                [this](const QString& path, const QString& reason) {
+                    return askDeleteForGood(path, reason);
+                });
             // A failed deletion of the original passes silently: the original is simply kept.
             if (!result.written())
                 failure = conversionFailureText(m_originalPath, result.status);
@@ -195,7 +199,10 @@ void ConversionController::SauverMulti()
         settings.repertConv = snapshot.repertConv;
         settings.convDest = snapshot.convDest;
         settings.supOriginal = snapshot.supOriginal;
-        settings.jpegQuality = conversionJpegQuality;
+        settings.jpegQuality = snapshot.qualiteJpeg;
+        settings.pngCompression = snapshot.compressionPng;
+        settings.maxSize = parseMaxSize(snapshot.tailleMax).value_or(QSize());
+        settings.tiffWebp = snapshot.tiffWebp;
         settings.afterConversion = m_afterEachConversion;
         settings.removal.toTrash = snapshot.corbeille;
         settings.keep.metadata = snapshot.garderMeta;

@@ -321,6 +321,10 @@ QByteArrayView signatureFormat(QByteArrayView head)
         return "png";
     if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
         return "gif";
+    if (head.startsWith(QByteArrayView("II*\0", 4)) || head.startsWith(QByteArrayView("MM\0*", 4)))
+        return "tiff";
+    if (head.size() >= 12 && head.startsWith("RIFF") && head.sliced(8, 4) == "WEBP")
+        return "webp";
     if (head.startsWith("BM") && head.size() >= 18) {
         const quint32 headerSize = le32(head, 14);
         for (const quint32 known : {12u, 16u, 40u, 52u, 56u, 64u, 108u, 124u}) {

@@ -4,9 +4,9 @@
 
 namespace convert {
 
-// The type that the first bytes of a file announce: "jpeg", "png", "gif" or "bmp" (a BMP
-// header of a known size), empty for anything else. A file with such a signature that does
-// not decode is damaged rather than foreign.
+// The type that the first bytes of a file announce: "jpeg", "png", "gif", "tiff", "webp" or
+// "bmp" (a BMP header of a known size), empty for anything else. A file with such a signature that
+// does not decode is damaged rather than foreign.
 QByteArrayView signatureFormat(QByteArrayView head);
 
 // Whether the file `data` of format `format` ("jpeg", "png", "gif", "bmp", as Qt names the

@@ -3,8 +3,11 @@
 #include <QLoggingCategory>
 #include <QString>
 
+#include <cstdarg>
 #include <cstring>
 #include <mutex>
+
+#include <dlfcn.h>
 
 namespace convert {
 
@@ -53,12 +56,38 @@ void keepJpegWarningsEnabled(QLoggingCategory* category)
 
 } // namespace
 
+namespace {
+
+// libtiff, under Qt's TIFF plugin, prints its errors and warnings to the standard error
+// itself. The library the plugin will load is loaded here first, and its handlers removed.
+void silenceLibtiff()
+{
+    using Handler = void (*)(const char* module, const char* format, va_list arguments);
+    using SetHandler = Handler (*)(Handler);
+    for (const char* name : {"libtiff.so.6", "libtiff.so.5"}) {
+        void* library = ::dlopen(name, RTLD_LAZY | RTLD_LOCAL);
+        if (!library)
+            continue;
+        for (const char* setter : {"TIFFSetErrorHandler", "TIFFSetWarningHandler"}) {
+            if (void* symbol = ::dlsym(library, setter)) {
+                SetHandler set = nullptr;
+                std::memcpy(&set, &symbol, sizeof set);
+                set(nullptr);
+            }
+        }
+        return; // kept loaded: the plugin shares it
+    }
+}
+
+} // namespace
+
 void quietImageIo()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         previousHandler = qInstallMessageHandler(&filterImageIoMessages);
         previousFilter = QLoggingCategory::installFilter(&keepJpegWarningsEnabled);
+        silenceLibtiff();
     });
 }
 

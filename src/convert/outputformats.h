@@ -4,10 +4,12 @@
 
 #include <QByteArrayView>
 #include <QLatin1StringView>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
 #include <span>
 
 namespace convert {
@@ -22,7 +24,7 @@ enum class AlphaHandling
     Keep,                // a full alpha channel
 };
 
-// Converts the picture file `source` into `destination`; `quality` is used by JPEG only.
+// Converts the picture file `source` into `destination`; `quality` is used by JPEG and WebP.
 using EntryPoint = Status (*)(const CodecRegistry& registry, const QString& source,
                               const QString& destination, int quality);
 
@@ -34,10 +36,12 @@ struct OutputFormat
     int code;                   // format code taken by SauverFormat
     QByteArrayView mimeType;    // the encoder is looked up by this MIME type
     QLatin1StringView entryPointName;
-    EntryPoint convert;                // VersBMP, VersGIF, VersJPEG or VersPNG
+    EntryPoint convert;                // VersBMP, VersGIF, VersJPEG, VersPNG, VersTIFF or VersWEBP
     QLatin1StringView singleExtension; // extension written by the single conversion
     QLatin1StringView batchExtension;  // extension written by the batch conversion
     AlphaHandling alpha;
+    QLatin1StringView keywords; // names on the command line, '|' between them
+    bool required;              // the codec session needs its encoder to open
 };
 
 // The one table of output formats, in list order.
@@ -53,6 +57,9 @@ const OutputFormat* outputFormatForCode(int code);
 // Texts of the format list, in list order.
 QStringList outputFormatListTexts();
 
+// The format named `keyword` on the command line (any letter case); nullptr for none.
+const OutputFormat* outputFormatForKeyword(QStringView keyword);
+
 // The entry selected after the format list is filled ("JPG - JPG Images").
 inline constexpr int defaultOutputFormatPosition = 2;
 
@@ -60,11 +67,20 @@ inline constexpr int defaultOutputFormatPosition = 2;
 inline constexpr int conversionJpegQuality = 90;
 inline constexpr int defaultJpegQuality = 75;
 
+// A PNG compression level from 0 (none) to 9 (smallest), or -1 for the encoder's default.
+inline constexpr int defaultPngCompression = -1;
+
+// A largest output size "WxH" ("1920x1080", also with 'X' or '×', blanks around the sides),
+// both sides from 1 to 65535. An empty size for blank text; nullopt for anything else.
+std::optional<QSize> parseMaxSize(QStringView text);
+
 // Encoder format codes.
 inline constexpr int formatCodeBmp = 1;
 inline constexpr int formatCodeJpeg = 2;
 inline constexpr int formatCodePng = 3;
 inline constexpr int formatCodeGif = 4;
+inline constexpr int formatCodeTiff = 6;
+inline constexpr int formatCodeWebp = 7;
 
 // Type of a source file, read from the end of its name without regard to case.
 enum class SourceType
@@ -75,13 +91,19 @@ enum class SourceType
     Jpg,
     Jpeg,
     Gif,
-    Ico
+    Ico,
+    Tif,  // ".tif"
+    Tiff, // ".tiff"
+    Webp, // ".webp"
 };
 
-SourceType sourceTypeOf(QStringView fileName);
+// With `tiffWebp`, a name ending in ".tif", ".tiff" or ".webp" has a type of its own;
+// without, such a name has none (or the type its last letters give).
+SourceType sourceTypeOf(QStringView fileName, bool tiffWebp = false);
 
 // Number of characters at the end of a name that make up its source type (3, 4 for JPEG,
-// 0 for none): what is cut off before a new extension is appended.
+// 0 for none): what is cut off before a new extension is appended. For TIFF and WebP it is
+// the whole extension after the dot.
 int sourceTypeSuffixLength(SourceType type);
 
 } // namespace convert

@@ -4,13 +4,17 @@
 #include "convert/imageiolog.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QImageReader>
 #include <QString>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -169,9 +173,143 @@ OpenedPicture open(QImageReader& reader, QIODevice* device, QByteArrayView head)
     return opened;
 }
 
+// One output coordinate's share of the input: `count` weights (of 1 << 14 together) from
+// input position `first` on.
+struct Taps
+{
+    int first = 0;
+    int count = 0;
+    int offset = 0; // into the weight table
+};
+
+double lanczos3(double x)
+{
+    x = std::abs(x);
+    if (x < 1e-9)
+        return 1.0;
+    if (x >= 3.0)
+        return 0.0;
+    const double pi = 3.14159265358979323846;
+    return 3.0 * std::sin(pi * x) * std::sin(pi * x / 3.0) / (pi * pi * x * x);
+}
+
+// The taps of each of `to` outputs over `from` inputs, weights into `weights`.
+std::vector<Taps> tapsFor(int from, int to, std::vector<int>& weights)
+{
+    const double scale = double(from) / to;
+    const double stretch = std::max(scale, 1.0);
+    const double support = 3.0 * stretch;
+    std::vector<Taps> taps(static_cast<std::size_t>(to));
+    std::vector<double> share;
+    for (int out = 0; out < to; ++out) {
+        const double centre = (out + 0.5) * scale - 0.5;
+        const int first = std::max(0, int(std::floor(centre - support)) + 1);
+        const int last = std::min(from - 1, int(std::floor(centre + support)));
+        share.clear();
+        double total = 0;
+        for (int in = first; in <= last; ++in) {
+            share.push_back(lanczos3((in - centre) / stretch));
+            total += share.back();
+        }
+        Taps& tap = taps[std::size_t(out)];
+        tap.first = first;
+        tap.count = int(share.size());
+        tap.offset = int(weights.size());
+        for (const double value : share)
+            weights.push_back(int(std::lround(value / total * (1 << 14))));
+    }
+    return taps;
+}
+
+inline int clampedChannel(int sum)
+{
+    return std::clamp((sum + (1 << 13)) >> 14, 0, 255);
+}
+
+// `picture` (32 bits a pixel, no alpha) scaled down to `size` by a Lanczos-3 filter, one
+// direction after the other.
+QImage lanczosScaled(const QImage& picture, QSize size)
+{
+    const QImage source = picture.convertToFormat(QImage::Format_RGB32);
+    const int inWidth = source.width();
+    const int inHeight = source.height();
+    std::vector<int> xWeights;
+    std::vector<int> yWeights;
+    const std::vector<Taps> xTaps = tapsFor(inWidth, size.width(), xWeights);
+    const std::vector<Taps> yTaps = tapsFor(inHeight, size.height(), yWeights);
+
+    QImage across(size.width(), inHeight, QImage::Format_RGB32);
+    QImage result(size, QImage::Format_RGB32);
+    if (across.isNull() || result.isNull())
+        return {};
+    for (int y = 0; y < inHeight; ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(across.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const Taps& tap = xTaps[std::size_t(x)];
+            const int* weight = xWeights.data() + tap.offset;
+            int r = 0, g = 0, b = 0;
+            for (int i = 0; i < tap.count; ++i) {
+                const QRgb pixel = in[tap.first + i];
+                r += weight[i] * qRed(pixel);
+                g += weight[i] * qGreen(pixel);
+                b += weight[i] * qBlue(pixel);
+            }
+            out[x] = qRgb(clampedChannel(r), clampedChannel(g), clampedChannel(b));
+        }
+    }
+    const int width = size.width();
+    std::vector<int> sums(std::size_t(width) * 3);
+    for (int y = 0; y < size.height(); ++y) {
+        const Taps& tap = yTaps[std::size_t(y)];
+        const int* weight = yWeights.data() + tap.offset;
+        std::fill(sums.begin(), sums.end(), 0);
+        for (int i = 0; i < tap.count; ++i) {
+            const auto* in = reinterpret_cast<const QRgb*>(across.constScanLine(tap.first + i));
+            const int w = weight[i];
+            for (int x = 0; x < width; ++x) {
+                sums[std::size_t(x) * 3] += w * qRed(in[x]);
+                sums[std::size_t(x) * 3 + 1] += w * qGreen(in[x]);
+                sums[std::size_t(x) * 3 + 2] += w * qBlue(in[x]);
+            }
+        }
+        auto* out = reinterpret_cast<QRgb*>(result.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            out[x] = qRgb(clampedChannel(sums[std::size_t(x) * 3]),
+                          clampedChannel(sums[std::size_t(x) * 3 + 1]),
+                          clampedChannel(sums[std::size_t(x) * 3 + 2]));
+    }
+    result.setColorSpace(picture.colorSpace());
+    result.setDotsPerMeterX(picture.dotsPerMeterX());
+    result.setDotsPerMeterY(picture.dotsPerMeterY());
+    return result;
+}
+
+// The power of two (1, 2, 4 or 8) by which a JPEG decoder can divide `stored` while it still
+// covers `wanted` (both as stored).
+int dctDivisor(QSize stored, QSize wanted)
+{
+    const auto reduced = [](int side, int divisor) { return (side + divisor - 1) / divisor; };
+    for (const int divisor : {8, 4, 2}) {
+        if (reduced(stored.width(), divisor) >= wanted.width() &&
+            reduced(stored.height(), divisor) >= wanted.height())
+            return divisor;
+    }
+    return 1;
+}
+
+// How a smaller size is reached: by the reader alone (its own scaling), or by a decode at the
+// largest whole fraction the JPEG decoder offers, then a smooth scaling of that.
+enum class Reduction
+{
+    Reader,
+    DctThenSmooth,
+};
+
 // Decodes the picture at the upright size `chooseSize` picks from the natural one (an
 // invalid choice keeps the natural size).
-LoadedPicture decode(const QString& path, const std::function<QSize(QSize upright)>& chooseSize)
+LoadedPicture decode(const QString& path, const std::function<QSize(QSize upright)>& chooseSize,
+                     Reduction reduction = Reduction::Reader)
 {
     // The file is read once into memory: the damage check and the decoder both use the bytes.
     const SourceFile source(path);
@@ -198,12 +336,26 @@ LoadedPicture decode(const QString& path, const std::function<QSize(QSize uprigh
 
     QSize upright = opened.uprightSize();
     const QSize natural = upright;
+    bool smoothAfter = false;
     if (chooseSize && upright.isValid()) {
         const QSize chosen = chooseSize(upright);
         if (chosen.isValid() && !chosen.isEmpty() && chosen != upright) {
             upright = chosen;
             // The reader scales the picture as stored, before turning it upright.
-            reader.setScaledSize(opened.quarterTurn ? chosen.transposed() : chosen);
+            const QSize stored = opened.quarterTurn ? chosen.transposed() : chosen;
+            if (reduction == Reduction::Reader) {
+                reader.setScaledSize(stored);
+            } else {
+                smoothAfter = true;
+                // Qt's JPEG reader decodes at n/8 of the size (libjpeg's DCT scaling); at a
+                // size it reaches exactly, it scales no further.
+                const int divisor =
+                    reader.format() == "jpeg" ? dctDivisor(opened.storedSize, stored) : 1;
+                if (divisor > 1)
+                    reader.setScaledSize(
+                        QSize((opened.storedSize.width() + divisor - 1) / divisor,
+                              (opened.storedSize.height() + divisor - 1) / divisor));
+            }
         }
     }
 
@@ -227,6 +379,11 @@ LoadedPicture decode(const QString& path, const std::function<QSize(QSize uprigh
     image = withCompletePalette(image);
     if (image.isNull())
         return {Status::SourceTooLarge, {}};
+    if (smoothAfter && image.size() != upright) {
+        image = downscaled(image, upright);
+        if (image.isNull())
+            return {Status::SourceTooLarge, {}};
+    }
     return {Status::Ok, std::move(image)};
 }
 
@@ -246,6 +403,14 @@ int largestIndex(const QImage& picture, int enough)
 }
 
 } // namespace
+
+QImage downscaled(const QImage& picture, QSize size)
+{
+    const bool smaller = size.width() <= picture.width() && size.height() <= picture.height();
+    if (!smaller || picture.hasAlphaChannel() || picture.depth() != 32)
+        return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return lanczosScaled(picture, size);
+}
 
 bool exceedsAllocationLimit(QSize size, QImage::Format format)
 {
@@ -298,13 +463,26 @@ LoadedPicture PictureLoader::loadScaled(const QString& path, QSize uprightSize)
     return decode(path, [uprightSize](QSize) { return uprightSize; });
 }
 
+namespace {
+
+QSize fitted(QSize natural, QSize box)
+{
+    if (box.isEmpty() || (natural.width() <= box.width() && natural.height() <= box.height()))
+        return natural;
+    return natural.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+} // namespace
+
 LoadedPicture PictureLoader::loadFitted(const QString& path, QSize box)
 {
-    return decode(path, [box](QSize natural) {
-        if (box.isEmpty() || (natural.width() <= box.width() && natural.height() <= box.height()))
-            return natural;
-        return natural.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-    });
+    return decode(path, [box](QSize natural) { return fitted(natural, box); });
+}
+
+LoadedPicture PictureLoader::loadWithin(const QString& path, QSize box)
+{
+    return decode(
+        path, [box](QSize natural) { return fitted(natural, box); }, Reduction::DctThenSmooth);
 }
 
 PictureProbe PictureLoader::probe(const QString& path)

@@ -55,6 +55,11 @@ public:
     // already fits is loaded at its natural size.
     static LoadedPicture loadFitted(const QString& path, QSize box);
 
+    // Loads as loadFitted does, for an output rather than a preview: a JPEG is decoded at
+    // the smallest of 1/2, 1/4 and 1/8 of its size that still covers the fitted size, then
+    // scaled to it by downscaled(); any other picture is decoded whole, then scaled so.
+    static LoadedPicture loadWithin(const QString& path, QSize box);
+
     // Reads the upright natural size from the header, without decoding the picture.
     static PictureProbe probe(const QString& path);
 
@@ -62,6 +67,11 @@ public:
     // when the header cannot be read (the load then fails before decoding).
     static qint64 decodeCost(const QString& path);
 };
+
+// `picture` scaled to `size` for an output: a larger opaque picture of 32 bits a pixel through
+// a Lanczos-3 filter (sharper than Qt's smooth scaling, which averages areas), anything else
+// by Qt's smooth scaling. Null when the result cannot be allocated.
+QImage downscaled(const QImage& picture, QSize size);
 
 // Whether a picture of `size` at `format` (32 bits a pixel by default) holds more than
 // PictureLoader::allocationLimitMiB. False for an empty or invalid size.

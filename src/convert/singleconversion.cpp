@@ -28,7 +28,11 @@ QString singleOutputBasePath(const QString& originalPath, bool convOrig, const Q
 
 QString singleOutputPath(const QString& basePath, const OutputFormat& format)
 {
-    const qsizetype cut = basePath.endsWith(u"jpeg", Qt::CaseInsensitive) ? 4 : 3;
+    const SourceType type = sourceTypeOf(basePath, true);
+    const qsizetype cut = type == SourceType::Tif || type == SourceType::Tiff ||
+                                  type == SourceType::Webp || type == SourceType::Jpeg
+                              ? sourceTypeSuffixLength(type)
+                              : 3;
     return basePath.chopped(qMin(cut, basePath.size())) + format.singleExtension;
 }
 
@@ -79,20 +83,21 @@ bool fitsMemoryLimit(QSize size)
 SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture, QSize outputSize,
                             const QString& originalPath,
                             const std::optional<fileops::FileStamp>& readStamp,
-                            const QString& outputPath, const OutputFormat& format, int quality,
-                            bool deleteOriginal, const fileops::RemoveOptions& removal,
-                            const fileops::TrashFallback& deleteForGood, const SourceKeeping& keep)
+                            const QString& outputPath, const OutputFormat& format,
+                            const ConvertOptions& options, bool deleteOriginal,
+                            const fileops::RemoveOptions& removal,
+                            const fileops::TrashFallback& deleteForGood)
 {
     imaging::initializeExiv2();
     // Decided now: once saved, the output is a new file even where it replaced the original.
     const bool outputIsOriginal = fileops::sameFile(originalPath, outputPath);
     // Read before the save, which may replace the original.
-    const KeptSource kept = readKept(originalPath, format, keep);
+    const KeptSource kept = readKept(originalPath, format, options.keep);
     QString insertionWarning;
     const auto save = [&](const QImage& pixels) {
         return SauverFormat(registry, profiledFor(format, pixels, originalPath), outputPath,
-                            format.code, quality, WriteMode::Replace, kept.metadata,
-                            &insertionWarning);
+                            format.code, options.quality, WriteMode::Replace,
+                            options.pngCompression, kept.metadata, &insertionWarning);
     };
     SingleResult result;
     if (outputSize.isEmpty() || outputSize == picture.size()) {

@@ -26,8 +26,8 @@ int roundHalfEven(double value);
 QString singleOutputBasePath(const QString& originalPath, bool convOrig, const QString& repertConv);
 
 // The output path of the single conversion: `basePath` less its extension (its last three
-// characters, or four when it ends with "jpeg" in any letter case) followed by the format's
-// lower-case extension.
+// characters, or four when it ends with "jpeg" in any letter case; the whole extension after
+// the dot of a ".tif", ".tiff" or ".webp" name) followed by the format's lower-case extension.
 QString singleOutputPath(const QString& basePath, const OutputFormat& format);
 
 // The size of the conversion preview for a picture of natural size `natural` in a box of
@@ -62,13 +62,15 @@ bool fitsMemoryLimit(QSize size);
 // (Status::SourceTooLarge). With `deleteOriginal` the original is then deleted (a link as a
 // link), provided the output was written, is another file than the original (decided
 // before writing, because the save replaces the file at the output path) and the path still
-// holds the file stamped `readStamp`. The output takes from the original what `keep` asks for.
+// holds the file stamped `readStamp`. The output is encoded with the quality and compression
+// of `options` and takes from the original what options.keep asks for; options.maxSize is
+// not used (`outputSize` is the size).
 SingleResult convertPicture(const CodecRegistry& registry, const QImage& picture, QSize outputSize,
                             const QString& originalPath,
                             const std::optional<fileops::FileStamp>& readStamp,
-                            const QString& outputPath, const OutputFormat& format, int quality,
-                            bool deleteOriginal, const fileops::RemoveOptions& removal = {},
-                            const fileops::TrashFallback& deleteForGood = {},
-                            const SourceKeeping& keep = {});
+                            const QString& outputPath, const OutputFormat& format,
+                            const ConvertOptions& options, bool deleteOriginal,
+                            const fileops::RemoveOptions& removal = {},
+                            const fileops::TrashFallback& deleteForGood = {});
 
 } // namespace convert

@@ -112,16 +112,22 @@ QImage inSrgb(const QImage& picture)
     return picture.convertedToColorSpace(QColorSpace::SRgb);
 }
 
-QImage withProfileOf(const QImage& picture, const QString& path)
+QImage withProfile(const QImage& picture, const PictureMetadata& metadata)
 {
-    if (picture.colorSpace().isValid())
+    if (picture.colorSpace().isValid() || metadata.isEmpty() || metadata.data->icc.isEmpty())
         return picture;
-    const MetadataRead read = readMetadata(path);
-    if (read.metadata.isEmpty() || read.metadata.data->icc.isEmpty())
+    const QColorSpace space = QColorSpace::fromIccProfile(metadata.data->icc);
+    if (!space.isValid())
         return picture;
     QImage described = picture;
-    described.setColorSpace(QColorSpace::fromIccProfile(read.metadata.data->icc));
+    described.setColorSpace(space);
     return described;
+}
+
+QImage withProfileOf(const QImage& picture, const QString& path)
+{
+    return picture.colorSpace().isValid() ? picture
+                                          : withProfile(picture, readMetadata(path).metadata);
 }
 
 MetadataRead readMetadata(const QString& path)
@@ -170,6 +176,9 @@ MetadataInsertion insertMetadata(const QByteArray& encoded, const PictureMetadat
     try {
         auto image = Exiv2::ImageFactory::open(
             reinterpret_cast<const Exiv2::byte*>(encoded.constData()), long(encoded.size()));
+        // Takes up what the encoder wrote, such as the name of a PNG's profile, which the
+        // library writes again with the new profile.
+        image->readMetadata();
 
         Exiv2::ExifData exif = source.exif;
         Exiv2::XmpData xmp = source.xmp;

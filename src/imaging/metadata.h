@@ -55,8 +55,12 @@ bool holdsMetadata(QByteArrayView mimeType);
 // For formats that cannot carry a profile, whose readers assume sRGB.
 QImage inSrgb(const QImage& picture);
 
-// `picture`, decoded from the file `path`, with the colour space of that file's ICC profile
-// when it carries none: Qt's reader leaves it out of pictures it turns a quarter upright.
+// `picture` with the colour space of the ICC profile in `metadata` (read from the file it was
+// decoded from) when it carries none: Qt's reader leaves it out of pictures it turns a
+// quarter upright. Encoders then write a profile of their own, which insertMetadata replaces.
+QImage withProfile(const QImage& picture, const PictureMetadata& metadata);
+
+// The same, reading the profile from the file `path`.
 QImage withProfileOf(const QImage& picture, const QString& path);
 
 // The warning of a file whose metadata cannot be read or written.

@@ -94,6 +94,7 @@ const std::array<TypeFilter, typeFilterCount>& typeFilters()
         {QStringLiteral("PNG - Portable Network Graphics"), {QStringLiteral("*.PNG")}},
         {QStringLiteral("TIF - Tagged Image File Format"),
          {QStringLiteral("*.TIFF"), QStringLiteral("*.TIF")}},
+        {QStringLiteral("WEBP - WebP"), {QStringLiteral("*.WEBP")}},
     }};
     return filters;
 }

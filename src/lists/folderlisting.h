@@ -15,9 +15,9 @@ struct TypeFilter
     QStringList patterns; // "*.BMP" ...; compared without regard to letter case
 };
 
-inline constexpr int typeFilterCount = 7;
+inline constexpr int typeFilterCount = 8;
 
-// The seven entries of the type filter, in list order.
+// The eight entries of the type filter, in list order.
 const std::array<TypeFilter, typeFilterCount>& typeFilters();
 
 // True when `name` matches one of the patterns of filter `index` (letter case ignored).

@@ -73,7 +73,10 @@ NameParts splitName(const QString& name)
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     if (dot < 0)
         return {name, QString(), false};
-    return {name.left(dot), name.mid(dot + 1, 3), true};
+    // At most three characters are kept after the dot, all four of ".webp".
+    const qsizetype kept =
+        QStringView(name).mid(dot + 1).compare(u"webp", Qt::CaseInsensitive) == 0 ? 4 : 3;
+    return {name.left(dot), name.mid(dot + 1, kept), true};
 }
 
 bool readsAsNumber(const QString& text, long long* value)

@@ -28,6 +28,7 @@ NewNameColumn::NewNameColumn(RenamePanel* panel, QComboBox* outputFormats, WorkL
                 request.format = convert::outputFormatAt(m_outputFormats->currentIndex());
                 request.batch.repertConv = settings.repertConv;
                 request.batch.convDest = settings.convDest;
+                request.batch.tiffWebp = settings.tiffWebp;
                 return request;
             }
             // The fields and settings the rename run reads.

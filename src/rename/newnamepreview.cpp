@@ -132,7 +132,7 @@ void conversionNames(const ColumnRequest& request, ColumnNames& out)
         return;
     for (std::size_t i = 0; i < request.entries.size(); ++i) {
         const WorkEntry& entry = request.entries[i];
-        const convert::SourceType type = convert::sourceTypeOf(entry.name);
+        const convert::SourceType type = convert::sourceTypeOf(entry.name, request.batch.tiffWebp);
         if (!convert::batchConverts(*request.format, type))
             continue;
         const QString output =

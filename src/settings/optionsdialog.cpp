@@ -14,7 +14,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QVBoxLayout>
 
@@ -69,6 +71,16 @@ void exclusive(QObject* owner, QRadioButton* a, QRadioButton* b)
     group->addButton(b);
 }
 
+// A largest size as stored: "1920x1080"; blank for what is not two whole numbers joined by x
+// (an unfinished "1920x" included), which means no resizing.
+QString sizeText(const QString& typed)
+{
+    QString size = typed;
+    size.remove(u' ').replace(u'X', u'x').replace(QChar(0x00D7), u'x');
+    static const QRegularExpression whole(QStringLiteral("^[0-9]+x[0-9]+$"));
+    return whole.match(size).hasMatch() ? size : QString();
+}
+
 QString flagText(bool checked)
 {
     return checked ? QStringLiteral("1") : QStringLiteral("0");
@@ -108,6 +120,11 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
       m_chkApercuTout(
           check("ChkApercuTout", QStringLiteral("Prévisualiser tous les types d'image"))),
       m_chkDernierDossier(check("ChkDernierDossier", QStringLiteral("Rouvrir le dernier dossier"))),
+      m_chkTiffWebp(check("ChkTiffWebp", QStringLiteral("Convertir aussi les TIFF et WebP"))),
+      m_spinQualiteJpeg(named(new QSpinBox, "SpinQualiteJPEG", QStringLiteral("Qualité JPEG"))),
+      m_spinCompressionPng(
+          named(new QSpinBox, "SpinCompressionPNG", QStringLiteral("Compression PNG"))),
+      m_textTailleMax(named(new QLineEdit, "TextTailleMax", QStringLiteral("Taille maximale"))),
       m_text1(
           folderField("Text1", QStringLiteral("Répertoire de destination des fichiers renommés"))),
       m_text2(
@@ -159,6 +176,29 @@ OptionsDialog::OptionsDialog(SettingsStore& settings, Dialogs& dialogs, QWidget*
     advanced->addWidget(m_chkGarderDates);
     advanced->addWidget(m_chkApercuTout);
     advanced->addWidget(m_chkDernierDossier);
+    m_spinQualiteJpeg->setRange(0, 100);
+    m_spinCompressionPng->setRange(-1, 9);
+    m_spinCompressionPng->setSpecialValueText(QStringLiteral("Par défaut"));
+    // Blank, or two whole numbers joined by x (or ×).
+    m_textTailleMax->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(
+            QStringLiteral("^\\s*(\\d{1,5}\\s*[xX\u00D7]\\s*\\d{0,5}|\\d{1,5})?\\s*$")),
+        m_textTailleMax));
+    m_textTailleMax->setPlaceholderText(QStringLiteral("1920x1080"));
+    auto* output = new QGridLayout;
+    const auto addRow = [&](const QString& caption, QWidget* field) {
+        auto* label = new QLabel(caption);
+        label->setBuddy(field);
+        const int row = output->rowCount();
+        output->addWidget(label, row, 0);
+        output->addWidget(field, row, 1);
+    };
+    addRow(QStringLiteral("Qualité JPEG :"), m_spinQualiteJpeg);
+    addRow(QStringLiteral("Compression PNG :"), m_spinCompressionPng);
+    addRow(QStringLiteral("Taille maximale : L × H"), m_textTailleMax);
+    output->setColumnStretch(1, 1);
+    advanced->addLayout(output);
+    advanced->addWidget(m_chkTiffWebp);
     advanced->addStretch(1);
     m_advanced->setWidget(m_frame5);
     m_advanced->setWidgetResizable(true);
@@ -206,10 +246,17 @@ void OptionsDialog::load()
     m_check3->setChecked(m_settings.readNumber(n::copieOriginal) == 1);
     m_chkCorbeille->setChecked(m_settings.readFlag(n::corbeille));
     loadDateOptions();
-    m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta, true));
-    m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates, false));
+    m_chkGarderMeta->setChecked(m_settings.readFlag(n::garderMeta));
+    m_chkGarderDates->setChecked(m_settings.readFlag(n::garderDates));
     m_chkApercuTout->setChecked(m_settings.readFlag(n::apercuTout));
     m_chkDernierDossier->setChecked(m_settings.readFlag(n::dernierDossier));
+    m_chkTiffWebp->setChecked(m_settings.readFlag(n::tiffWebp));
+    m_shownQuality = m_settings.jpegQuality();
+    m_spinQualiteJpeg->setValue(m_shownQuality);
+    m_shownCompression = m_settings.pngCompression();
+    m_spinCompressionPng->setValue(m_shownCompression);
+    m_shownTailleMax = m_settings.readText(n::tailleMax);
+    m_textTailleMax->setText(m_shownTailleMax.trimmed());
 
     // The buttons are set in this order, and setting one on clears the other of its pair:
     // the one set second wins when both values are true; both stay off when both are false.
@@ -293,6 +340,7 @@ std::array<OptionsDialog::Field, OptionsDialog::fieldCount> OptionsDialog::field
         {n::garderDates, m_chkGarderDates, false},
         {n::apercuTout, m_chkApercuTout, false},
         {n::dernierDossier, m_chkDernierDossier, false},
+        {n::tiffWebp, m_chkTiffWebp, false},
     }};
 }
 
@@ -311,6 +359,17 @@ void OptionsDialog::confirm()
                  stored;
     }
     stored = storeDateOptions(changed) && stored;
+    const auto store = [&](const QString& name, const QString& text, const QString& shown) {
+        if (text == shown)
+            return;
+        changed = true;
+        stored = m_settings.write(name, text) && stored;
+    };
+    store(n::qualiteJpeg, QString::number(m_spinQualiteJpeg->value()),
+          QString::number(m_shownQuality));
+    store(n::compressionPng, QString::number(m_spinCompressionPng->value()),
+          QString::number(m_shownCompression));
+    store(n::tailleMax, sizeText(m_textTailleMax->text()), m_shownTailleMax);
     // With nothing to store, the user is still told when the settings cannot be stored.
     if (!changed)
         stored = m_settings.writable();

@@ -12,6 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
+class QSpinBox;
 class QTabBar;
 class SettingsStore;
 
@@ -42,7 +43,7 @@ private:
         QAbstractButton* control;
         bool asWord; // stored as "True"/"False", else as "1"/"0"
     };
-    static constexpr size_t fieldCount = 14;
+    static constexpr size_t fieldCount = 15;
     // The values "Ok" stores, in the order it writes them.
     std::array<Field, fieldCount> fields() const;
 
@@ -86,6 +87,10 @@ private:
     QCheckBox* m_chkGarderDates;
     QCheckBox* m_chkApercuTout;
     QCheckBox* m_chkDernierDossier;
+    QCheckBox* m_chkTiffWebp;
+    QSpinBox* m_spinQualiteJpeg;    // 0 to 100
+    QSpinBox* m_spinCompressionPng; // 0 to 9, or -1 "Par défaut"
+    QLineEdit* m_textTailleMax;     // "LxH", empty for no resizing
     QLineEdit* m_text1;
     QLineEdit* m_text2;
     QPushButton* m_command1;
@@ -93,4 +98,7 @@ private:
     QPushButton* m_command3;
     QPushButton* m_command4;
     std::array<bool, fieldCount> m_shown{}; // the state of each field when load() filled it
+    int m_shownQuality = 0;                 // the same for the spin boxes and the size
+    int m_shownCompression = 0;
+    QString m_shownTailleMax;
 };

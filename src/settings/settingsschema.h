@@ -30,6 +30,10 @@ inline const QString garderMeta = QStringLiteral("GarderMeta");
 inline const QString garderDates = QStringLiteral("GarderDates");
 inline const QString apercuTout = QStringLiteral("ApercuTout");
 inline const QString dernierDossier = QStringLiteral("DernierDossier");
+inline const QString qualiteJpeg = QStringLiteral("QualiteJPEG");
+inline const QString compressionPng = QStringLiteral("CompressionPNG");
+inline const QString tailleMax = QStringLiteral("TailleMax");
+inline const QString tiffWebp = QStringLiteral("TiffWebp");
 } // namespace names
 
 // The date forms' file date and the order of every date's pieces.
@@ -66,7 +70,7 @@ inline const std::array<Default, 12> defaults = {{
 
 // The values of the "Options avancées" tab with their defaults. Start-up does not write them:
 // a missing value reads as its default, as does one that cannot be read.
-inline const std::array<Default, 7> advancedDefaults = {{
+inline const std::array<Default, 11> advancedDefaults = {{
     {names::corbeille, QStringLiteral("0")},
     {names::datePriseDeVue, QStringLiteral("0")},
     {names::ordreDates, ordreJMA},
@@ -74,7 +78,14 @@ inline const std::array<Default, 7> advancedDefaults = {{
     {names::garderDates, QStringLiteral("0")},
     {names::apercuTout, QStringLiteral("0")},
     {names::dernierDossier, QStringLiteral("0")},
+    {names::qualiteJpeg, QStringLiteral("90")},
+    {names::compressionPng, QStringLiteral("-1")}, // the encoder's own level
+    {names::tailleMax, QString()},                 // "LxH"; empty: no resizing
+    {names::tiffWebp, QStringLiteral("0")},
 }};
+
+// A stored JPEG quality outside 0 to 100, or that is not a number, gives this one.
+inline constexpr int fallbackJpegQuality = 75;
 
 // The section of what "DernierDossier" restores at start, apart from the options.
 inline const QString sessionKey = QStringLiteral("HKEY_CURRENT_USER\\session");

@@ -70,9 +70,27 @@ StartupReport SettingsStore::initialise(const QString& programFolder)
     return report;
 }
 
+namespace {
+
+// The default of the advanced option `name`; nullptr for another value.
+const settings::Default* advancedDefault(const QString& name)
+{
+    for (const settings::Default& entry : settings::advancedDefaults) {
+        if (entry.name == name)
+            return &entry;
+    }
+    return nullptr;
+}
+
+} // namespace
+
 QString SettingsStore::readText(const QString& name) const
 {
     m_reg.setKeyPath(settings::productKey);
+    // An advanced option that was never stored reads as its default.
+    if (const settings::Default* entry = advancedDefault(name);
+        entry && !m_reg.valueExists(name, 0))
+        return entry->value;
     return m_reg.readValue(name);
 }
 
@@ -111,12 +129,11 @@ long long SettingsStore::readNumber(const QString& name) const
 
 bool SettingsStore::readFlag(const QString& name) const
 {
-    return parseFlag(readText(name));
-}
-
-bool SettingsStore::readFlag(const QString& name, bool fallback) const
-{
-    return flagValue(readText(name)).value_or(fallback);
+    const QString text = readText(name);
+    // An advanced flag stored as something else than a flag reads as its default too.
+    if (const settings::Default* entry = advancedDefault(name))
+        return flagValue(text).value_or(parseFlag(entry->value));
+    return parseFlag(text);
 }
 
 bool SettingsStore::exists(const QString& name) const
@@ -172,15 +189,33 @@ SettingsSnapshot SettingsStore::snapshot() const
     s.corbeille = readFlag(n::corbeille);
     s.datePriseDeVue = readFlag(n::datePriseDeVue);
     s.ordreAMJ = parseOrdreAMJ(readText(n::ordreDates));
-    s.garderMeta = readFlag(n::garderMeta, true);
-    s.garderDates = readFlag(n::garderDates, false);
+    s.garderMeta = readFlag(n::garderMeta);
+    s.garderDates = readFlag(n::garderDates);
     s.dernierDossier = readFlag(n::dernierDossier);
+    s.qualiteJpeg = jpegQuality();
+    s.compressionPng = pngCompression();
+    s.tailleMax = readText(n::tailleMax).trimmed();
+    s.tiffWebp = readFlag(n::tiffWebp);
     return s;
 }
 
 bool SettingsStore::parseOrdreAMJ(const QString& text)
 {
     return text.trimmed().compare(settings::ordreAMJ, Qt::CaseInsensitive) == 0;
+}
+
+int SettingsStore::jpegQuality() const
+{
+    bool ok = false;
+    const int quality = readText(settings::names::qualiteJpeg).trimmed().toInt(&ok);
+    return ok && quality >= 0 && quality <= 100 ? quality : settings::fallbackJpegQuality;
+}
+
+int SettingsStore::pngCompression() const
+{
+    bool ok = false;
+    const int level = readText(settings::names::compressionPng).trimmed().toInt(&ok);
+    return ok && level >= 0 && level <= 9 ? level : -1;
 }
 
 QString SettingsStore::writeFailureText() const

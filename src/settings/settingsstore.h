@@ -28,6 +28,10 @@ struct SettingsSnapshot
     bool garderMeta = true;      // conversions keep the originals' metadata
     bool garderDates = false;    // conversions give outputs their originals' modification time
     bool dernierDossier = false; // the last folder, filter and size are restored at start
+    int qualiteJpeg = 90;        // from 0 to 100: 90 when not stored, 75 when out of range
+    int compressionPng = -1;     // from 0 to 9, or -1 for the encoder's default
+    QString tailleMax;           // "LxH" as stored; empty for no resizing
+    bool tiffWebp = false;       // window conversions take TIFF and WebP files too
 };
 
 // What start-up found and did, for the window to tell the user once.
@@ -57,14 +61,15 @@ public:
     // A malformed file is first moved aside (never rewritten) and the defaults stored.
     StartupReport initialise(const QString& programFolder);
 
+    // An advanced option that is not stored reads as its default (settings::advancedDefaults).
     QString readText(const QString& name) const;
     // A whole decimal number (blanks aside); text that is not one reads as 0.
     long long readNumber(const QString& name) const;
     // "True"/"False", "Vrai"/"Faux" in any case, or a number (0 false, any other true).
     // Anything else reads as false.
+    // A value of the "Options avancées" tab that is missing or spells no flag reads as its
+    // default.
     bool readFlag(const QString& name) const;
-    // The same, but a value that is missing or is no flag at all reads as `fallback`.
-    bool readFlag(const QString& name, bool fallback) const;
 
     bool exists(const QString& name) const;
     // False when the value could not be stored; writeFailureText() says why.
@@ -77,6 +82,12 @@ public:
     bool writable() const;
 
     SettingsSnapshot snapshot() const;
+
+    // "QualiteJPEG": 90 when it is not stored, the number when it is one from 0 to 100, 75
+    // otherwise.
+    int jpegQuality() const;
+    // "CompressionPNG": a level from 0 to 9, -1 (the encoder's default) for anything else.
+    int pngCompression() const;
 
     // The message shown when a write fails.
     QString writeFailureText() const;

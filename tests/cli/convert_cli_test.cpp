@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -11,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace clirunner;
 
@@ -68,6 +72,8 @@ TEST_F(ConvertCliTest, EachTargetWritesTheBatchNamesAndSkipsItsOwnType)
         {"jpeg", {"a.JPG", "b.JPG", "e.JPG"}, "jpeg", {"c.jpg", "d.jpeg"}},
         {"gif", {"a.GIF", "b.GIF", "c.GIF", "d.GIF"}, "gif", {}},
         {"bmp", {"a.BMP", "c.BMP", "d.BMP", "e.BMP"}, "bmp", {"b.bmp"}},
+        {"tiff", {"a.TIF", "b.TIF", "c.TIF", "d.TIF", "e.TIF", "f.TIF"}, "tiff", {"g.tif"}},
+        {"webp", {"a.WEBP", "b.WEBP", "c.WEBP", "d.WEBP", "e.WEBP", "g.WEBP"}, "webp", {"f.webp"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.to);
@@ -92,8 +98,14 @@ TEST_F(ConvertCliTest, EachTargetWritesTheBatchNamesAndSkipsItsOwnType)
                           QStringLiteral("d.jpeg")};
         if (QFile::exists(path(QStringLiteral("e.gif"))))
             files.append(QStringLiteral("e.gif"));
-        files.append(QStringLiteral("scan.tif"));
-        ASSERT_TRUE(touch(path(QStringLiteral("scan.tif"))));
+        // TIFF and WebP sources, named by their whole extension.
+        if (QByteArray(row.to) == "tiff" || QByteArray(row.to) == "webp") {
+            picture(QStringLiteral("f.webp"));
+            picture(QStringLiteral("g.tif"));
+            files.append({QStringLiteral("f.webp"), QStringLiteral("g.tif")});
+        }
+        files.append(QStringLiteral("notes.txt"));
+        ASSERT_TRUE(touch(path(QStringLiteral("notes.txt"))));
         const Result result = convert(
             {QStringLiteral("--to"), QString::fromLatin1(row.to), QStringLiteral("--json")}, files);
         EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
@@ -105,7 +117,7 @@ TEST_F(ConvertCliTest, EachTargetWritesTheBatchNamesAndSkipsItsOwnType)
                   QStringLiteral("skipped"));
         for (const QJsonObject& line : lines) {
             const QString source = line.value(QStringLiteral("source")).toString();
-            const bool skip = row.skipped.contains(source) || source == QLatin1String("scan.tif");
+            const bool skip = row.skipped.contains(source) || source == QLatin1String("notes.txt");
             EXPECT_EQ(line.value(QStringLiteral("result")).toString(),
                       skip ? QStringLiteral("skipped") : QStringLiteral("ok"))
                 << source.toStdString();
@@ -113,6 +125,84 @@ TEST_F(ConvertCliTest, EachTargetWritesTheBatchNamesAndSkipsItsOwnType)
             EXPECT_TRUE(QFile::exists(path(source))); // no --delete-originals
         }
     }
+}
+
+TEST_F(ConvertCliTest, MetadataKeptOrStrippedDatesKeptAndUnreadableMetadataWarned)
+{
+    const QString photo = path(QStringLiteral("photo.jpg"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"), photo));
+    const timespec taken{1'200'000'000, 123'456'789};
+    const timespec times[2] = {{0, UTIME_OMIT}, taken};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(photo).constData(), times, 0), 0);
+    // A colour-profile block that says it is longer than it is: the metadata library refuses
+    // the file's metadata, the picture itself decodes.
+    picture(QStringLiteral("bad.jpg"));
+    QFile bad(path(QStringLiteral("bad.jpg")));
+    ASSERT_TRUE(bad.open(QIODevice::ReadWrite));
+    QByteArray bytes = bad.readAll();
+    QByteArray block =
+        QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray("\0\0\x13\x88", 4) + QByteArray(124, '\0');
+    const int length = int(block.size()) + 2;
+    block.prepend(QByteArray("\xff\xe2") + char(length >> 8) + char(length & 0xff));
+    bytes.insert(2, block);
+    bad.seek(0);
+    bad.write(bytes);
+    bad.close();
+    const auto modified = [&](const QString& name) {
+        struct stat st;
+        ::stat(QFile::encodeName(path(name)).constData(), &st);
+        return std::pair(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    };
+    const auto read = [&](const QString& name) {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+
+    QDir(folder()).mkpath(QStringLiteral("kept"));
+    const Result kept =
+        convert({"--to", "png", "--json", "--output-dir", "kept"}, {"photo.jpg", "bad.jpg"});
+    EXPECT_EQ(kept.exitCode, 0) << kept.errText().toStdString();
+    EXPECT_EQ(results(kept), QStringList({"ok", "ok"}));
+    EXPECT_EQ(kept.json().value(1).value("message").toString(),
+              "Attention : métadonnées illisibles : la sortie est écrite sans elles.");
+    EXPECT_EQ(formatOf("kept/bad.PNG"), "png");
+    EXPECT_TRUE(read("kept/photo.PNG").contains("Raw profile type exif"));
+    EXPECT_NE(modified("kept/photo.PNG"), std::pair(taken.tv_sec, taken.tv_nsec));
+
+    QDir(folder()).mkpath(QStringLiteral("stripped"));
+    const Result stripped =
+        convert({"--to", "png", "--strip-metadata", "--keep-dates", "--output-dir", "stripped"},
+                {"photo.jpg"});
+    EXPECT_EQ(stripped.exitCode, 0) << stripped.errText().toStdString();
+    const QByteArray png = read("stripped/photo.PNG");
+    EXPECT_FALSE(png.isEmpty());
+    for (const char* mark : {"Raw profile type", "adobe.xmp", "eXIf"})
+        EXPECT_FALSE(png.contains(mark)) << mark;
+    EXPECT_EQ(modified("stripped/photo.PNG"), std::pair(taken.tv_sec, taken.tv_nsec));
+}
+
+TEST_F(ConvertCliTest, QualityAndMaxSizeReachTheOutputs)
+{
+    QImage detailed(96, 96, QImage::Format_RGB32);
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 96; ++x)
+            detailed.setPixel(x, y, qRgb(x * 7 & 255, (x * y) & 255, (x ^ y) * 3 & 255));
+    ASSERT_TRUE(testimages::write(detailed, path(QStringLiteral("a.png")), "PNG"));
+    qint64 sizes[2] = {};
+    for (const int quality : {5, 95}) {
+        const Result result = convert({QStringLiteral("--to"), QStringLiteral("webp"),
+                                       QStringLiteral("--existing"), QStringLiteral("overwrite"),
+                                       QStringLiteral("--quality"), QString::number(quality)},
+                                      {QStringLiteral("a.png")});
+        EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
+        sizes[quality > 50] = QFileInfo(path(QStringLiteral("a.WEBP"))).size();
+    }
+    EXPECT_LT(sizes[0], sizes[1]);
+    const Result result = convert({QStringLiteral("--to"), QStringLiteral("jpg"),
+                                   QStringLiteral("--max-size"), QStringLiteral("40x30")},
+                                  {QStringLiteral("a.png")});
+    EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
+    EXPECT_EQ(QImage(path(QStringLiteral("a.JPG"))).size(), QSize(30, 30)); // never enlarged
 }
 
 TEST_F(ConvertCliTest, OutputFolderAndDeletingOriginals)
@@ -358,7 +448,12 @@ TEST_F(ConvertCliTest, PathsFromStandardInputAndUsageErrors)
 
     const std::vector<std::pair<QStringList, const char*>> usage{
         {{"a.png"}, "--to est obligatoire"},
-        {{"--to", "tiff", "a.png"}, "Format de sortie inconnu"},
+        {{"--to", "ico", "a.png"}, "Format de sortie inconnu"},
+        {{"--to", "jpeg", "--quality", "101", "a.png"}, "--quality"},
+        {{"--to", "jpeg", "--quality", "-1", "a.png"}, "--quality"},
+        {{"--to", "jpeg", "--quality", "9x", "a.png"}, "--quality"},
+        {{"--to", "png", "--max-size", "0x100", "a.png"}, "--max-size"},
+        {{"--to", "png", "--max-size", "100", "a.png"}, "--max-size"},
         {{"--to", "png", "--jobs", "0", "a.png"}, "--jobs"},
         {{"--to", "png", "--existing", "keep", "a.png"}, "--existing"},
         {{"--to", "png", "--frob", "a.png"}, "frob"},
@@ -373,8 +468,10 @@ TEST_F(ConvertCliTest, PathsFromStandardInputAndUsageErrors)
 
     result = run({QStringLiteral("convert"), QStringLiteral("--help")});
     EXPECT_EQ(result.exitCode, 0);
-    for (const char* option : {"--to", "--output-dir", "--delete-originals", "--jobs", "--existing",
-                               "--dry-run", "--json", "--null", "  130  ", "  143  ", "  2    "})
+    for (const char* option :
+         {"--to", "--quality", "--max-size", "--strip-metadata", "--keep-dates", "--output-dir",
+          "--delete-originals", "--jobs", "--existing", "--dry-run", "--json", "--null",
+          ".TIF ou .WEBP", "JPEG, PNG, TIFF et WebP gardent", "  130  ", "  143  ", "  2    "})
         EXPECT_TRUE(QString::fromUtf8(result.out).contains(QString::fromUtf8(option))) << option;
 }
 

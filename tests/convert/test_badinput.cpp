@@ -301,8 +301,16 @@ TEST_F(BadInputTest, ImageLibraryWarningsStayQuiet)
     QByteArray badCrc = encoded(detailed(32, 32), "PNG");
     badCrc[badCrc.indexOf("IDAT") + 10] ^= 0x55;
     ASSERT_TRUE(testimages::writeBytes(path(u"crc.png"_s), badCrc));
+    // libtiff prints its errors itself too; a cut TIFF or WebP is damaged.
+    for (const char* format : {"tiff", "webp"})
+        ASSERT_TRUE(testimages::writeBytes(path(u"cut."_s + QLatin1String(format)),
+                                           encoded(detailed(64, 64), format).left(200)));
 
     const QByteArray errors = standardError([&] {
+        for (const char* name : {"cut.tiff", "cut.webp"})
+            EXPECT_EQ(VersPNG(registry, path(QLatin1String(name)), path(u"cut.png"_s)),
+                      Status::SourceDamaged)
+                << name;
         EXPECT_EQ(VersJPEG(registry, path(u"profile.png"_s), path(u"out.jpg"_s), 90), Status::Ok);
         EXPECT_EQ(VersPNG(registry, path(u"profile.png"_s), path(u"out.png"_s)), Status::Ok);
         EXPECT_EQ(PictureLoader::probe(path(u"crc.png"_s)).status, Status::Ok);

@@ -6,6 +6,8 @@
 
 #include "convertfixture.h"
 
+#include <QImageWriter>
+
 #include <algorithm>
 #include <cerrno>
 #include <map>
@@ -91,6 +93,84 @@ TEST_F(BatchTest, MatrixConvertsEveryOtherTypeAndSkipsTheRest)
         written.sort();
         EXPECT_EQ(entries(run.path()), written);
     }
+}
+
+TEST_F(BatchTest, TiffAndWebpTakeTheirWholeExtensionOnlyWhenAsked)
+{
+    const QColor colour(40, 120, 220);
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(colour);
+    const QStringList names{u"a.png"_s, u"b.webp"_s, u"c.TIFF"_s, u"d.tif"_s};
+    QStringList sources;
+    for (const auto& [name, format] :
+         {std::pair{names[0], "png"}, {names[1], "webp"}, {names[2], "tiff"}, {names[3], "tiff"}}) {
+        sources.append(path(name));
+        QImageWriter writer(sources.last(), format);
+        writer.setQuality(100);
+        ASSERT_TRUE(writer.write(picture)) << format;
+    }
+    struct Row
+    {
+        int position;
+        bool tiffWebp;
+        QStringList outputs; // "" for a skipped entry
+    };
+    const std::vector<Row> rows{
+        {4, true, {u"a.TIF"_s, u"b.TIF"_s, u""_s, u""_s}},
+        {5, true, {u"a.WEBP"_s, u""_s, u"c.WEBP"_s, u"d.WEBP"_s}},
+        {3, true, {u""_s, u"b.PNG"_s, u"c.PNG"_s, u"d.PNG"_s}},
+        {3, false, {u""_s, u""_s, u""_s, u""_s}},
+    };
+    for (const Row& row : rows) {
+        const OutputFormat& target = *outputFormatAt(row.position);
+        SCOPED_TRACE(::testing::Message() << target.entryPointName.data() << row.tiffWebp);
+        BatchSettings settings;
+        settings.convDest = true;
+        settings.repertConv = path(u"out%1%2"_s.arg(row.position).arg(row.tiffWebp));
+        QDir().mkpath(settings.repertConv);
+        settings.tiffWebp = row.tiffWebp;
+        const std::vector<BatchResult> results = runBatch(registry, sources, target, settings);
+        QStringList written;
+        for (int i = 0; i < names.size(); ++i) {
+            const BatchResult& result = results[std::size_t(i)];
+            if (row.outputs[i].isEmpty()) {
+                EXPECT_EQ(result.outcome, Outcome::Skipped) << i;
+                continue;
+            }
+            EXPECT_EQ(result.outcome, Outcome::Converted) << i;
+            EXPECT_EQ(result.output, settings.repertConv + u'/' + row.outputs[i]);
+            const QImage back(result.output);
+            ASSERT_EQ(back.size(), picture.size());
+            const QRgb centre = back.pixel(20, 15);
+            EXPECT_LE(qAbs(qRed(centre) - colour.red()) + qAbs(qBlue(centre) - colour.blue()), 8);
+            written.append(row.outputs[i]);
+        }
+        written.sort();
+        EXPECT_EQ(entries(settings.repertConv), written);
+    }
+}
+
+TEST_F(BatchTest, MaxSizeScalesDownIntoTheUprightBoxAndNeverUp)
+{
+    // Stored 400 x 200 and turned a quarter: 200 x 400 upright.
+    const QString turned = path(u"turned.jpg"_s);
+    QImageWriter writer(turned, "jpeg");
+    writer.setTransformation(QImageIOHandler::TransformationRotate90);
+    ASSERT_TRUE(writer.write(testimages::quadrants(400, 200)));
+    const QStringList sources{turned, make(u"wide.bmp"_s, Qt::red, 300), make(u"small.png"_s)};
+    BatchSettings settings;
+    settings.maxSize = QSize(100, 100);
+    const std::vector<BatchResult> results =
+        runBatch(registry, sources, *outputFormatForCode(formatCodeGif), settings);
+    const std::vector<QSize> sizes{QSize(50, 100), QSize(100, 75), QSize(48, 36)};
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        ASSERT_EQ(results[i].outcome, Outcome::Converted) << i;
+        EXPECT_EQ(QImage(results[i].output).size(), sizes[i]) << i;
+    }
+    // Blue, the stored bottom-left quadrant, comes up at the top left.
+    const QRgb topLeft = QImage(results[0].output).pixel(10, 20);
+    EXPECT_GT(qBlue(topLeft), 150);
+    EXPECT_LT(qRed(topLeft), 100);
 }
 
 TEST_F(BatchTest, OutputFolderFromTheSettings)

@@ -24,6 +24,9 @@
 #include <thread>
 #include <utility>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using Kind = ScriptedDialogs::Kind;
 
@@ -107,6 +110,8 @@ private Q_SLOTS:
     void batchReportsEachFailureInListOrder();
     void batchWithAConflictIsRefusedBeforeTheFirstFile();
     void cancelledBatchKeepsWhatWasNotConverted();
+    void metadataOptionsReachBothConversions();
+    void advancedOptionsReachBothConversions();
 };
 
 void ConversionControllerTest::singleConversionWritesAndEnds_data()
@@ -313,6 +318,58 @@ void ConversionControllerTest::cancelledBatchKeepsWhatWasNotConverted()
     QCOMPARE(rig.list.entries(), kept);
     QVERIFY(rig.list.isConsistent());
     QCOMPARE(rig.refreshes, 1);
+}
+
+void ConversionControllerTest::metadataOptionsReachBothConversions()
+{
+    const timespec old{1'200'000'000, 5};
+    for (const bool batch : {false, true}) {
+        Rig rig;
+        QVERIFY(rig.store.write(settings::names::garderMeta, u"False"_s));
+        QVERIFY(rig.store.write(settings::names::garderDates, u"True"_s));
+        QVERIFY(rig.store.write(settings::names::compressionPng, u"0"_s));
+        QVERIFY(QFile::copy(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"), rig.path(u"a.jpg"_s)));
+        const timespec times[2] = {{0, UTIME_OMIT}, old};
+        QCOMPARE(
+            ::utimensat(AT_FDCWD, QFile::encodeName(rig.path(u"a.jpg"_s)).constData(), times, 0),
+            0);
+        rig.list.add(rig.files.path() + u'/', {u"a.jpg"_s});
+        if (batch)
+            rig.add(u"b.bmp"_s, testimages::quadrants(8, 8), "BMP");
+        rig.panel.outputFormats()->setCurrentIndex(
+            convert::outputFormatForCode(convert::formatCodePng)->position);
+        rig.controller.conversion();
+
+        QFile output(rig.path(batch ? u"a.PNG"_s : u"a.png"_s));
+        QVERIFY(output.open(QIODevice::ReadOnly));
+        // Stored without compression: at least three bytes a pixel.
+        QVERIFY(output.size() >= 480 * 640 * 3);
+        QVERIFY(!output.readAll().contains("Raw profile type exif"));
+        struct stat st;
+        QCOMPARE(::stat(QFile::encodeName(output.fileName()).constData(), &st), 0);
+        QCOMPARE(st.st_mtim.tv_sec, old.tv_sec);
+        QCOMPARE(st.st_mtim.tv_nsec, old.tv_nsec);
+    }
+}
+
+void ConversionControllerTest::advancedOptionsReachBothConversions()
+{
+    Rig rig;
+    rig.store.write(settings::names::tiffWebp, u"1"_s);
+    rig.store.write(settings::names::tailleMax, u"24x24"_s);
+    rig.add(u"photo.webp"_s, testimages::quadrants(48, 36), "PNG");
+    rig.panel.outputFormats()->setCurrentIndex(3);
+    rig.controller.conversion();
+    // The single conversion has its own size control.
+    QCOMPARE(QImage(rig.path(u"photo.png"_s)).size(), QSize(48, 36));
+
+    rig.add(u"a.webp"_s, testimages::quadrants(48, 36), "PNG");
+    rig.add(u"b.TIFF"_s, testimages::quadrants(48, 36), "PNG");
+    rig.panel.outputFormats()->setCurrentIndex(2);
+    rig.controller.conversion();
+    QCOMPARE(QImage(rig.path(u"a.JPG"_s)).size(), QSize(24, 18));
+    QCOMPARE(QImage(rig.path(u"b.JPG"_s)).size(), QSize(24, 18));
+    QCOMPARE(rig.messages().size(), 2);
 }
 
 QTEST_MAIN(ConversionControllerTest)

@@ -3,7 +3,11 @@
 
 #include "convertfixture.h"
 
+#include <QPainter>
+#include <QRandomGenerator>
 #include <QtEndian>
+
+#include <cmath>
 
 #include <vector>
 
@@ -47,6 +51,57 @@ QByteArray combineIcons(const std::vector<QByteArray>& parts)
         offset += size;
     }
     return header + data;
+}
+
+// Peak signal-to-noise ratio of `picture` against `reference` (same size), in dB.
+double psnr(const QImage& picture, const QImage& reference)
+{
+    const QImage a = picture.convertToFormat(QImage::Format_RGB32);
+    const QImage b = reference.convertToFormat(QImage::Format_RGB32);
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
+        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
+        for (int x = 0; x < a.width(); ++x) {
+            const int dr = qRed(p[x]) - qRed(q[x]);
+            const int dg = qGreen(p[x]) - qGreen(q[x]);
+            const int db = qBlue(p[x]) - qBlue(q[x]);
+            sum += dr * dr + dg * dg + db * db;
+        }
+    }
+    const double mse = sum / (3.0 * a.width() * a.height());
+    return 10 * std::log10(255.0 * 255.0 / std::max(mse, 1e-9));
+}
+
+// Something like a photo: soft gradients, shapes with sharp edges, fine grain.
+QImage photoLike(int width, int height)
+{
+    QImage picture(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x)
+            line[x] = qRgb(x * 255 / width, y * 255 / height, 128 + int(60 * std::sin(x * 0.01)));
+    }
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QRandomGenerator random(21);
+    for (int i = 0; i < 120; ++i) {
+        painter.setBrush(QColor::fromRgb(random.generate() | 0xff000000u));
+        painter.setPen(Qt::NoPen);
+        const int side = 20 + int(random.bounded(200));
+        painter.drawEllipse(int(random.bounded(width)), int(random.bounded(height)), side, side);
+    }
+    painter.end();
+    for (int y = 0; y < height; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int grain = int(random.bounded(17)) - 8;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + grain, 255), qBound(0, qGreen(c) + grain, 255),
+                           qBound(0, qBlue(c) + grain, 255));
+        }
+    }
+    return picture;
 }
 
 using PictureLoaderTest = ConvertTest;
@@ -133,4 +188,25 @@ TEST_F(PictureLoaderTest, IconGivesItsLargestImage)
     ASSERT_EQ(loaded.status, Status::Ok);
     EXPECT_EQ(loaded.image.size(), QSize(48, 48));
     EXPECT_EQ(loaded.image.pixel(10, 10), QColor(Qt::blue).rgb());
+}
+
+TEST_F(PictureLoaderTest, ReducedJpegDecodeIsAsGoodAsAFullDecodeThenScale)
+{
+    const QImage original = photoLike(3000, 2000);
+    const QString photo = path(u"photo.jpg"_s);
+    QImageWriter writer(photo, "jpeg");
+    writer.setQuality(90);
+    ASSERT_TRUE(writer.write(original));
+
+    // Decoded at 1/2 (1500 x 1000), then scaled into the box.
+    const LoadedPicture fitted = PictureLoader::loadWithin(photo, QSize(1000, 1000));
+    ASSERT_EQ(fitted.status, Status::Ok);
+    ASSERT_EQ(fitted.image.size(), QSize(1000, 666));
+    const LoadedPicture full = PictureLoader::load(photo);
+    ASSERT_EQ(full.status, Status::Ok);
+    const auto scaled = [](const QImage& picture) { return downscaled(picture, QSize(1000, 666)); };
+    const QImage truth = scaled(original);
+    const double reduced = psnr(fitted.image, truth);
+    const double reference = psnr(scaled(full.image), truth);
+    EXPECT_GE(reduced, reference - 0.5) << reduced << " dB against " << reference << " dB";
 }

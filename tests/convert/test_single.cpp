@@ -36,6 +36,9 @@ TEST(SingleConversion, OutputPaths)
         {u"/img/photo.jpg"_s, false, u"/out/"_s, 1, u"/out/photo.gif"_s},
         {u"/img/photo.JPG"_s, true, u""_s, 2, u"/img/photo.jpg"_s},
         {u"/img/a.b.ico"_s, false, u"/"_s, 3, u"/a.b.png"_s},
+        {u"/img/photo.webp"_s, true, u""_s, 3, u"/img/photo.png"_s},
+        {u"/img/scan.TIFF"_s, true, u""_s, 5, u"/img/scan.webp"_s},
+        {u"/img/photo.png"_s, true, u""_s, 4, u"/img/photo.tif"_s},
     };
     for (const Row& row : rows) {
         const QString base = singleOutputBasePath(row.original, row.convOrig, row.repertConv);
@@ -115,7 +118,7 @@ TEST(SingleConversion, OriginalDeletedOnlyWhenTheOutputIsAnotherFile)
         }
         const SingleResult result = convertPicture(
             registry, picture, picture.size(), original, stamp, dir.filePath(row.output),
-            *outputFormatAt(row.position), 90, row.deleteOriginal);
+            *outputFormatAt(row.position), {}, row.deleteOriginal);
         EXPECT_TRUE(result.written());
         EXPECT_EQ(result.originalDeleted, row.deleted);
         EXPECT_EQ(result.originalChanged, row.changed);
@@ -135,7 +138,7 @@ TEST(SingleConversion, RescalesSmoothlyToTheOutputSize)
     const QImage picture = testimages::quadrants(400, 200);
     const QString output = dir.filePath(u"out.png"_s);
     const SingleResult result = convertPicture(registry, picture, QSize(300, 150), u"/none"_s,
-                                               std::nullopt, output, *outputFormatAt(3), 90, false);
+                                               std::nullopt, output, *outputFormatAt(3), {}, false);
     ASSERT_TRUE(result.written());
     const QImage written(output);
     EXPECT_EQ(written.size(), QSize(300, 150));
@@ -145,7 +148,7 @@ TEST(SingleConversion, RescalesSmoothlyToTheOutputSize)
     // Over the loader's allocation limit: refused before anything is scaled or written.
     const QString huge = dir.filePath(u"huge.png"_s);
     EXPECT_EQ(convertPicture(registry, picture, QSize(20000, 20000), u"/none"_s, std::nullopt, huge,
-                             *outputFormatAt(3), 90, false)
+                             *outputFormatAt(3), {}, false)
                   .status,
               Status::SourceTooLarge);
     EXPECT_FALSE(QFile::exists(huge));

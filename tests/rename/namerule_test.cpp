@@ -177,6 +177,7 @@ TEST(NameRule, BaseAndExtension)
     const Row rows[] = {
         {"Plage.jpeg", 11, "plage.jpe"},
         {"scan.tiff", 10, "SCAN.tif"},
+        {"Photo.WebP", 11, "photo.WebP"},
         {"PHOTO.JPG", 11, "photo.JPG"},
         {"a.b.png", 10, "A.B.png"},
         {"a.b.c.gif", 1, "a.B.C.gif"},

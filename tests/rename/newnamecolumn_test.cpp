@@ -212,17 +212,19 @@ void NewNameColumnTest::aStaleResultNeverOverwritesANewerOne()
 void NewNameColumnTest::conversionTabShowsTheOutputNames()
 {
     Rig rig;
-    rig.formats.setCurrentIndex(3); // PNG
-    rig.addFiles({u"a.jpg"_s, u"b.png"_s, u"a.bmp"_s, u"c.txt"_s});
+    QVERIFY(rig.store.write(settings::names::tiffWebp, u"1"_s)); // as the batch reads it
+    rig.formats.setCurrentIndex(3);                              // PNG
+    rig.addFiles({u"a.jpg"_s, u"b.png"_s, u"a.bmp"_s, u"c.txt"_s, u"d.tiff"_s});
     rig.feed->setConversionShown(true);
     QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
     QTRY_COMPARE(marked.size(), 1);
     // The batch skips its own type, unknown types and the second writer of one output.
-    QCOMPARE(rig.column(), QStringList({u"a.PNG"_s, QString(), QString(), QString()}));
+    QCOMPARE(rig.column(), QStringList({u"a.PNG"_s, QString(), QString(), QString(), u"d.PNG"_s}));
     QCOMPARE(rig.model.index(2, WorkListModel::NewNameColumn).data(Qt::ToolTipRole).toString(),
              u"Nom donné deux fois"_s);
     rig.formats.setCurrentIndex(0); // BMP
-    QTRY_COMPARE(rig.column(), QStringList({u"a.BMP"_s, u"b.BMP"_s, QString(), QString()}));
+    QTRY_COMPARE(rig.column(),
+                 QStringList({u"a.BMP"_s, u"b.BMP"_s, QString(), QString(), u"d.BMP"_s}));
     rig.feed->setConversionShown(false);
     QTRY_COMPARE(rig.column().first(), u"image1.jpg"_s);
 }

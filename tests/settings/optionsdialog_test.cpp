@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -77,10 +78,10 @@ private Q_SLOTS:
 void OptionsDialogTest::freshLoad()
 {
     Rig rig;
-    for (const char* on : {"Option3", "Option1", "Option5", "Check1"})
+    for (const char* on : {"Option3", "Option1", "Option5", "Check1", "ChkGarderMeta"})
         QVERIFY2(rig.checked(on), on);
     for (const char* off : {"Option4", "Option2", "Check2", "Check3", "ChkCorbeille",
-                            "ChkApercuTout", "ChkDernierDossier"})
+                            "ChkGarderDates", "ChkApercuTout", "ChkDernierDossier"})
         QVERIFY2(!rig.checked(off), off);
     for (const char* greyed : {"Option1", "Option2", "Command3", "Command4"})
         QVERIFY2(!rig.enabled(greyed), greyed);
@@ -161,14 +162,20 @@ void OptionsDialogTest::folderIsStoredAtOnceEvenWhenCancelled()
 
 void OptionsDialogTest::okWritesOnlyWhatChanged()
 {
-    Rig rig(false, {{n::supOriginal, u"1"_s}, {n::corbeille, u"Vrai"_s}});
+    Rig rig(false,
+            {{n::supOriginal, u"1"_s}, {n::corbeille, u"Vrai"_s}, {n::garderMeta, u"peut-être"_s}});
     QVERIFY(rig.checked("ChkCorbeille"));
+    QVERIFY(rig.checked("ChkGarderMeta")); // unreadable: its default
     // Another window stores its own choices while this dialog is open.
     SettingsStore other(rig.store.filePath());
     QVERIFY(other.write(n::supOriginal, u"0"_s));
     QVERIFY(other.writeFlag(n::convDest, true));
-    for (const char* control : {"Check3", "Check1", "Option2", "Option4", "ChkCorbeille",
-                                "ChkApercuTout", "ChkDernierDossier", "Command1"})
+    QCOMPARE(rig.child<QSpinBox>("SpinQualiteJPEG")->value(), 90);
+    rig.child<QSpinBox>("SpinQualiteJPEG")->setValue(80);
+    rig.child<QLineEdit>("TextTailleMax")->setText(u"1920 X 1080"_s);
+    for (const char* control :
+         {"Check3", "Check1", "Option2", "Option4", "ChkCorbeille", "ChkGarderMeta",
+          "ChkGarderDates", "ChkApercuTout", "ChkDernierDossier", "Command1"})
         rig.click(control);
 
     QCOMPARE(rig.dialog.result(), int(QDialog::Accepted));
@@ -183,12 +190,17 @@ void OptionsDialogTest::okWritesOnlyWhatChanged()
         {n::convOrig, "1"},
         {n::convDest, "True"},
         {n::corbeille, "0"},
+        {n::garderMeta, "0"},
+        {n::garderDates, "1"},
         {n::apercuTout, "1"},
         {n::dernierDossier, "1"},
         {n::format, "4"},
+        {n::qualiteJpeg, "80"},
+        {n::tailleMax, "1920x1080"},
     };
     for (const auto& [name, text] : expected)
         QCOMPARE(rig.store.readText(name), QLatin1String(text));
+    QVERIFY(!rig.store.exists(n::compressionPng) && !rig.store.exists(n::tiffWebp));
     QVERIFY(rig.dialogs.calls().isEmpty());
 }
 

@@ -122,6 +122,29 @@ TEST_F(SettingsStoreTest, FlagsWrittenAsWordsReadLikeDigits)
     EXPECT_TRUE(snapshot.repertCopieDest);
     EXPECT_EQ(snapshot.format, 4);
     EXPECT_EQ(snapshot.visu, u"1"_s);
+    // Missing after the first start: the advanced options read as their defaults.
+    EXPECT_TRUE(snapshot.garderMeta);
+    EXPECT_FALSE(snapshot.garderDates);
+    ASSERT_TRUE(store.write(n::garderMeta, u"Faux"_s));
+    EXPECT_FALSE(store.snapshot().garderMeta);
+}
+
+TEST_F(SettingsStoreTest, StoredQualityAndCompressionOutOfRangeFallBack)
+{
+    SettingsStore store(iniPath());
+    store.initialise(u"/a"_s);
+    EXPECT_EQ(store.snapshot().qualiteJpeg, 90); // nothing stored
+    EXPECT_EQ(store.snapshot().compressionPng, -1);
+    const std::pair<const char*, int> rows[] = {{"0", 0},   {" 100 ", 100}, {"101", 75},
+                                                {"-1", 75}, {"haute", 75},  {"", 75}};
+    for (const auto& [text, quality] : rows) {
+        ASSERT_TRUE(store.write(n::qualiteJpeg, QString::fromLatin1(text)));
+        EXPECT_EQ(store.snapshot().qualiteJpeg, quality) << text;
+    }
+    ASSERT_TRUE(store.write(n::compressionPng, u"10"_s));
+    EXPECT_EQ(store.snapshot().compressionPng, -1);
+    ASSERT_TRUE(store.write(n::compressionPng, u"9"_s));
+    EXPECT_EQ(store.snapshot().compressionPng, 9);
 }
 
 TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAtTheNextRead)
