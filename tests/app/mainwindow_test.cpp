@@ -1,7 +1,7 @@
 #include "app/help.h"
 #include "app/mainwindow.h"
-#include "app/session.h"
 #include "app/messageboxdialogs.h"
+#include "app/session.h"
 #include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
 #include "lists/browsepanel.h"
@@ -477,105 +477,105 @@ void MainWindowTest::lastFolderFilterAndSizeComeBackWhenAsked()
     QCOMPARE(window.browsePanel()->typeFilter()->currentIndex(), 5);
     QCOMPARE(window.size(), QSize(640, 480));
     QVERIFY(second.dialogs.calls().isEmpty());
-void MainWindowTest::largerWindowGrowsTheLists()
-{
-    Fixture f;
-    MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* dir1 = window.findChild<QTreeView*>(QStringLiteral("Dir1"));
-    QListView* lv1 = window.browsePanel()->files();
-    auto* lv2 = window.findChild<QTreeView*>(QStringLiteral("LV2"));
-    const QSize start = window.size();
-    const QRect startTree = dir1->geometry();
-    const QSize startWork = lv2->size();
+    void MainWindowTest::largerWindowGrowsTheLists()
+    {
+        Fixture f;
+        MainWindow& window = f.make();
+        QVERIFY(window.Form_Load());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto* dir1 = window.findChild<QTreeView*>(QStringLiteral("Dir1"));
+        QListView* lv1 = window.browsePanel()->files();
+        auto* lv2 = window.findChild<QTreeView*>(QStringLiteral("LV2"));
+        const QSize start = window.size();
+        const QRect startTree = dir1->geometry();
+        const QSize startWork = lv2->size();
 
-    // "Convertir" fits in the start size.
-    window.findChild<QTabBar*>(QStringLiteral("TS1"))->setCurrentIndex(1);
-    QApplication::processEvents();
-    QCOMPARE(window.size(), start);
-    window.findChild<QTabBar*>(QStringLiteral("TS1"))->setCurrentIndex(0);
+        // "Convertir" fits in the start size.
+        window.findChild<QTabBar*>(QStringLiteral("TS1"))->setCurrentIndex(1);
+        QApplication::processEvents();
+        QCOMPARE(window.size(), start);
+        window.findChild<QTabBar*>(QStringLiteral("TS1"))->setCurrentIndex(0);
 
-    window.resize(1200, 950);
-    QTRY_COMPARE(window.size(), QSize(1200, 950));
-    QApplication::processEvents();
-    QVERIFY(dir1->height() > startTree.height() + 100);
-    QVERIFY(lv1->height() > BrowsePanel::listHeightWithPreview + 100);
-    QVERIFY(lv2->height() > startWork.height() + 200);
-    // The three columns share the view, names the widest.
-    QHeaderView* header = lv2->header();
-    QCOMPARE(header->sectionPosition(2) + header->sectionSize(2), lv2->viewport()->width());
-    QVERIFY(header->sectionSize(0) > header->sectionSize(1));
-    QVERIFY(header->sectionSize(0) > header->sectionSize(2));
+        window.resize(1200, 950);
+        QTRY_COMPARE(window.size(), QSize(1200, 950));
+        QApplication::processEvents();
+        QVERIFY(dir1->height() > startTree.height() + 100);
+        QVERIFY(lv1->height() > BrowsePanel::listHeightWithPreview + 100);
+        QVERIFY(lv2->height() > startWork.height() + 200);
+        // The three columns share the view, names the widest.
+        QHeaderView* header = lv2->header();
+        QCOMPARE(header->sectionPosition(2) + header->sectionSize(2), lv2->viewport()->width());
+        QVERIFY(header->sectionSize(0) > header->sectionSize(1));
+        QVERIFY(header->sectionSize(0) > header->sectionSize(2));
 
-    // Back at the start size, the start layout.
-    window.resize(start);
-    QTRY_COMPARE(window.size(), start);
-    QApplication::processEvents();
-    QCOMPARE(dir1->geometry(), startTree);
-    QCOMPARE(lv1->height(), BrowsePanel::listHeightWithPreview);
-    QCOMPARE(header->sectionSize(0), 130);
-    QCOMPARE(header->sectionPosition(2), lv2->viewport()->width());
-}
-
-void MainWindowTest::valueLabelsAreReadByTheirValue()
-{
-    Fixture f;
-    MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-    window.workListPanel()->ajouter(f.dir.path() + u'/', {u"a.jpg"_s, u"b.jpg"_s});
-    window.convertPanel()->outputPath()->setText(u"/tmp/sortie.png"_s);
-    const std::pair<QLabel*, QString> labels[] = {
-        {window.findChild<QLabel*>(QStringLiteral("StatusCount")), u"Nombre de fichiers"_s},
-        {window.convertPanel()->outputPath(), u"Fichier de sortie"_s},
-    };
-    for (const auto& [label, caption] : labels) {
-        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
-        QVERIFY(read);
-        QAccessibleTextInterface* text = read->textInterface();
-        QVERIFY2(text, qPrintable(caption));
-        QCOMPARE(text->text(0, text->characterCount()), label->text());
-        QCOMPARE(read->text(QAccessible::Name), label->text());
-        QCOMPARE(read->text(QAccessible::Description), caption);
+        // Back at the start size, the start layout.
+        window.resize(start);
+        QTRY_COMPARE(window.size(), start);
+        QApplication::processEvents();
+        QCOMPARE(dir1->geometry(), startTree);
+        QCOMPARE(lv1->height(), BrowsePanel::listHeightWithPreview);
+        QCOMPARE(header->sectionSize(0), 130);
+        QCOMPARE(header->sectionPosition(2), lv2->viewport()->width());
     }
-    QCOMPARE(labels[0].first->text(), u"2 fichier(s) séléctionné(s)"_s);
-}
 
-void MainWindowTest::messageBoxesShowTheirWholeTitle()
-{
-    const QString title = u"Confirmation de suppression de fichier"_s;
-    MessageBoxDialogs dialogs;
-    int width = 0;
-    QTimer::singleShot(0, [&] {
-        QWidget* box = QApplication::activeModalWidget();
-        QVERIFY(box);
-        width = box->width();
-        box->close();
-    });
-    // A short question under a long title: the frame's buttons need room beside the title.
-    dialogs.askOkCancel(u"Oui ?"_s, title, DialogIcon::None);
-    QVERIFY(width >
-            QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) +
-                60);
-}
+    void MainWindowTest::valueLabelsAreReadByTheirValue()
+    {
+        Fixture f;
+        MainWindow& window = f.make();
+        QVERIFY(window.Form_Load());
+        window.workListPanel()->ajouter(f.dir.path() + u'/', {u"a.jpg"_s, u"b.jpg"_s});
+        window.convertPanel()->outputPath()->setText(u"/tmp/sortie.png"_s);
+        const std::pair<QLabel*, QString> labels[] = {
+            {window.findChild<QLabel*>(QStringLiteral("StatusCount")), u"Nombre de fichiers"_s},
+            {window.convertPanel()->outputPath(), u"Fichier de sortie"_s},
+        };
+        for (const auto& [label, caption] : labels) {
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
+            QVERIFY(read);
+            QAccessibleTextInterface* text = read->textInterface();
+            QVERIFY2(text, qPrintable(caption));
+            QCOMPARE(text->text(0, text->characterCount()), label->text());
+            QCOMPARE(read->text(QAccessible::Name), label->text());
+            QCOMPARE(read->text(QAccessible::Description), caption);
+        }
+        QCOMPARE(labels[0].first->text(), u"2 fichier(s) séléctionné(s)"_s);
+    }
 
-void MainWindowTest::helpWindowClosesOnEscape()
-{
-    Fixture f;
-    QFile help(f.dir.filePath(QStringLiteral("morvane.hlp")));
-    QVERIFY(help.open(QIODevice::WriteOnly));
-    help.write("<h1>Aide de Morvane</h1>");
-    help.close();
-    MainWindow& window = f.make(f.dir.path());
-    QVERIFY(window.Form_Load());
-    window.menuItem(QStringLiteral("aide"))->trigger();
-    QPointer<QTextBrowser> shown = window.helpCommand()->window();
-    QVERIFY(shown && shown->isVisible());
-    QVERIFY(QTest::qWaitForWindowActive(shown));
-    QTest::keyClick(shown, Qt::Key_Escape);
-    QTRY_VERIFY(!shown || !shown->isVisible());
-}
+    void MainWindowTest::messageBoxesShowTheirWholeTitle()
+    {
+        const QString title = u"Confirmation de suppression de fichier"_s;
+        MessageBoxDialogs dialogs;
+        int width = 0;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box);
+            width = box->width();
+            box->close();
+        });
+        // A short question under a long title: the frame's buttons need room beside the title.
+        dialogs.askOkCancel(u"Oui ?"_s, title, DialogIcon::None);
+        QVERIFY(width >
+                QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(title) +
+                    60);
+    }
 
-QTEST_MAIN(MainWindowTest)
+    void MainWindowTest::helpWindowClosesOnEscape()
+    {
+        Fixture f;
+        QFile help(f.dir.filePath(QStringLiteral("morvane.hlp")));
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.write("<h1>Aide de Morvane</h1>");
+        help.close();
+        MainWindow& window = f.make(f.dir.path());
+        QVERIFY(window.Form_Load());
+        window.menuItem(QStringLiteral("aide"))->trigger();
+        QPointer<QTextBrowser> shown = window.helpCommand()->window();
+        QVERIFY(shown && shown->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QTest::keyClick(shown, Qt::Key_Escape);
+        QTRY_VERIFY(!shown || !shown->isVisible());
+    }
+
+    QTEST_MAIN(MainWindowTest)
 #include "mainwindow_test.moc"
