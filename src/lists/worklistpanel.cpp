@@ -126,146 +126,147 @@ void WorkListPanel::fitColumns()
         m_fittedFolderWidth = std::max(width - name, least);
     }
     header->resizeSection(WorkListModel::FolderColumn, m_fittedFolderWidth);
-    QStringList WorkListPanel::droppedPaths(const QMimeData* data)
-    {
-        QStringList paths;
-        if (!data || !data->hasUrls())
-            return paths;
-        const QList<QUrl> urls = data->urls();
-        for (const QUrl& url : urls) {
-            if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-                paths.push_back(url.toLocalFile());
-        }
+}
+
+QStringList WorkListPanel::droppedPaths(const QMimeData* data)
+{
+    QStringList paths;
+    if (!data || !data->hasUrls())
         return paths;
+    const QList<QUrl> urls = data->urls();
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths.push_back(url.toLocalFile());
     }
+    return paths;
+}
 
-    namespace {
+namespace {
 
-    // The drop only reads the files: it must never be taken as a move, after which the file
-    // manager would delete them.
-    bool acceptAsCopy(QDropEvent* event)
-    {
-        if (WorkListPanel::droppedPaths(event->mimeData()).isEmpty())
-            return false;
-        if (event->possibleActions() & Qt::CopyAction)
-            event->setDropAction(Qt::CopyAction);
-        else if (event->possibleActions() & Qt::LinkAction)
-            event->setDropAction(Qt::LinkAction);
-        else
-            return false;
-        event->accept();
-        return true;
+// The drop only reads the files: it must never be taken as a move, after which the file
+// manager would delete them.
+bool acceptAsCopy(QDropEvent* event)
+{
+    if (WorkListPanel::droppedPaths(event->mimeData()).isEmpty())
+        return false;
+    if (event->possibleActions() & Qt::CopyAction)
+        event->setDropAction(Qt::CopyAction);
+    else if (event->possibleActions() & Qt::LinkAction)
+        event->setDropAction(Qt::LinkAction);
+    else
+        return false;
+    event->accept();
+    return true;
+}
+
+} // namespace
+
+void WorkListPanel::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!acceptAsCopy(event))
+        event->ignore();
+}
+
+void WorkListPanel::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!acceptAsCopy(event))
+        event->ignore();
+}
+
+void WorkListPanel::dropEvent(QDropEvent* event)
+{
+    if (!acceptAsCopy(event)) {
+        event->ignore();
+        return;
     }
+    Q_EMIT pathsDropped(droppedPaths(event->mimeData()));
+}
 
-    } // namespace
+QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip, const QIcon& icon)
+{
+    auto* button = new QToolButton(this);
+    button->setObjectName(QLatin1String(name));
+    button->setToolTip(toolTip);
+    button->setAccessibleName(toolTip);
+    button->setIcon(icon);
+    button->setAutoRaise(false);
+    return button;
+}
 
-    void WorkListPanel::dragEnterEvent(QDragEnterEvent * event)
-    {
-        if (!acceptAsCopy(event))
-            event->ignore();
-    }
+const WorkList& WorkListPanel::workList() const
+{
+    return m_model->list();
+}
 
-    void WorkListPanel::dragMoveEvent(QDragMoveEvent * event)
-    {
-        if (!acceptAsCopy(event))
-            event->ignore();
-    }
+QString WorkListPanel::countText(int count)
+{
+    if (count <= 0)
+        return {};
+    return QString::number(count) + QStringLiteral(" fichier(s) séléctionné(s)");
+}
 
-    void WorkListPanel::dropEvent(QDropEvent * event)
-    {
-        if (!acceptAsCopy(event)) {
-            event->ignore();
-            return;
-        }
-        Q_EMIT pathsDropped(droppedPaths(event->mimeData()));
-    }
+int WorkListPanel::selectedRow() const
+{
+    const QModelIndexList rows = m_lv2->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
 
-    QToolButton* WorkListPanel::makeButton(const char* name, const QString& toolTip,
-                                           const QIcon& icon)
-    {
-        auto* button = new QToolButton(this);
-        button->setObjectName(QLatin1String(name));
-        button->setToolTip(toolTip);
-        button->setAccessibleName(toolTip);
-        button->setIcon(icon);
-        button->setAutoRaise(false);
-        return button;
-    }
+void WorkListPanel::updateMarker()
+{
+    m_label5->setText(m_model->list().marker() ? QStringLiteral("oui") : QStringLiteral("non"));
+}
 
-    const WorkList& WorkListPanel::workList() const
-    {
-        return m_model->list();
-    }
+void WorkListPanel::ajouter(const QString& folder, const QStringList& names)
+{
+    m_model->add(folder, names);
+    updateMarker();
+    compte();
+    Q_EMIT entriesAdded();
+}
 
-    QString WorkListPanel::countText(int count)
-    {
-        if (count <= 0)
-            return {};
-        return QString::number(count) + QStringLiteral(" fichier(s) séléctionné(s)");
-    }
+void WorkListPanel::ajouter(const std::vector<WorkList::PreparedFolder>& folders)
+{
+    m_model->add(folders);
+    updateMarker();
+    compte();
+    Q_EMIT entriesAdded();
+}
 
-    int WorkListPanel::selectedRow() const
-    {
-        const QModelIndexList rows = m_lv2->selectionModel()->selectedRows();
-        return rows.isEmpty() ? -1 : rows.first().row();
-    }
+void WorkListPanel::enlever()
+{
+    m_model->remove(selectedRow());
+    // The marker reads "non" after a removal, even when no row was selected.
+    m_model->clearMarker();
+    updateMarker();
+    compte();
+}
 
-    void WorkListPanel::updateMarker()
-    {
-        m_label5->setText(m_model->list().marker() ? QStringLiteral("oui") : QStringLiteral("non"));
-    }
+void WorkListPanel::videLV2()
+{
+    m_model->clear();
+    updateMarker();
+    Q_EMIT exampleCleared();
+    compte();
+}
 
-    void WorkListPanel::ajouter(const QString& folder, const QStringList& names)
-    {
-        m_model->add(folder, names);
-        updateMarker();
-        compte();
-        Q_EMIT entriesAdded();
-    }
+void WorkListPanel::monte()
+{
+    const int row = selectedRow();
+    if (m_model->moveUp(row))
+        m_lv2->setCurrentIndex(m_model->index(row - 1, 0));
+}
 
-    void WorkListPanel::ajouter(const std::vector<WorkList::PreparedFolder>& folders)
-    {
-        m_model->add(folders);
-        updateMarker();
-        compte();
-        Q_EMIT entriesAdded();
-    }
+void WorkListPanel::descend()
+{
+    const int row = selectedRow();
+    if (m_model->moveDown(row))
+        m_lv2->setCurrentIndex(m_model->index(row + 1, 0));
+}
 
-    void WorkListPanel::enlever()
-    {
-        m_model->remove(selectedRow());
-        // The marker reads "non" after a removal, even when no row was selected.
-        m_model->clearMarker();
-        updateMarker();
-        compte();
-    }
-
-    void WorkListPanel::videLV2()
-    {
-        m_model->clear();
-        updateMarker();
+void WorkListPanel::compte()
+{
+    const QString text = countText(m_model->list().count());
+    Q_EMIT countTextChanged(text);
+    if (text.isEmpty())
         Q_EMIT exampleCleared();
-        compte();
-    }
-
-    void WorkListPanel::monte()
-    {
-        const int row = selectedRow();
-        if (m_model->moveUp(row))
-            m_lv2->setCurrentIndex(m_model->index(row - 1, 0));
-    }
-
-    void WorkListPanel::descend()
-    {
-        const int row = selectedRow();
-        if (m_model->moveDown(row))
-            m_lv2->setCurrentIndex(m_model->index(row + 1, 0));
-    }
-
-    void WorkListPanel::compte()
-    {
-        const QString text = countText(m_model->list().count());
-        Q_EMIT countTextChanged(text);
-        if (text.isEmpty())
-            Q_EMIT exampleCleared();
-    }
+}
