@@ -17,6 +17,7 @@
 #include "lists/worklistpanel.h"
 #include "preview/previewbox.h"
 #include "rename/newnamecolumn.h"
+#include "rename/newnamepreview.h"
 #include "rename/renamecontroller.h"
 #include "rename/renamepanel.h"
 #include "settings/optionsdialog.h"
@@ -204,10 +205,10 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
         }
     });
 
-    auto* newNames = new NewNameColumn(m_rename, m_convert->outputFormats(), m_workList->model(),
-                                       m_services.settings, this);
-    connect(m_ts1, &QTabBar::currentChanged, newNames,
-            [newNames](int index) { newNames->setConversionShown(index == 1); });
+    m_newNames = new NewNameColumn(m_rename, m_convert->outputFormats(), m_workList->model(),
+                                   m_services.settings, this);
+    connect(m_ts1, &QTabBar::currentChanged, m_newNames,
+            [this](int index) { m_newNames->setConversionShown(index == 1); });
 
     // The client area is fixed by the window design; the frame adds the toolbar and the
     // status bar around it.
@@ -362,6 +363,9 @@ void MainWindow::openOptions()
         m_options = new OptionsDialog(*m_services.settings, *m_services.dialogs);
         m_options->setAttribute(Qt::WA_DeleteOnClose);
         m_options->load();
+        // The date, Trash and conversion options change what the column shows.
+        connect(m_options, &QDialog::accepted, m_newNames->preview(),
+                &renaming::NewNamePreview::schedule);
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             m_options->move(screen->availableGeometry().center() - m_options->rect().center());
     }

@@ -21,6 +21,7 @@ class ConversionController;
 class ConvertPanel;
 class Dialogs;
 class ListsController;
+class NewNameColumn;
 class QAction;
 class QLabel;
 class QTabBar;
@@ -107,6 +108,7 @@ private:
     FileOpsController* m_fileOps = nullptr;
     HelpCommand* m_help = nullptr;
     MainMenus m_menus;
+    NewNameColumn* m_newNames = nullptr;
     QPointer<OptionsDialog> m_options;
     QPointer<AboutBox> m_about;
     QLabel* m_countPanel = nullptr;
