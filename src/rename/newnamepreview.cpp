@@ -117,7 +117,7 @@ void renameNames(const ColumnRequest& request, ColumnNames& out, const std::atom
         }
         NameResult made = newName(input);
         if (!made.ok()) {
-            out.marks[i] = NameMark::Refused;
+            out.marks[i] = NameMark::Incorrect;
             continue;
         }
         out.names[i] = std::move(made.name);
@@ -336,6 +336,8 @@ QString nameMarkText(NameMark mark)
         return QStringLiteral("Nom donné deux fois");
     case NameMark::Refused:
         return QStringLiteral("Nom refusé par le système de fichiers");
+    case NameMark::Incorrect:
+        return QStringLiteral("Nom de fichier incorrect");
     case NameMark::NoDateTaken:
         return QStringLiteral("pas de date de prise de vue : date de modification utilisée");
     }

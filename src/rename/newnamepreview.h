@@ -27,6 +27,7 @@ enum class NameMark : std::uint8_t
     Taken,      // another file, not renamed away by the run, has that name
     GivenTwice, // two entries of the list get that name
     Refused,    // the file system takes no such name
+    Incorrect,  // the name rule makes no file name of the fields ("/" or NUL in it, "." or "..")
     // The picture has no valid date taken: its modification time is used. The run goes on.
     NoDateTaken,
 };

@@ -152,6 +152,9 @@ void NewNameColumnTest::marksAndTheirReasons_data()
     QTest::newRow("too long for the folder")
         << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
         << QString(300, u'n') << QStringList{refused} << false;
+    QTest::newRow("a text the name rule refuses")
+        << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm << u"a/b"_s
+        << QStringList{u"Nom de fichier incorrect"_s} << false;
 }
 
 void NewNameColumnTest::marksAndTheirReasons()
