@@ -1,6 +1,8 @@
 #include "convert/conversion.h"
 #include "convert/pictureloader.h"
 
+#include "benchutil.h"
+
 #include "convertfixture.h"
 
 #include <QPainter>
@@ -51,26 +53,6 @@ QByteArray combineIcons(const std::vector<QByteArray>& parts)
         offset += size;
     }
     return header + data;
-}
-
-// Peak signal-to-noise ratio of `picture` against `reference` (same size), in dB.
-double psnr(const QImage& picture, const QImage& reference)
-{
-    const QImage a = picture.convertToFormat(QImage::Format_RGB32);
-    const QImage b = reference.convertToFormat(QImage::Format_RGB32);
-    double sum = 0;
-    for (int y = 0; y < a.height(); ++y) {
-        const auto* p = reinterpret_cast<const QRgb*>(a.constScanLine(y));
-        const auto* q = reinterpret_cast<const QRgb*>(b.constScanLine(y));
-        for (int x = 0; x < a.width(); ++x) {
-            const int dr = qRed(p[x]) - qRed(q[x]);
-            const int dg = qGreen(p[x]) - qGreen(q[x]);
-            const int db = qBlue(p[x]) - qBlue(q[x]);
-            sum += dr * dr + dg * dg + db * db;
-        }
-    }
-    const double mse = sum / (3.0 * a.width() * a.height());
-    return 10 * std::log10(255.0 * 255.0 / std::max(mse, 1e-9));
 }
 
 // Something like a photo: soft gradients, shapes with sharp edges, fine grain.
@@ -206,7 +188,7 @@ TEST_F(PictureLoaderTest, ReducedJpegDecodeIsAsGoodAsAFullDecodeThenScale)
     ASSERT_EQ(full.status, Status::Ok);
     const auto scaled = [](const QImage& picture) { return downscaled(picture, QSize(1000, 666)); };
     const QImage truth = scaled(original);
-    const double reduced = psnr(fitted.image, truth);
-    const double reference = psnr(scaled(full.image), truth);
+    const double reduced = bench::psnr(fitted.image, truth);
+    const double reference = bench::psnr(scaled(full.image), truth);
     EXPECT_GE(reduced, reference - 0.5) << reduced << " dB against " << reference << " dB";
 }
