@@ -5,6 +5,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -291,39 +292,37 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
                       QByteArray::number(::getpid()) + '\n';
     // One buffer for the whole plan, written at once; each line is written in place.
     text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 160);
-    const auto native = [](const QString& path) { return QFile::encodeName(absolute(path)); };
-    const auto nativeOrNone = [&native](const QString& path) {
-        return path.isEmpty() ? QByteArray() : native(path);
+    QByteArray bytes; // one path's bytes at a time
+    const auto appendField = [&text, &bytes](const QString& path, bool dashForNone) {
+        if (dashForNone && path.isEmpty()) {
+            text.append('-');
+            return;
+        }
+        fileops::encodeNameInto(absolute(path), bytes);
+        const qsizetype start = text.size();
+        text.resize(start + 3 * bytes.size());
+        text.truncate(writeField(text.data() + start, bytes) - text.constData());
     };
+    std::array<char, 80> numbers;
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
         const PlannedRename& entry = plan.entries[i];
         if (entry.unchanged || !entry.identity)
             continue;
-        const QByteArray fields[] = {native(entry.source), native(entry.target),
-                                     nativeOrNone(entry.copyPath),
-                                     nativeOrNone(entry.copyTemporary)};
-        qsizetype longest = sizeof("file ") + 3 * 21;
-        for (const QByteArray& bytes : fields)
-            longest += 1 + std::max<qsizetype>(1, 3 * bytes.size());
-        const qsizetype start = text.size();
-        text.resize(start + longest);
-        char* to = text.data() + start;
-        to = std::copy_n("file ", 5, to);
+        char* to = std::copy_n("file ", 5, numbers.data());
         to = writeNumber(to, i);
         *to++ = ' ';
         to = writeNumber(to, static_cast<unsigned long long>(entry.identity->device));
         *to++ = ' ';
         to = writeNumber(to, static_cast<unsigned long long>(entry.identity->inode));
+        text.append(numbers.data(), to - numbers.data());
+        const QString* fields[] = {&entry.source, &entry.target, &entry.copyPath,
+                                   &entry.copyTemporary};
         for (int f = 0; f < 4; ++f) {
-            *to++ = ' ';
+            text.append(' ');
             // No kept copy: a dash.
-            if (f >= 2 && fields[f].isEmpty())
-                *to++ = '-';
-            else
-                to = writeField(to, fields[f]);
+            appendField(*fields[f], f >= 2);
         }
-        *to++ = '\n';
-        text.truncate(to - text.constData());
+        text.append('\n');
     }
     if (!writeAll(m_fd, text) || ::fsync(m_fd) != 0 || !syncFolder(m_folder)) {
         const int error = errno;
