@@ -24,22 +24,57 @@ namespace {
 constexpr int keptJournals = 20;
 const QByteArray header = "morvane-rename 1";
 
+// Whether a byte is written as it is in a journal field: the unreserved ones and '/', as
+// QByteArray::toPercentEncoding("/") leaves them.
+constexpr bool keptAsIs(unsigned char u)
+{
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' ||
+           u == '.' || u == '_' || u == '~' || u == '/';
+}
+
+constexpr std::array<bool, 128> asciiKeptAsIs = [] {
+    std::array<bool, 128> table{};
+    for (unsigned char u = 0; u < 128; ++u)
+        table[u] = keptAsIs(u);
+    return table;
+}();
+
+constexpr char hexDigits[] = "0123456789ABCDEF";
+
+char* writeEscaped(char* to, unsigned char u)
+{
+    *to++ = '%';
+    *to++ = hexDigits[u >> 4];
+    *to++ = hexDigits[u & 0xF];
+    return to;
+}
+
 // Writes a path as a journal field at `to`, at most three bytes for each byte of `bytes`:
-// every byte but the unreserved ones and '/' is written %XX, as
-// QByteArray::toPercentEncoding("/") does (read back by pathField()).
+// every byte but the unreserved ones and '/' is written %XX (read back by pathField()).
 char* writeField(char* to, const QByteArray& bytes)
 {
-    static constexpr char hex[] = "0123456789ABCDEF";
     for (const char c : bytes) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-            u == '-' || u == '.' || u == '_' || u == '~' || u == '/') {
+        if (keptAsIs(u))
             *to++ = c;
-        } else {
-            *to++ = '%';
-            *to++ = hex[u >> 4];
-            *to++ = hex[u & 0xF];
-        }
+        else
+            to = writeEscaped(to, u);
+    }
+    return to;
+}
+
+// writeField() of the path's file-system bytes straight from its text where it is ASCII (the
+// bytes are then the text's own); nullptr, with nothing of use written, where it is not.
+char* writeAsciiField(char* to, QStringView path)
+{
+    for (const QChar c : path) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80)
+            return nullptr;
+        if (asciiKeptAsIs[u])
+            *to++ = static_cast<char>(u);
+        else
+            to = writeEscaped(to, static_cast<unsigned char>(u));
     }
     return to;
 }
@@ -292,37 +327,38 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
                       QByteArray::number(::getpid()) + '\n';
     // One buffer for the whole plan, written at once; each line is written in place.
     text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 160);
-    QByteArray bytes; // one path's bytes at a time
-    const auto appendField = [&text, &bytes](const QString& path, bool dashForNone) {
-        if (dashForNone && path.isEmpty()) {
-            text.append('-');
-            return;
-        }
-        fileops::encodeNameInto(absolute(path), bytes);
-        const qsizetype start = text.size();
-        text.resize(start + 3 * bytes.size());
-        text.truncate(writeField(text.data() + start, bytes) - text.constData());
-    };
-    std::array<char, 80> numbers;
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
         const PlannedRename& entry = plan.entries[i];
         if (entry.unchanged || !entry.identity)
             continue;
-        char* to = std::copy_n("file ", 5, numbers.data());
+        // No kept copy: a dash (an empty text).
+        const QString fields[] = {absolute(entry.source), absolute(entry.target),
+                                  entry.copyPath.isEmpty() ? QString() : absolute(entry.copyPath),
+                                  entry.copyTemporary.isEmpty() ? QString()
+                                                                : absolute(entry.copyTemporary)};
+        // A UTF-16 unit is at most three bytes, each written in at most three.
+        qsizetype longest = sizeof("file ") + 3 * 21 + 1;
+        for (const QString& field : fields)
+            longest += 2 + 9 * field.size();
+        const qsizetype start = text.size();
+        text.resize(start + longest);
+        char* to = std::copy_n("file ", 5, text.data() + start);
         to = writeNumber(to, i);
         *to++ = ' ';
         to = writeNumber(to, static_cast<unsigned long long>(entry.identity->device));
         *to++ = ' ';
         to = writeNumber(to, static_cast<unsigned long long>(entry.identity->inode));
-        text.append(numbers.data(), to - numbers.data());
-        const QString* fields[] = {&entry.source, &entry.target, &entry.copyPath,
-                                   &entry.copyTemporary};
         for (int f = 0; f < 4; ++f) {
-            text.append(' ');
-            // No kept copy: a dash.
-            appendField(*fields[f], f >= 2);
+            *to++ = ' ';
+            if (f >= 2 && fields[f].isEmpty())
+                *to++ = '-';
+            else if (char* end = writeAsciiField(to, fields[f]))
+                to = end;
+            else
+                to = writeField(to, QFile::encodeName(fields[f]));
         }
-        text.append('\n');
+        *to++ = '\n';
+        text.truncate(to - text.constData());
     }
     if (!writeAll(m_fd, text) || ::fsync(m_fd) != 0 || !syncFolder(m_folder)) {
         const int error = errno;
