@@ -583,17 +583,19 @@ FileResult renameNoReplace(const NameAt& from, const NameAt& to, FolderCase fold
 
 void encodeNameInto(QStringView text, QByteArray& out)
 {
+    const char16_t* from = text.utf16();
     const qsizetype size = text.size();
+    char16_t all = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        all |= from[i];
+    if (all >= 0x80) {
+        out = QFile::encodeName(text.toString());
+        return;
+    }
     out.resize(size);
     char* to = out.data();
-    for (qsizetype i = 0; i < size; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c >= 0x80) {
-            out = QFile::encodeName(text.toString());
-            return;
-        }
-        to[i] = static_cast<char>(c);
-    }
+    for (qsizetype i = 0; i < size; ++i)
+        to[i] = static_cast<char>(from[i]);
 }
 
 namespace {

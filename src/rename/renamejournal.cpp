@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -67,10 +68,15 @@ char* writeField(char* to, const QByteArray& bytes)
 // bytes are then the text's own); nullptr, with nothing of use written, where it is not.
 char* writeAsciiField(char* to, QStringView path)
 {
-    for (const QChar c : path) {
-        const char16_t u = c.unicode();
-        if (u >= 0x80)
-            return nullptr;
+    const char16_t* from = path.utf16();
+    const qsizetype size = path.size();
+    char16_t all = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        all |= from[i];
+    if (all >= 0x80)
+        return nullptr;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t u = from[i];
         if (asciiKeptAsIs[u])
             *to++ = static_cast<char>(u);
         else
@@ -78,6 +84,39 @@ char* writeAsciiField(char* to, QStringView path)
     }
     return to;
 }
+
+// Journal fields of paths that mostly share their folder with the path before: the folder's
+// part of the field is written once and copied after.
+class FieldWriter
+{
+public:
+    // Writes `path`, an absolute path, at `to`, where there is room for 9 bytes per UTF-16 unit.
+    char* write(char* to, const QString& path)
+    {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        const QStringView folder = QStringView(path).left(slash + 1);
+        if (!m_known || folder != QStringView(m_folder)) {
+            m_known = true;
+            m_folder = folder.toString();
+            m_folderField.resize(static_cast<std::size_t>(9 * m_folder.size()));
+            char* end = writeAsciiField(m_folderField.data(), m_folder);
+            m_folderAscii = end != nullptr;
+            m_folderField.resize(end ? static_cast<std::size_t>(end - m_folderField.data()) : 0);
+        }
+        if (m_folderAscii) {
+            char* name = std::copy(m_folderField.begin(), m_folderField.end(), to);
+            if (char* end = writeAsciiField(name, QStringView(path).mid(slash + 1)))
+                return end;
+        }
+        return writeField(to, QFile::encodeName(path));
+    }
+
+private:
+    QString m_folder;
+    std::vector<char> m_folderField;
+    bool m_known = false;
+    bool m_folderAscii = false;
+};
 
 char* writeNumber(char* to, unsigned long long value)
 {
@@ -327,6 +366,7 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
                       QByteArray::number(::getpid()) + '\n';
     // One buffer for the whole plan, written at once; each line is written in place.
     text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 160);
+    std::array<FieldWriter, 4> writers; // one for each field
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
         const PlannedRename& entry = plan.entries[i];
         if (entry.unchanged || !entry.identity)
@@ -352,10 +392,8 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
             *to++ = ' ';
             if (f >= 2 && fields[f].isEmpty())
                 *to++ = '-';
-            else if (char* end = writeAsciiField(to, fields[f]))
-                to = end;
             else
-                to = writeField(to, QFile::encodeName(fields[f]));
+                to = writers[f].write(to, fields[f]);
         }
         *to++ = '\n';
         text.truncate(to - text.constData());
