@@ -10,6 +10,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string_view>
@@ -49,7 +50,7 @@ public:
             return held;
         if (2 * (m_count + 1) > m_slots.size())
             rebuild(2 * m_slots.size());
-        place({hash, number});
+        place({tag(hash), number});
         ++m_count;
         return -1;
     }
@@ -57,21 +58,28 @@ public:
     // The number held under a key that `equal` accepts, -1 for none.
     template <typename Equal> int find(std::size_t hash, Equal equal) const
     {
-        for (std::size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
+        const std::uint32_t wanted = tag(hash);
+        for (std::size_t at = wanted & m_mask;; at = (at + 1) & m_mask) {
             const Slot& slot = m_slots[at];
             if (slot.number < 0)
                 return -1;
-            if (slot.hash == hash && equal(slot.number))
+            if (slot.hash == wanted && equal(slot.number))
                 return slot.number;
         }
     }
 
 private:
+    // Eight bytes a slot, so that a large index stays in the caches.
     struct Slot
     {
-        std::size_t hash = 0;
+        std::uint32_t hash = 0;
         int number = -1;
     };
+
+    static std::uint32_t tag(std::size_t hash)
+    {
+        return static_cast<std::uint32_t>(hash ^ (static_cast<std::uint64_t>(hash) >> 32));
+    }
 
     static std::size_t capacityFor(std::size_t expected)
     {
