@@ -364,10 +364,13 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
 
     QByteArray text = header + '\n' + "started " + now.toString(Qt::ISODate).toLatin1() + ' ' +
                       QByteArray::number(::getpid()) + '\n';
-    // One buffer for the whole plan, written at once; each line is written in place.
-    text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 160);
+    // Each line is written in place in one buffer, handed to the file whenever it fills: a
+    // large plan does not hold its whole journal in memory once more.
+    constexpr qsizetype chunk = 1 << 20;
+    text.reserve(chunk + 4096);
     std::array<FieldWriter, 4> writers; // one for each field
-    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    bool written = true;
+    for (std::size_t i = 0; written && i < plan.entries.size(); ++i) {
         const PlannedRename& entry = plan.entries[i];
         if (entry.unchanged || !entry.identity)
             continue;
@@ -397,8 +400,12 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
         }
         *to++ = '\n';
         text.truncate(to - text.constData());
+        if (text.size() >= chunk) {
+            written = writeAll(m_fd, text);
+            text.truncate(0);
+        }
     }
-    if (!writeAll(m_fd, text) || ::fsync(m_fd) != 0 || !syncFolder(m_folder)) {
+    if (!written || !writeAll(m_fd, text) || ::fsync(m_fd) != 0 || !syncFolder(m_folder)) {
         const int error = errno;
         ::close(m_fd);
         m_fd = -1;
