@@ -15,6 +15,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -63,11 +65,6 @@ double nameRuleMs(int entries, int form)
     return best;
 }
 
-// The best whole run, and the part of it spent on the plan (names, check, no change yet),
-// in wall-clock and in processor time (user and system): on a busy machine they differ.
-double planPart = 0;
-double planCpuPart = 0;
-
 double cpuMs()
 {
     rusage usage{};
@@ -76,78 +73,101 @@ double cpuMs()
            (static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3);
 }
 
-double runMs(const QString& base, int files)
+// Wall-clock and processor time (user and system) of one measure: on a busy machine they
+// differ, and the processor time is the steadier of the two.
+struct Figures
 {
-    double best = 1e18;
-    for (int round = 0; round < rounds; ++round) {
-        QTemporaryDir dir(base + QStringLiteral("/bench-rename-XXXXXX"));
-        const QString folder = dir.path() + QLatin1Char('/');
-        if (!makeFiles(folder, files))
-            return -1;
-        QTemporaryDir state(base + QStringLiteral("/bench-state-XXXXXX"));
-        QStringList sources;
-        for (int i = 0; i < files; ++i)
-            sources.append(folder + fileName(i));
-        renaming::RenameOptions options;
-        options.nameText = QStringLiteral("vacances");
-        options.format = renaming::autoStyle;
-        ::sync();
-        QElapsedTimer timer;
-        const double cpuBefore = cpuMs();
-        timer.start();
-        const renaming::RenamePlan plan =
-            renaming::planRename(sources, options, QDateTime::currentDateTime());
-        const double planned = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        const double planCpu = cpuMs() - cpuBefore;
-        renaming::RenameJournal journal(state.path());
-        renaming::RunControls controls;
-        controls.journal = &journal;
-        const renaming::RunReport report = renaming::runPlan(plan, controls);
-        const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-        if (plan.refused() || !report.complete()) {
-            std::printf("run failed\n");
-            return -1;
-        }
-        if (ms < best) {
-            planPart = planned;
-            planCpuPart = planCpu;
-        }
-        best = std::min(best, ms);
+    double wall = 0;
+    double cpu = 0;
+};
+
+class Stopwatch
+{
+public:
+    Stopwatch() : m_cpu(cpuMs()) { m_timer.start(); }
+    Figures elapsed() const
+    {
+        return {static_cast<double>(m_timer.nsecsElapsed()) / 1e6, cpuMs() - m_cpu};
     }
-    return best;
+
+private:
+    QElapsedTimer m_timer;
+    double m_cpu;
+};
+
+// The whole run of the engine (plan with its check, journal, renames) and the plan's part.
+struct EngineFigures
+{
+    Figures run;
+    Figures plan;
+};
+
+std::optional<EngineFigures> engineRound(const QString& base, int files)
+{
+    QTemporaryDir dir(base + QStringLiteral("/bench-rename-XXXXXX"));
+    const QString folder = dir.path() + QLatin1Char('/');
+    if (!makeFiles(folder, files))
+        return std::nullopt;
+    QTemporaryDir state(base + QStringLiteral("/bench-state-XXXXXX"));
+    QStringList sources;
+    for (int i = 0; i < files; ++i)
+        sources.append(folder + fileName(i));
+    renaming::RenameOptions options;
+    options.nameText = QStringLiteral("vacances");
+    options.format = renaming::autoStyle;
+    ::sync();
+    EngineFigures figures;
+    const Stopwatch watch;
+    const renaming::RenamePlan plan =
+        renaming::planRename(sources, options, QDateTime::currentDateTime());
+    figures.plan = watch.elapsed();
+    renaming::RenameJournal journal(state.path());
+    renaming::RunControls controls;
+    controls.journal = &journal;
+    const renaming::RunReport report = renaming::runPlan(plan, controls);
+    figures.run = watch.elapsed();
+    if (plan.refused() || !report.complete())
+        return std::nullopt;
+    return figures;
 }
 
-double loopMs(const QString& base, int files)
+std::optional<Figures> loopRound(const QString& base, int files)
+{
+    QTemporaryDir dir(base + QStringLiteral("/bench-rename-XXXXXX"));
+    const QString folder = dir.path() + QLatin1Char('/');
+    if (!makeFiles(folder, files))
+        return std::nullopt;
+    const int width = renaming::numberWidth(renaming::autoStyle, files);
+    std::vector<QByteArray> from;
+    std::vector<QByteArray> to;
+    for (int i = 0; i < files; ++i) {
+        from.push_back(QFile::encodeName(folder + fileName(i)));
+        to.push_back(QFile::encodeName(folder + QStringLiteral("vacances") +
+                                       renaming::numberText(QString::number(i + 1), width) +
+                                       QStringLiteral(".JPG")));
+    }
+    ::sync();
+    const Stopwatch watch;
+    for (int i = 0; i < files; ++i) {
+        if (::renameat2(AT_FDCWD, from[static_cast<size_t>(i)].constData(), AT_FDCWD,
+                        to[static_cast<size_t>(i)].constData(), RENAME_NOREPLACE) != 0)
+            return std::nullopt;
+    }
+    return watch.elapsed();
+}
+
+// Best, and spread of the rounds above the best in percent.
+struct Summary
 {
     double best = 1e18;
-    for (int round = 0; round < rounds; ++round) {
-        QTemporaryDir dir(base + QStringLiteral("/bench-rename-XXXXXX"));
-        const QString folder = dir.path() + QLatin1Char('/');
-        if (!makeFiles(folder, files))
-            return -1;
-        const int width = renaming::numberWidth(renaming::autoStyle, files);
-        std::vector<QByteArray> from;
-        std::vector<QByteArray> to;
-        for (int i = 0; i < files; ++i) {
-            from.push_back(QFile::encodeName(folder + fileName(i)));
-            to.push_back(QFile::encodeName(folder + QStringLiteral("vacances") +
-                                           renaming::numberText(QString::number(i + 1), width) +
-                                           QStringLiteral(".JPG")));
-        }
-        ::sync();
-        QElapsedTimer timer;
-        timer.start();
-        for (int i = 0; i < files; ++i) {
-            if (::renameat2(AT_FDCWD, from[static_cast<size_t>(i)].constData(), AT_FDCWD,
-                            to[static_cast<size_t>(i)].constData(), RENAME_NOREPLACE) != 0) {
-                std::printf("renameat2 failed\n");
-                return -1;
-            }
-        }
-        best = std::min(best, static_cast<double>(timer.nsecsElapsed()) / 1e6);
+    double worst = 0;
+    void add(double value)
+    {
+        best = std::min(best, value);
+        worst = std::max(worst, value);
     }
-    return best;
-}
+    double spread() const { return best > 0 ? 100.0 * (worst - best) / best : 0.0; }
+};
 
 } // namespace
 
@@ -162,14 +182,46 @@ int main(int argc, char** argv)
     for (int form : {0, 2, 20})
         std::printf("  form %2d: %8.1f ms\n", form, nameRuleMs(entries, form));
 
-    std::printf("renaming %d files in one folder under %s (best of %d):\n", files, qPrintable(base),
-                rounds);
-    const double run = runMs(base, files);
-    const double loop = loopMs(base, files);
-    std::printf("  engine (plan, journal, run):  %8.1f ms\n", run);
-    std::printf("    of which the plan:           %8.1f ms (processor time %.1f ms)\n", planPart,
-                planCpuPart);
-    std::printf("  plain loop of renameat2:      %8.1f ms\n", loop);
-    std::printf("  ratio run / loop:             %8.2f\n", loop > 0 ? run / loop : 0.0);
-    return run < 0 || loop < 0 ? 1 : 0;
+    std::printf("renaming %d files in one folder under %s, engine (plan with its check, journal,\n"
+                "renames) against a plain loop of renameat2, %d rounds, each on fresh folders:\n",
+                files, qPrintable(base), rounds);
+    std::printf(
+        "         loop ms (cpu)      engine ms (cpu)     of which plan (cpu)   ratio (cpu)\n");
+    Summary loopWall, loopCpu, engineWall, engineCpu, ratioWall, ratioCpu;
+    for (int round = 0; round < rounds; ++round) {
+        // The order alternates, so neither side always meets the writeback of the other.
+        std::optional<Figures> loop;
+        std::optional<EngineFigures> engine;
+        if (round % 2 == 0) {
+            engine = engineRound(base, files);
+            loop = loopRound(base, files);
+        } else {
+            loop = loopRound(base, files);
+            engine = engineRound(base, files);
+        }
+        if (!loop || !engine) {
+            std::printf("run failed\n");
+            return 1;
+        }
+        const double ratio = engine->run.wall / loop->wall;
+        const double cpuRatio = engine->run.cpu / loop->cpu;
+        std::printf("  %d: %8.1f (%6.1f)   %8.1f (%6.1f)   %8.1f (%6.1f)   %5.2f (%4.2f)\n",
+                    round + 1, loop->wall, loop->cpu, engine->run.wall, engine->run.cpu,
+                    engine->plan.wall, engine->plan.cpu, ratio, cpuRatio);
+        loopWall.add(loop->wall);
+        loopCpu.add(loop->cpu);
+        engineWall.add(engine->run.wall);
+        engineCpu.add(engine->run.cpu);
+        ratioWall.add(ratio);
+        ratioCpu.add(cpuRatio);
+    }
+    std::printf("  best: loop %.1f ms (spread %.0f %%), engine %.1f ms (spread %.0f %%), "
+                "ratio of the bests %.2f\n",
+                loopWall.best, loopWall.spread(), engineWall.best, engineWall.spread(),
+                engineWall.best / loopWall.best);
+    std::printf("  processor time: loop %.1f ms, engine %.1f ms, ratio of the bests %.2f\n",
+                loopCpu.best, engineCpu.best, engineCpu.best / loopCpu.best);
+    std::printf("  ratio per round: %.2f to %.2f (processor time %.2f to %.2f)\n", ratioWall.best,
+                ratioWall.worst, ratioCpu.best, ratioCpu.worst);
+    return 0;
 }

@@ -85,19 +85,28 @@ bool sameCanonicalPath(const QString& a, const QString& b)
 // Rename without replacing; 0 or an errno. Where the file system refuses the no-replace
 // flag it falls back to link + unlink, and where it has no hard links either (FAT) to a
 // check for the target followed by a plain rename.
+int renameRawAfter(int error, const QString& from, const QString& to);
+
 int renameRaw(const QString& from, const QString& to)
 {
-    const QByteArray f = native(from);
-    const QByteArray t = native(to);
     int error = injected(Call::Rename, from);
     if (error == 0) {
-        if (::renameat2(AT_FDCWD, f.constData(), AT_FDCWD, t.constData(), RENAME_NOREPLACE) == 0)
+        if (::renameat2(AT_FDCWD, native(from).constData(), AT_FDCWD, native(to).constData(),
+                        RENAME_NOREPLACE) == 0)
             return 0;
         error = errno;
     }
+    return renameRawAfter(error, from, to);
+}
+
+// The rest of renameRaw() once renameat2 gave `error`.
+int renameRawAfter(int error, const QString& from, const QString& to)
+{
     if (error != EINVAL && error != ENOSYS && error != EOPNOTSUPP)
         return error;
 
+    const QByteArray f = native(from);
+    const QByteArray t = native(to);
     error = injected(Call::Link, to);
     if (error == 0) {
         if (::link(f.constData(), t.constData()) == 0) {
@@ -540,12 +549,60 @@ FileResult FolderWallClocks::read(const QString& folder, const QString& name, QD
     return FileResult::success();
 }
 
+namespace {
+
+// What renameNoReplace() makes of the error of its rename without replacing.
+FileResult renameFailed(int error, const QString& from, const QString& to, FolderCase folderCase,
+                        const std::atomic<bool>* cancel);
+
+} // namespace
+
 FileResult renameNoReplace(const QString& from, const QString& to, FolderCase folderCase,
                            const std::atomic<bool>* cancel)
 {
     const int error = renameRaw(from, to);
     if (error == 0)
         return FileResult::success();
+    return renameFailed(error, from, to, folderCase, cancel);
+}
+
+FileResult renameNoReplace(const NameAt& from, const NameAt& to, FolderCase folderCase,
+                           const std::atomic<bool>* cancel)
+{
+    int error = injected(Call::Rename, from.path);
+    if (error == 0) {
+        if (::renameat2(from.folder, from.name, to.folder, to.name, RENAME_NOREPLACE) == 0)
+            return FileResult::success();
+        error = errno;
+    }
+    error = renameRawAfter(error, from.path, to.path);
+    if (error == 0)
+        return FileResult::success();
+    return renameFailed(error, from.path, to.path, folderCase, cancel);
+}
+
+void encodeNameInto(QStringView text, QByteArray& out)
+{
+    const char16_t* from = text.utf16();
+    const qsizetype size = text.size();
+    char16_t all = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        all |= from[i];
+    if (all >= 0x80) {
+        out = QFile::encodeName(text.toString());
+        return;
+    }
+    out.resize(size);
+    char* to = out.data();
+    for (qsizetype i = 0; i < size; ++i)
+        to[i] = static_cast<char>(from[i]);
+}
+
+namespace {
+
+FileResult renameFailed(int error, const QString& from, const QString& to, FolderCase folderCase,
+                        const std::atomic<bool>* cancel)
+{
     if (error == EEXIST) {
         const bool caseOnly = differInCaseOnly(nameOf(from), nameOf(to));
         if (nameOf(from) != nameOf(to) && !caseOnly)
@@ -566,6 +623,8 @@ FileResult renameNoReplace(const QString& from, const QString& to, FolderCase fo
         return moveAcrossFileSystems(from, to, cancel);
     return FileResult::system(error, identityOf(from) ? to : from);
 }
+
+} // namespace
 
 FileResult renameThroughTemporary(const QString& from, const QString& to)
 {

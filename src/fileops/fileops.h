@@ -155,6 +155,25 @@ FileResult renameNoReplace(const QString& from, const QString& to,
                            FolderCase folderCase = FolderCase::Unknown,
                            const std::atomic<bool>* cancel = nullptr);
 
+// A name in a folder the caller opened (O_PATH | O_DIRECTORY), for the calls made many times
+// over one folder: the name in the file system's bytes, and the whole path for what is not
+// done relative to the folder (fallbacks, messages, test hooks).
+struct NameAt
+{
+    int folder;       // the folder's descriptor
+    const char* name; // no '/'
+    const QString& path;
+};
+
+// renameNoReplace(from.path, to.path, ...), its first attempt made relative to the folders.
+FileResult renameNoReplace(const NameAt& from, const NameAt& to,
+                           FolderCase folderCase = FolderCase::Unknown,
+                           const std::atomic<bool>* cancel = nullptr);
+
+// What QFile::encodeName(text) gives, written into `out` (its buffer reused; an ASCII text
+// is copied as it is).
+void encodeNameInto(QStringView text, QByteArray& out);
+
 // Renames through a unique temporary name in the same folder: how a name that differs only
 // in letter case is changed on a file system that ignores case.
 FileResult renameThroughTemporary(const QString& from, const QString& to);

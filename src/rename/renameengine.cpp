@@ -3,13 +3,57 @@
 #include "fileops/fileops.h"
 #include "rename/renamejournal.h"
 
+#include <QFile>
+#include <QHash>
+
 #include <cerrno>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace renaming {
 
 namespace {
+
+// The folders of a run, each opened once, so that each rename names its files relative to
+// them: the names are encoded alone, and the system walks no path. A folder that cannot be
+// opened is left to the rename by whole paths.
+class FolderHandles
+{
+public:
+    FolderHandles() = default;
+    FolderHandles(const FolderHandles&) = delete;
+    FolderHandles& operator=(const FolderHandles&) = delete;
+    ~FolderHandles()
+    {
+        for (const int fd : std::as_const(m_fds)) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+
+    // The descriptor of `folder` (a path's text up to its last '/', included), AT_FDCWD for
+    // none, -1 when it cannot be opened.
+    int of(QStringView folder)
+    {
+        if (folder.isEmpty())
+            return AT_FDCWD;
+        if (m_lastFd != -2 && folder == QStringView(m_lastText))
+            return m_lastFd;
+        m_lastText = folder.toString();
+        auto found = m_fds.constFind(m_lastText);
+        if (found == m_fds.cend())
+            found = m_fds.insert(m_lastText, ::open(QFile::encodeName(m_lastText).constData(),
+                                                    O_PATH | O_DIRECTORY | O_CLOEXEC));
+        m_lastFd = *found;
+        return m_lastFd;
+    }
+
+private:
+    QHash<QString, int> m_fds;
+    QString m_lastText;
+    int m_lastFd = -2; // none looked up yet
+};
 
 // Each change is logged in memory as it is made, so that a failure or a cancel puts every
 // file back, in reverse order, without ever replacing a file.
@@ -128,8 +172,7 @@ private:
         QString& at = isCopy ? s.copyAt : s.fileAt;
         const QString from = at;
         const PlannedRename& p = planned(entry);
-        const fileops::FileResult moved =
-            fileops::renameNoReplace(from, to, p.targetCase, m_controls.cancel);
+        const fileops::FileResult moved = rename(from, to, p.targetCase);
         if (!moved.ok()) {
             // A rename through a temporary name that could not finish leaves the file there.
             if (!isCopy && !moved.path.isEmpty() && moved.path != from &&
@@ -151,6 +194,22 @@ private:
             m_controls.journal->movedAcross(entry, *now);
         m_log.push_back({entry, isCopy, false, from, to, now, p.targetCase});
         return true;
+    }
+
+    fileops::FileResult rename(const QString& from, const QString& to,
+                               fileops::FolderCase folderCase)
+    {
+        const qsizetype fromSlash = from.lastIndexOf(QLatin1Char('/'));
+        const qsizetype toSlash = to.lastIndexOf(QLatin1Char('/'));
+        const int fromFolder = m_folders.of(QStringView(from).left(fromSlash + 1));
+        const int toFolder = m_folders.of(QStringView(to).left(toSlash + 1));
+        if (fromFolder == -1 || toFolder == -1)
+            return fileops::renameNoReplace(from, to, folderCase, m_controls.cancel);
+        fileops::encodeNameInto(QStringView(from).mid(fromSlash + 1), m_fromName);
+        fileops::encodeNameInto(QStringView(to).mid(toSlash + 1), m_toName);
+        return fileops::renameNoReplace(fileops::NameAt{fromFolder, m_fromName.constData(), from},
+                                        fileops::NameAt{toFolder, m_toName.constData(), to},
+                                        folderCase, m_controls.cancel);
     }
 
     bool moveAside(int entry)
@@ -260,6 +319,9 @@ private:
     std::vector<State> m_state;
     std::vector<Action> m_log;
     int m_failed = -1;
+    FolderHandles m_folders;
+    QByteArray m_fromName; // buffers of the names of the current rename
+    QByteArray m_toName;
 };
 
 } // namespace

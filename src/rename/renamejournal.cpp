@@ -5,10 +5,12 @@
 #include <QHash>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -23,25 +25,98 @@ namespace {
 constexpr int keptJournals = 20;
 const QByteArray header = "morvane-rename 1";
 
+// Whether a byte is written as it is in a journal field: the unreserved ones and '/', as
+// QByteArray::toPercentEncoding("/") leaves them.
+constexpr bool keptAsIs(unsigned char u)
+{
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' ||
+           u == '.' || u == '_' || u == '~' || u == '/';
+}
+
+constexpr std::array<bool, 128> asciiKeptAsIs = [] {
+    std::array<bool, 128> table{};
+    for (unsigned char u = 0; u < 128; ++u)
+        table[u] = keptAsIs(u);
+    return table;
+}();
+
+constexpr char hexDigits[] = "0123456789ABCDEF";
+
+char* writeEscaped(char* to, unsigned char u)
+{
+    *to++ = '%';
+    *to++ = hexDigits[u >> 4];
+    *to++ = hexDigits[u & 0xF];
+    return to;
+}
+
 // Writes a path as a journal field at `to`, at most three bytes for each byte of `bytes`:
-// every byte but the unreserved ones and '/' is written %XX, as
-// QByteArray::toPercentEncoding("/") does (read back by pathField()).
+// every byte but the unreserved ones and '/' is written %XX (read back by pathField()).
 char* writeField(char* to, const QByteArray& bytes)
 {
-    static constexpr char hex[] = "0123456789ABCDEF";
     for (const char c : bytes) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') ||
-            u == '-' || u == '.' || u == '_' || u == '~' || u == '/') {
+        if (keptAsIs(u))
             *to++ = c;
-        } else {
-            *to++ = '%';
-            *to++ = hex[u >> 4];
-            *to++ = hex[u & 0xF];
-        }
+        else
+            to = writeEscaped(to, u);
     }
     return to;
 }
+
+// writeField() of the path's file-system bytes straight from its text where it is ASCII (the
+// bytes are then the text's own); nullptr, with nothing of use written, where it is not.
+char* writeAsciiField(char* to, QStringView path)
+{
+    const char16_t* from = path.utf16();
+    const qsizetype size = path.size();
+    char16_t all = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        all |= from[i];
+    if (all >= 0x80)
+        return nullptr;
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t u = from[i];
+        if (asciiKeptAsIs[u])
+            *to++ = static_cast<char>(u);
+        else
+            to = writeEscaped(to, static_cast<unsigned char>(u));
+    }
+    return to;
+}
+
+// Journal fields of paths that mostly share their folder with the path before: the folder's
+// part of the field is written once and copied after.
+class FieldWriter
+{
+public:
+    // Writes `path`, an absolute path, at `to`, where there is room for 9 bytes per UTF-16 unit.
+    char* write(char* to, const QString& path)
+    {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        const QStringView folder = QStringView(path).left(slash + 1);
+        if (!m_known || folder != QStringView(m_folder)) {
+            m_known = true;
+            m_folder = folder.toString();
+            m_folderField.resize(static_cast<std::size_t>(9 * m_folder.size()));
+            char* end = writeAsciiField(m_folderField.data(), m_folder);
+            m_folderAscii = end != nullptr;
+            m_folderField.resize(end ? static_cast<std::size_t>(end - m_folderField.data()) : 0);
+        }
+        if (m_folderAscii) {
+            char* name = std::copy(m_folderField.begin(), m_folderField.end(), to);
+            if (char* end = writeAsciiField(name, QStringView(path).mid(slash + 1)))
+                return end;
+        }
+        return writeField(to, QFile::encodeName(path));
+    }
+
+private:
+    QString m_folder;
+    std::vector<char> m_folderField;
+    bool m_known = false;
+    bool m_folderAscii = false;
+};
 
 char* writeNumber(char* to, unsigned long long value)
 {
@@ -289,26 +364,28 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
 
     QByteArray text = header + '\n' + "started " + now.toString(Qt::ISODate).toLatin1() + ' ' +
                       QByteArray::number(::getpid()) + '\n';
-    // One buffer for the whole plan, written at once; each line is written in place.
-    text.reserve(text.size() + static_cast<qsizetype>(plan.entries.size()) * 160);
-    const auto native = [](const QString& path) { return QFile::encodeName(absolute(path)); };
-    const auto nativeOrNone = [&native](const QString& path) {
-        return path.isEmpty() ? QByteArray() : native(path);
-    };
-    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+    // Each line is written in place in one buffer, handed to the file whenever it fills: a
+    // large plan does not hold its whole journal in memory once more.
+    constexpr qsizetype chunk = 1 << 20;
+    text.reserve(chunk + 4096);
+    std::array<FieldWriter, 4> writers; // one for each field
+    bool written = true;
+    for (std::size_t i = 0; written && i < plan.entries.size(); ++i) {
         const PlannedRename& entry = plan.entries[i];
         if (entry.unchanged || !entry.identity)
             continue;
-        const QByteArray fields[] = {native(entry.source), native(entry.target),
-                                     nativeOrNone(entry.copyPath),
-                                     nativeOrNone(entry.copyTemporary)};
-        qsizetype longest = sizeof("file ") + 3 * 21;
-        for (const QByteArray& bytes : fields)
-            longest += 1 + std::max<qsizetype>(1, 3 * bytes.size());
+        // No kept copy: a dash (an empty text).
+        const QString fields[] = {absolute(entry.source), absolute(entry.target),
+                                  entry.copyPath.isEmpty() ? QString() : absolute(entry.copyPath),
+                                  entry.copyTemporary.isEmpty() ? QString()
+                                                                : absolute(entry.copyTemporary)};
+        // A UTF-16 unit is at most three bytes, each written in at most three.
+        qsizetype longest = sizeof("file ") + 3 * 21 + 1;
+        for (const QString& field : fields)
+            longest += 2 + 9 * field.size();
         const qsizetype start = text.size();
         text.resize(start + longest);
-        char* to = text.data() + start;
-        to = std::copy_n("file ", 5, to);
+        char* to = std::copy_n("file ", 5, text.data() + start);
         to = writeNumber(to, i);
         *to++ = ' ';
         to = writeNumber(to, static_cast<unsigned long long>(entry.identity->device));
@@ -316,16 +393,19 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
         to = writeNumber(to, static_cast<unsigned long long>(entry.identity->inode));
         for (int f = 0; f < 4; ++f) {
             *to++ = ' ';
-            // No kept copy: a dash.
             if (f >= 2 && fields[f].isEmpty())
                 *to++ = '-';
             else
-                to = writeField(to, fields[f]);
+                to = writers[f].write(to, fields[f]);
         }
         *to++ = '\n';
         text.truncate(to - text.constData());
+        if (text.size() >= chunk) {
+            written = writeAll(m_fd, text);
+            text.truncate(0);
+        }
     }
-    if (!writeAll(m_fd, text) || ::fsync(m_fd) != 0 || !syncFolder(m_folder)) {
+    if (!written || !writeAll(m_fd, text) || ::fsync(m_fd) != 0 || !syncFolder(m_folder)) {
         const int error = errno;
         ::close(m_fd);
         m_fd = -1;

@@ -8,18 +8,20 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace renaming {
@@ -36,42 +38,157 @@ QString namePart(const QString& path)
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// The names of a folder, read once: one buffer holds them all and the set looks into it,
-// so a large folder costs no allocation per name.
+// An open-addressing index of entry numbers, each found by its hash and an equality the
+// caller gives: the keys stay where they are, and nothing is allocated per entry.
+class FlatIndex
+{
+public:
+    explicit FlatIndex(std::size_t expected = 0) { rebuild(capacityFor(expected)); }
+
+    // The number held under a key equal to the one of `number`, else -1 once `number` is held.
+    template <typename Equal> int insert(std::size_t hash, int number, Equal equal)
+    {
+        if (const int held = find(hash, equal); held >= 0)
+            return held;
+        if (2 * (m_count + 1) > m_slots.size())
+            rebuild(2 * m_slots.size());
+        place({tag(hash), number});
+        ++m_count;
+        return -1;
+    }
+
+    // The number held under a key that `equal` accepts, -1 for none.
+    template <typename Equal> int find(std::size_t hash, Equal equal) const
+    {
+        const std::uint32_t wanted = tag(hash);
+        for (std::size_t at = wanted & m_mask;; at = (at + 1) & m_mask) {
+            const Slot& slot = m_slots[at];
+            if (slot.number < 0)
+                return -1;
+            if (slot.hash == wanted && equal(slot.number))
+                return slot.number;
+        }
+    }
+
+private:
+    // Eight bytes a slot, so that a large index stays in the caches.
+    struct Slot
+    {
+        std::uint32_t hash = 0;
+        int number = -1;
+    };
+
+    static std::uint32_t tag(std::size_t hash)
+    {
+        return static_cast<std::uint32_t>(hash ^ (static_cast<std::uint64_t>(hash) >> 32));
+    }
+
+    static std::size_t capacityFor(std::size_t expected)
+    {
+        std::size_t capacity = 16;
+        while (capacity < 2 * expected + 2)
+            capacity *= 2;
+        return capacity;
+    }
+
+    void rebuild(std::size_t capacity)
+    {
+        std::vector<Slot> old(capacity);
+        old.swap(m_slots);
+        m_mask = capacity - 1;
+        for (const Slot& slot : old) {
+            if (slot.number >= 0)
+                place(slot);
+        }
+    }
+
+    void place(const Slot& slot)
+    {
+        std::size_t at = slot.hash & m_mask;
+        while (m_slots[at].number >= 0)
+            at = (at + 1) & m_mask;
+        m_slots[at] = slot;
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
+    std::size_t m_count = 0;
+};
+
+std::size_t hashOf(std::string_view bytes)
+{
+    return std::hash<std::string_view>()(bytes);
+}
+
+// The entries of a folder, read once: one buffer holds all the names, and a flat index looks
+// into it, so a large folder costs no allocation per name.
 class NameList
 {
 public:
+    struct Entry
+    {
+        std::size_t start;
+        std::size_t size;
+        ino_t inode;
+        unsigned char type; // d_type: DT_UNKNOWN where the file system does not tell
+    };
+
     bool read(const QString& folderText)
     {
         DIR* dir = ::opendir(
             QFile::encodeName(folderText.isEmpty() ? QStringLiteral(".") : folderText).constData());
         if (!dir)
             return false;
-        std::vector<std::size_t> ends;
         while (const dirent* entry = ::readdir(dir)) {
-            m_bytes.insert(m_bytes.end(), entry->d_name,
-                           entry->d_name + std::strlen(entry->d_name));
-            ends.push_back(m_bytes.size());
+            const std::size_t size = std::strlen(entry->d_name);
+            m_entries.push_back({m_bytes.size(), size, entry->d_ino, entry->d_type});
+            m_bytes.insert(m_bytes.end(), entry->d_name, entry->d_name + size);
         }
         ::closedir(dir);
-        m_names.reserve(ends.size());
-        std::size_t start = 0;
-        for (const std::size_t end : ends) {
-            m_names.emplace(m_bytes.data() + start, end - start);
-            start = end;
-        }
+        m_index = FlatIndex(m_entries.size());
+        for (std::size_t i = 0; i < m_entries.size(); ++i)
+            m_index.insert(hashOf(name(m_entries[i])), static_cast<int>(i),
+                           [](int) { return false; });
         return true;
     }
 
-    bool contains(const QByteArray& name) const
+    const Entry* find(const QByteArray& name) const
     {
-        return m_names.contains(std::string_view(name.constData(), std::size_t(name.size())));
+        const std::string_view wanted(name.constData(), std::size_t(name.size()));
+        const int found = m_index.find(hashOf(wanted), [&](int i) {
+            return this->name(m_entries[static_cast<std::size_t>(i)]) == wanted;
+        });
+        return found < 0 ? nullptr : &m_entries[static_cast<std::size_t>(found)];
     }
 
 private:
-    std::vector<char> m_bytes; // never grows once the set looks into it; a move keeps it
-    std::unordered_set<std::string_view> m_names;
+    std::string_view name(const Entry& entry) const
+    {
+        return {m_bytes.data() + entry.start, entry.size};
+    }
+
+    std::vector<char> m_bytes;
+    std::vector<Entry> m_entries;
+    FlatIndex m_index;
 };
+
+// File systems whose folder listing gives each entry the inode lstat gives it.
+bool fileSystemListsInodes(const QByteArray& folder)
+{
+    struct statfs fs;
+    if (::statfs(folder.constData(), &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case 0xEF53UL:     // ext2, ext3, ext4
+    case 0x58465342UL: // XFS
+    case 0x9123683EUL: // Btrfs
+    case 0x01021994UL: // tmpfs
+    case 0xF2F52010UL: // F2FS
+        return true;
+    default:
+        return false;
+    }
+}
 
 // What the plan needs to know of a folder, asked of the disk once per folder text.
 struct FolderInfo
@@ -85,7 +202,40 @@ struct FolderInfo
     // The folder's names, read once when a name of it is looked up: a name that is not
     // there costs no lookup of its own (in a large folder, the slow kind).
     std::optional<NameList> names;
+    // Whether the listing can stand for lstat: a file system that lists inodes, nothing
+    // mounted on an entry of the folder, and a first file where both agree. Unset until asked.
+    bool listsInodes = false;
+    std::optional<bool> listingGivesIdentity;
 };
+
+// The folders that hold a mount point, by their canonical path.
+QSet<QString> foldersWithMounts()
+{
+    QSet<QString> folders;
+    QFile mounts(QStringLiteral("/proc/self/mountinfo"));
+    if (!mounts.open(QIODevice::ReadOnly))
+        return folders;
+    for (const QByteArray& line : mounts.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 5)
+            continue;
+        // Spaces, tabs, new lines and backslashes are written \ooo.
+        QByteArray point;
+        const QByteArray& field = fields[4];
+        for (qsizetype i = 0; i < field.size(); ++i) {
+            if (field[i] == '\\' && i + 3 < field.size()) {
+                point.append(static_cast<char>(field.mid(i + 1, 3).toInt(nullptr, 8)));
+                i += 3;
+            } else {
+                point.append(field[i]);
+            }
+        }
+        const qsizetype slash = point.lastIndexOf('/');
+        if (slash >= 0 && point.size() > 1)
+            folders.insert(QFile::decodeName(slash == 0 ? QByteArray("/") : point.left(slash)));
+    }
+    return folders;
+}
 
 // Folders by their text as written, each asked of the disk once. Entries stay where they
 // are (the plan keeps pointers to them), and the folder of the previous look-up is tried
@@ -112,22 +262,67 @@ public:
     }
 
     // The identity of the entry `name` of `folder`, if there is one.
-    static std::optional<fileops::FileIdentity>
-    identityOf(FolderInfo& folder, const QString& folderText, const QString& name)
+    std::optional<fileops::FileIdentity> identityOf(FolderInfo& folder, const QString& folderText,
+                                                    const QString& name)
     {
         if (folder.isFolder && !folder.ignoresCase) {
-            if (!folder.names) {
-                NameList list;
-                if (list.read(folderText))
-                    folder.names.emplace(std::move(list));
+            if (const NameList* names = listing(folder, folderText)) {
+                const NameList::Entry* entry = names->find(encoded(name));
+                if (!entry)
+                    return std::nullopt;
+                if (folder.listingGivesIdentity.value_or(false))
+                    return fileops::FileIdentity{folder.device, entry->inode};
             }
-            if (folder.names && !folder.names->contains(QFile::encodeName(name)))
-                return std::nullopt;
         }
         return fileops::identityOf(folderText + name);
     }
 
+    // The identity of `name` in `folder` where the folder's listing knows it for a regular
+    // file and can stand for lstat; nullopt: ask lstat.
+    std::optional<fileops::FileIdentity>
+    regularFileIdentity(FolderInfo& folder, const QString& folderText, const QString& name)
+    {
+        if (!folder.isFolder || folder.ignoresCase || !folder.listsInodes ||
+            folder.listingGivesIdentity == false)
+            return std::nullopt;
+        const NameList* names = listing(folder, folderText);
+        const NameList::Entry* entry = names ? names->find(encoded(name)) : nullptr;
+        if (!entry || entry->type != DT_REG)
+            return std::nullopt;
+        if (!folder.listingGivesIdentity) {
+            // Checked once against lstat, on the first file, with no mount point in the folder.
+            if (!m_mountFolders)
+                m_mountFolders = foldersWithMounts();
+            struct stat st;
+            folder.listingGivesIdentity =
+                !m_mountFolders->contains(folder.key) &&
+                ::lstat(QFile::encodeName(folderText + name).constData(), &st) == 0 &&
+                S_ISREG(st.st_mode) && st.st_dev == folder.device && st.st_ino == entry->inode;
+            if (!*folder.listingGivesIdentity)
+                return std::nullopt;
+        }
+        return fileops::FileIdentity{folder.device, entry->inode};
+    }
+
 private:
+    const NameList* listing(FolderInfo& folder, const QString& folderText)
+    {
+        if (!folder.names) {
+            NameList list;
+            if (list.read(folderText))
+                folder.names.emplace(std::move(list));
+            else
+                folder.listingGivesIdentity = false;
+        }
+        return folder.names ? &*folder.names : nullptr;
+    }
+
+    const QByteArray& encoded(const QString& name)
+    {
+        fileops::encodeNameInto(name, m_name);
+        return m_name;
+    }
+
     static std::unique_ptr<FolderInfo> examine(const QString& folderText)
     {
         const QString folder = folderText.isEmpty() ? QStringLiteral("./") : folderText;
@@ -145,6 +340,7 @@ private:
             const long nameMax = ::pathconf(native.constData(), _PC_NAME_MAX);
             if (nameMax > 0)
                 info->nameMax = nameMax;
+            info->listsInodes = fileSystemListsInodes(native);
         }
         return info;
     }
@@ -157,6 +353,8 @@ private:
     std::unordered_map<QString, std::unique_ptr<FolderInfo>, TextHash> m_byKey;
     QString m_lastText;
     FolderInfo* m_last = nullptr;
+    std::optional<QSet<QString>> m_mountFolders;
+    QByteArray m_name; // the name being looked up, encoded
 };
 
 // A name as the run compares it: its folder (by identity of the folder entry in the plan)
@@ -173,13 +371,10 @@ NameKey keyOf(const FolderInfo* folder, const QString& name)
     return {folder, folder->ignoresCase ? name.toCaseFolded() : name};
 }
 
-struct NameKeyHash
+std::size_t hashOf(const NameKey& key)
 {
-    std::size_t operator()(const NameKey& key) const noexcept
-    {
-        return qHash(key.name) ^ std::hash<const void*>()(key.folder);
-    }
-};
+    return qHash(key.name) ^ std::hash<const void*>()(key.folder);
+}
 
 // A name the run will hold when it ends (or while it runs, for a temporary copy).
 struct Claim
@@ -249,8 +444,9 @@ struct Place
     FolderInfo* target = nullptr;
     QString ownFolder;
     QString targetFolder;
-    QString name;
+    QString name; // the source's text after its last '/', not a copy
     QString newName;
+    QString foldedName; // the name case-folded, where its folder ignores case
 };
 
 } // namespace
@@ -277,11 +473,20 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     const QString dest = options.dest.isEmpty() ? QString() : withSlash(options.dest);
     Folders folders;
     QString lastFolder;
-    std::unordered_map<fileops::FileIdentity, int, fileops::FileIdentityHash> seen;
-    seen.reserve(static_cast<std::size_t>(count));
-    // The files of the run by the name they have now, as their folder compares names.
-    std::unordered_map<NameKey, int, NameKeyHash> byName;
-    byName.reserve(static_cast<std::size_t>(count));
+    // The files of the run by identity, and by the name they have now as their folder compares
+    // names.
+    FlatIndex seen(static_cast<std::size_t>(count));
+    FlatIndex byName(static_cast<std::size_t>(count));
+    const auto nameOf = [&places](int i) -> const QString& {
+        const Place& place = places[static_cast<std::size_t>(i)];
+        return place.own->ignoresCase ? place.foldedName : place.name;
+    };
+    // The file of the run that has `key` for its name now, -1 for none.
+    const auto named = [&](const NameKey& key) {
+        return byName.find(hashOf(key), [&](int i) {
+            return places[static_cast<std::size_t>(i)].own == key.folder && nameOf(i) == key.name;
+        });
+    };
     std::optional<FileTimes> times;
     if (form && form->usesFileTime)
         times.emplace(options.dateTaken);
@@ -300,7 +505,8 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         if (i == 0 || folderText != QStringView(lastFolder))
             lastFolder = folderText.toString();
         place.ownFolder = lastFolder;
-        place.name = entry.source.mid(slash + 1);
+        place.name = QString::fromRawData(entry.source.constData() + slash + 1,
+                                          entry.source.size() - slash - 1);
         place.targetFolder = dest.isEmpty() ? place.ownFolder : dest;
         place.own = folders.info(place.ownFolder);
         place.target = folders.info(place.targetFolder);
@@ -309,6 +515,9 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         struct stat st;
         if (name.isEmpty()) {
             entry.conflicts.append(QStringLiteral("Ce n'est pas un nom de fichier."));
+        } else if (place.own == place.target && (entry.identity = folders.regularFileIdentity(
+                                                     *place.own, place.ownFolder, name))) {
+            // A regular file as the folder's listing gives it, which the check reads anyway.
         } else if (::lstat(QFile::encodeName(entry.source).constData(), &st) != 0) {
             entry.conflicts.append(
                 QStringLiteral("Fichier introuvable (%1).").arg(fileops::systemDescription(errno)));
@@ -319,11 +528,22 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
             entry.conflicts.append(sourceRefusal(kind));
         } else {
             entry.identity = fileops::FileIdentity{st.st_dev, st.st_ino};
-            const auto [first, inserted] = seen.emplace(*entry.identity, i);
+        }
+        if (entry.identity) {
+            const int first =
+                seen.insert(fileops::FileIdentityHash()(*entry.identity), i, [&](int j) {
+                    return plan.entries[static_cast<std::size_t>(j)].identity == entry.identity;
+                });
             // Where the folder ignores case, two spellings of one name are one file, even
             // where the file system gives each spelling its own inode.
-            const auto [named, newName] = byName.emplace(keyOf(place.own, name), i);
-            const int earlier = !inserted ? first->second : !newName ? named->second : -1;
+            if (place.own->ignoresCase)
+                place.foldedName = name.toCaseFolded();
+            const int sameName =
+                byName.insert(hashOf(NameKey{place.own, nameOf(i)}), i, [&](int j) {
+                    return places[static_cast<std::size_t>(j)].own == place.own &&
+                           nameOf(j) == nameOf(i);
+                });
+            const int earlier = first >= 0 ? first : sameName;
             if (earlier >= 0)
                 entry.conflicts.append(
                     QStringLiteral("Fichier donné deux fois (déjà en position %1 : %2).")
@@ -392,17 +612,23 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     }
 
     // Every name the run ends with (and every temporary copy) is held once.
-    std::unordered_map<NameKey, Claim, NameKeyHash> claims;
+    std::vector<std::pair<NameKey, Claim>> claims;
     claims.reserve(static_cast<std::size_t>(count));
+    FlatIndex claimed(static_cast<std::size_t>(count));
     auto claim = [&](int i, const FolderInfo* folder, const QString& name, Claim::Kind kind) {
-        const auto [found, inserted] = claims.emplace(keyOf(folder, name), Claim{kind, i});
-        if (inserted)
+        NameKey key = keyOf(folder, name);
+        const int held = claimed.insert(hashOf(key), static_cast<int>(claims.size()), [&](int c) {
+            return claims[static_cast<std::size_t>(c)].first == key;
+        });
+        if (held < 0) {
+            claims.emplace_back(std::move(key), Claim{kind, i});
             return;
+        }
+        const Claim& found = claims[static_cast<std::size_t>(held)].second;
         plan.entries[static_cast<std::size_t>(i)].conflicts.append(
             QStringLiteral("%1 %2 déjà pris par %3.")
                 .arg(claimedAs(kind), name,
-                     holder(found->second,
-                            plan.entries[static_cast<std::size_t>(found->second.entry)].source)));
+                     holder(found, plan.entries[static_cast<std::size_t>(found.entry)].source)));
     };
     for (int i = 0; i < count; ++i) {
         const PlannedRename& entry = plan.entries[static_cast<std::size_t>(i)];
@@ -429,11 +655,10 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         if (!entry.identity || entry.target.isEmpty() || entry.unchanged)
             continue;
         if (const auto there =
-                Folders::identityOf(*place.target, place.targetFolder, place.newName)) {
+                folders.identityOf(*place.target, place.targetFolder, place.newName)) {
             // The file of the run that holds the name itself (not another link to it): found
             // by its name, and by its inode too where the folder tells spellings apart.
-            const auto holding = byName.find(keyOf(place.target, place.newName));
-            const int holderIndex = holding == byName.end() ? -1 : holding->second;
+            const int holderIndex = named(keyOf(place.target, place.newName));
             const bool holdsName =
                 holderIndex >= 0 &&
                 (place.target->ignoresCase ||
@@ -447,11 +672,11 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
             }
         }
         if (!entry.copyTemporary.isEmpty() &&
-            Folders::identityOf(*place.own, place.ownFolder, namePart(entry.copyTemporary)))
+            folders.identityOf(*place.own, place.ownFolder, namePart(entry.copyTemporary)))
             entry.conflicts.append(
                 QStringLiteral("Le fichier %1 existe déjà.").arg(entry.copyTemporary));
         else if (entry.copyTemporary.isEmpty() && !entry.copyPath.isEmpty() &&
-                 Folders::identityOf(*place.target, place.targetFolder, place.name))
+                 folders.identityOf(*place.target, place.targetFolder, place.name))
             entry.conflicts.append(
                 QStringLiteral("Le fichier %1 existe déjà.").arg(entry.copyPath));
     }

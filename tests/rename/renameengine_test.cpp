@@ -302,9 +302,14 @@ TEST_F(RenameEngine, ConflictsRefuseThePlan)
     ASSERT_TRUE(QFile::link(dir + u"gone.jpg"_s, dir + u"d.jpg"_s));
     options.form = 10;
     options.keep = KeepCopy::Own;
-    const RenamePlan made = plan({u"a.jpg"_s, u"p.jpg"_s, u"d.jpg"_s});
+    // Two names of one file (a hard link) are one file given twice.
+    ASSERT_EQ(::link(QFile::encodeName(dir + u"a.jpg"_s).constData(),
+                     QFile::encodeName(dir + u"b.jpg"_s).constData()),
+              0);
+    const RenamePlan made = plan({u"a.jpg"_s, u"p.jpg"_s, u"d.jpg"_s, u"b.jpg"_s});
     EXPECT_TRUE(made.entries[1].conflicts.value(0).startsWith(fileops::notRegularText()));
     EXPECT_EQ(made.entries[2].conflicts, QStringList{u"Lien symbolique sans cible."_s});
+    EXPECT_TRUE(made.entries[3].conflicts.value(0).contains(u"deux fois"_s));
 }
 
 // On a volume that ignores case (set by the test script where it can mount one), a name
@@ -398,7 +403,8 @@ TEST_F(RenameEngine, DestinationOnAnotherFileSystem)
 
 TEST_F(RenameEngine, JournalAndUndo)
 {
-    const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
+    // A name that is not ASCII, with a space: written %XX in the journal, and found again.
+    const QStringList files{u"a.jpg"_s, u"b é.jpg"_s, u"c.jpg"_s};
     make(files);
     options.keep = KeepCopy::Own;
     const Names before = names(dir);
@@ -416,7 +422,14 @@ TEST_F(RenameEngine, JournalAndUndo)
 
         RenameJournal journal(state.path());
         controls.journal = &journal;
-        ASSERT_TRUE(run(files, controls).complete());
+        const RenamePlan made = plan(files);
+        for (const PlannedRename& entry : made.entries)
+            EXPECT_EQ(entry.identity, fileops::identityOf(entry.source));
+        ASSERT_TRUE(runPlan(made, controls).complete());
+        QFile written(journal.path());
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(written.readAll().contains(
+            QByteArray(' ' + QFile::encodeName(dir + u"b é.jpg"_s).toPercentEncoding("/") + ' ')));
     }
     // c.jpg's file is moved away since: it and its kept copy are left alone.
     ASSERT_EQ(::rename(QFile::encodeName(dir + u"image3.jpg"_s).constData(),
@@ -426,7 +439,7 @@ TEST_F(RenameEngine, JournalAndUndo)
     EXPECT_EQ(undo.restored, 2);
     EXPECT_EQ(undo.copiesRemoved, 2);
     EXPECT_EQ(undo.leftAlone.size(), 1);
-    EXPECT_EQ(names(dir), Names({u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s, u"moved.jpg"_s}));
+    EXPECT_EQ(names(dir), Names({u"a.jpg"_s, u"b é.jpg"_s, u"c.jpg"_s, u"moved.jpg"_s}));
     EXPECT_EQ(contents(dir + u"a.jpg"_s), "a.jpg");
     EXPECT_EQ(listJournals(state.path()).front().state, JournalInfo::State::Complete);
 }
