@@ -23,41 +23,6 @@ namespace {
 
 using Existing = convert::ExistingOutput;
 
-QString statusText(convert::Status status)
-{
-    using convert::Status;
-    switch (status) {
-    case Status::Ok:
-        return {};
-    case Status::SourceNotFound:
-        return QStringLiteral("Fichier source introuvable.");
-    case Status::SourceNotDecodable:
-        return QStringLiteral("Fichier source illisible : ce n'est pas une image d'un type connu.");
-    case Status::SourceTooLarge:
-        return QStringLiteral("Image trop grande pour la limite de mémoire.");
-    case Status::SourceNotRegular:
-        return QStringLiteral("Fichier source illisible : ce n'est pas un fichier ordinaire.");
-    case Status::SourceDamaged:
-        return QStringLiteral("Fichier source endommagé : les données de l'image sont "
-                              "incomplètes.");
-    case Status::NoEncoder:
-        return QStringLiteral("Aucun encodeur pour ce format.");
-    case Status::UnknownFormat:
-        return QStringLiteral("Format de sortie inconnu.");
-    case Status::EncodeFailed:
-        return QStringLiteral("L'encodage de l'image a échoué.");
-    case Status::DestinationNotWritable:
-        return QStringLiteral("Impossible d'écrire dans le dossier de sortie.");
-    case Status::DestinationWriteFailed:
-        return QStringLiteral("L'écriture du fichier de sortie a échoué.");
-    case Status::DestinationTaken:
-        return QStringLiteral("Un autre fichier de la liste écrit déjà cette sortie.");
-    case Status::DestinationExists:
-        return QStringLiteral("Le fichier de sortie existe déjà.");
-    }
-    return QStringLiteral("Statut %1.").arg(convert::statusCode(status));
-}
-
 QString skippedText(convert::SourceType type)
 {
     return type == convert::SourceType::None
@@ -382,7 +347,7 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
                 ++skipped;
             } else {
                 outcome = "failed";
-                message = statusText(result.status);
+                message = convert::statusText(result.status);
                 ++failed;
             }
             break;

@@ -6,7 +6,8 @@
 
 // Test-only controls of morvane-batch, read from the environment. They exist so that the
 // tests, which run as root (permission bits stop nothing), can make file operations fail and
-// can interrupt a run at a known point. Nothing else sets these variables.
+// can interrupt a run at a known point. Nothing else sets these variables, and only a build
+// with the tests (MORVANE_TEST_HOOKS) reads them: elsewhere these are no-ops.
 //
 //   MORVANE_BATCH_TEST_FAIL="call:name[,call:name...]"
 //       makes every file-layer call of that kind on a path whose file name is `name` fail
@@ -20,6 +21,8 @@ namespace cli {
 class StopSignals;
 
 namespace testhooks {
+
+#ifdef MORVANE_TEST_HOOKS
 
 // Installs the failures asked for by MORVANE_BATCH_TEST_FAIL. An error text when the
 // variable cannot be read.
@@ -35,6 +38,21 @@ public:
 private:
     int m_after = -1;
 };
+
+#else
+
+inline std::optional<QString> installFailures()
+{
+    return std::nullopt;
+}
+
+class Pause
+{
+public:
+    void afterFiles(int /*done*/, StopSignals& /*stops*/) const {}
+};
+
+#endif
 
 } // namespace testhooks
 } // namespace cli

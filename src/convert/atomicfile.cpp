@@ -49,6 +49,7 @@ bool processGone(qint64 pid)
     return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
+#ifdef MORVANE_TEST_HOOKS
 QMutex hookMutex;
 testing::WriteFailureHook& failureHook()
 {
@@ -61,6 +62,12 @@ qint64 failureBudget(const QString& destination)
     const QMutexLocker lock(&hookMutex);
     return failureHook() ? failureHook()(destination) : -1;
 }
+#else
+qint64 failureBudget(const QString& /*destination*/)
+{
+    return -1;
+}
+#endif
 
 // Passes writes on to the file until the budget is spent, then fails them.
 class BudgetedDevice : public QIODevice
@@ -257,10 +264,12 @@ int removeStaleStaging(const QString& folder)
     return removed;
 }
 
+#ifdef MORVANE_TEST_HOOKS
 void testing::setWriteFailureHook(WriteFailureHook hook)
 {
     const QMutexLocker lock(&hookMutex);
     failureHook() = std::move(hook);
 }
+#endif
 
 } // namespace convert

@@ -45,7 +45,7 @@ int removeStaleStaging(const QString& folder);
 namespace testing {
 // Test support: when the hook returns a byte budget for a destination, the device handed to
 // the writer accepts that many bytes and then fails every write, as a full disk does. No
-// hook (or a negative budget) writes normally.
+// hook (or a negative budget) writes normally. Defined only in a build with the tests.
 using WriteFailureHook = std::function<qint64(const QString& destination)>;
 void setWriteFailureHook(WriteFailureHook hook);
 } // namespace testing

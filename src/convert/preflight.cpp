@@ -21,12 +21,14 @@ namespace convert {
 
 namespace {
 
+#ifdef MORVANE_TEST_HOOKS
 QMutex hookMutex;
 testing::DeletionCheckHook& deletionHook()
 {
     static testing::DeletionCheckHook hook;
     return hook;
 }
+#endif
 
 QString folderOf(const QString& path)
 {
@@ -66,11 +68,13 @@ OutputFolder examineOutputFolder(const QString& folder)
 int deletionError(const QString& source)
 {
     const QString folder = folderOf(source);
+#ifdef MORVANE_TEST_HOOKS
     {
         const QMutexLocker lock(&hookMutex);
         if (deletionHook())
             return deletionHook()(folder);
     }
+#endif
     const QByteArray native = nativeFolder(folder);
     if (::access(native.constData(), W_OK | X_OK) != 0)
         return errno;
@@ -194,10 +198,12 @@ QString conflictLine(const PreflightEntry& entry)
     return entry.item.source + u" : "_s + entry.conflicts.join(u" ; "_s);
 }
 
+#ifdef MORVANE_TEST_HOOKS
 void testing::setDeletionCheckHook(DeletionCheckHook hook)
 {
     const QMutexLocker lock(&hookMutex);
     deletionHook() = std::move(hook);
 }
+#endif
 
 } // namespace convert

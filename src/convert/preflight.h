@@ -55,6 +55,7 @@ QString conflictLine(const PreflightEntry& entry);
 namespace testing {
 // Test support: when set, returns the errno that deleting a file from `folder` meets (0:
 // allowed) instead of asking the system, where root passes every permission check.
+// Defined only in a build with the tests.
 using DeletionCheckHook = std::function<int(const QString& folder)>;
 void setDeletionCheckHook(DeletionCheckHook hook);
 } // namespace testing

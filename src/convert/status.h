@@ -29,6 +29,19 @@ constexpr int statusCode(Status status)
     return static_cast<int>(status);
 }
 
+// How a status is put into words: a sentence for the command line's report, the short
+// caption the preview shows in place of a picture, or the number the window's failure
+// message gives.
+enum class StatusWording
+{
+    Sentence,
+    Caption,
+    Number,
+};
+
+// The French text of `status` in that wording; empty for Ok, except as a number.
+QString statusText(Status status, StatusWording wording = StatusWording::Sentence);
+
 // The text of the message shown when a conversion fails: the file name without its folder,
 // then the status number.
 QString conversionFailureText(const QString& sourcePath, Status status);

@@ -22,16 +22,7 @@ FittedPicture loadFitted(const QString& path, QSize area)
 
 QString loadFailureText(convert::Status status)
 {
-    switch (status) {
-    case convert::Status::Ok:
-        return {};
-    case convert::Status::SourceNotFound:
-        return QStringLiteral("Fichier introuvable");
-    case convert::Status::SourceTooLarge:
-        return QStringLiteral("Mémoire insuffisante");
-    default:
-        return QStringLiteral("Image incorrecte");
-    }
+    return convert::statusText(status, convert::StatusWording::Caption);
 }
 
 } // namespace preview
