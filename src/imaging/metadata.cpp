@@ -135,8 +135,10 @@ MetadataRead readMetadata(const QString& path)
     initializeExiv2();
     MetadataRead read;
     try {
-        // No remote access: the paths handed here are files, never addresses.
-        auto image = Exiv2::ImageFactory::open(QFile::encodeName(path).toStdString(), false);
+        // The library takes "-" for its standard input and "data://…" or "file://…" for
+        // addresses: a relative path goes as "./…", always a file's. No remote access either.
+        const QString file = path.startsWith(QLatin1Char('/')) ? path : QStringLiteral("./") + path;
+        auto image = Exiv2::ImageFactory::open(QFile::encodeName(file).toStdString(), false);
         image->readMetadata();
         auto data = std::make_shared<PictureMetadata::Data>();
         data->exif = image->exifData();

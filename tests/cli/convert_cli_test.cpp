@@ -179,6 +179,13 @@ TEST_F(ConvertCliTest, MetadataKeptOrStrippedDatesKeptAndUnreadableMetadataWarne
     for (const char* mark : {"Raw profile type", "adobe.xmp", "eXIf"})
         EXPECT_FALSE(png.contains(mark)) << mark;
     EXPECT_EQ(modified("stripped/photo.PNG"), std::pair(taken.tv_sec, taken.tv_nsec));
+
+    // A relative path that reads as an address ("data://…") is a file's all the same.
+    QDir(folder()).mkpath(QStringLiteral("data:"));
+    ASSERT_TRUE(QFile::copy(photo, path(QStringLiteral("data:/x.jpg"))));
+    const Result address = convert({"--to", "png", "--json"}, {"data://x.jpg"});
+    EXPECT_EQ(address.json().value(0).value("message").toString(), QString());
+    EXPECT_TRUE(read("data:/x.PNG").contains("Raw profile type exif"));
 }
 
 TEST_F(ConvertCliTest, QualityAndMaxSizeReachTheOutputs)
