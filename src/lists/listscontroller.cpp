@@ -60,6 +60,11 @@ ListsController::ListsController(BrowsePanel* browse, WorkListPanel* workList,
     });
     connect(browse->files(), &QListView::clicked, m_preview, &PreviewController::clicLV1);
     connect(workList->view(), &QTreeView::clicked, this, &ListsController::clicLV2);
+    // Moving through the work list by keyboard counts as its click on the conversion tab too.
+    connect(m_preview, &PreviewController::lv2Followed, this, [this] {
+        if (m_conversionTab && !m_workList->workList().isEmpty())
+            Q_EMIT conversionEntryClicked();
+    });
     connect(workList, &WorkListPanel::pathsDropped, this, &ListsController::ajouterChemins);
 }
 

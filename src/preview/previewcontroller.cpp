@@ -42,8 +42,10 @@ PreviewController::PreviewController(SettingsStore* settings, Dialogs* dialogs, 
             return;
         if (m_followed == &m_lv1)
             clicLV1();
-        else if (m_followed == &m_lv2)
+        else if (m_followed == &m_lv2) {
             clicLV2();
+            Q_EMIT lv2Followed();
+        }
     });
     for (const ListAccess* list : {&m_lv1, &m_lv2}) {
         if (QItemSelectionModel* selection = list->view->selectionModel())

@@ -49,6 +49,10 @@ public:
     // Form2, created at its first opening (null before).
     EnlargedView* enlargedView() const;
 
+Q_SIGNALS:
+    // The work list's current entry was followed from the keyboard, as a click would have.
+    void lv2Followed();
+
 private:
     bool previewOn() const;
     bool everyType() const;

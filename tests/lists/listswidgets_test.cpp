@@ -403,6 +403,14 @@ void ListsWidgetsTest::workListClickAndTheConversionTab()
     f.click(f.lv2(), 0);
     QVERIFY(!f.box()->hasPicture());
     QCOMPARE(conversion.count(), 1); // even with the preview off
+
+    // The keyboard moves the entry as a click does.
+    f.picture(u"other.jpg"_s, {40, 30}, "JPEG");
+    QVERIFY(f.browse->setFolder(f.files.path()));
+    f.lists->tout();
+    f.lv2()->setFocus();
+    QTest::keyClick(f.lv2(), Qt::Key_End);
+    QTRY_COMPARE(conversion.count(), 2);
 }
 
 void ListsWidgetsTest::previewFollowsTheKeyboard()
