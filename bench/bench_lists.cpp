@@ -1,6 +1,5 @@
 // Listing, filtering and adding a folder of 100,000 files to the work list; walking and
 // adding a tree of 100,000 pictures (a drop, "Ajouter un dossier et ses sous-dossiers…").
-#include "app/dialogs.h"
 #include "lists/browsepanel.h"
 #include "lists/folderlisting.h"
 #include "lists/folderwalk.h"
@@ -9,6 +8,7 @@
 #include "lists/worklistmodel.h"
 #include "lists/worklistpanel.h"
 #include "rename/newnamepreview.h"
+#include "services/dialogs.h"
 #include "settings/settingsstore.h"
 
 #include <QApplication>

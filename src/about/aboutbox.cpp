@@ -1,7 +1,7 @@
 #include "about/aboutbox.h"
 
 #include "about/sysinfo.h"
-#include "app/desktop.h"
+#include "services/desktop.h"
 #include "settings/settingsschema.h"
 
 #include <QApplication>

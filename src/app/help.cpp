@@ -1,7 +1,7 @@
 #include "app/help.h"
 
-#include "app/busycursor.h"
-#include "app/desktop.h"
+#include "services/busycursor.h"
+#include "services/desktop.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,12 +1,12 @@
-#include "app/desktop.h"
-#include "app/icons.h"
 #include "app/mainwindow.h"
 #include "app/messageboxdialogs.h"
 #include "app/session.h"
-#include "app/translation.h"
 #include "convert/codecregistry.h"
 #include "lists/listscontroller.h"
+#include "services/desktop.h"
+#include "services/translation.h"
 #include "settings/settingsstore.h"
+#include "widgets/icons.h"
 
 #include <QApplication>
 

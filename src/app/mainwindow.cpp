@@ -1,11 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "about/aboutbox.h"
-#include "app/desktop.h"
-#include "app/dialogs.h"
 #include "app/help.h"
-#include "app/icons.h"
-#include "app/valuelabel.h"
 #include "convert/codecregistry.h"
 #include "convert/conversioncontroller.h"
 #include "convert/convertpanel.h"
@@ -20,9 +16,13 @@
 #include "rename/newnamepreview.h"
 #include "rename/renamecontroller.h"
 #include "rename/renamepanel.h"
+#include "services/desktop.h"
+#include "services/dialogs.h"
 #include "settings/optionsdialog.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
+#include "widgets/icons.h"
+#include "widgets/valuelabel.h"
 
 #include <QAbstractItemView>
 #include <QAction>

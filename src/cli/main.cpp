@@ -1,12 +1,12 @@
 // morvane-batch: Morvane's engines without a window, for scripts.
 
-#include "app/translation.h"
 #include "cli/commandline.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/exitstatus.h"
 #include "cli/stopsignals.h"
 #include "cli/testhooks.h"
+#include "services/translation.h"
 
 #include <QCoreApplication>
 

@@ -2,8 +2,6 @@
 
 #include <QCursor> // before busycursor.h, which needs the complete type
 
-#include "app/busycursor.h"
-#include "app/dialogs.h"
 #include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
 #include "convert/outputformats.h"
@@ -12,6 +10,8 @@
 #include "convert/singleconversion.h"
 #include "fileops/fileops.h"
 #include "lists/worklist.h"
+#include "services/busycursor.h"
+#include "services/dialogs.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 

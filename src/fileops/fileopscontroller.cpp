@@ -1,9 +1,9 @@
 #include "fileops/fileopscontroller.h"
 
-#include "app/busycursor.h"
-#include "app/desktop.h"
-#include "app/dialogs.h"
 #include "lists/browsepanel.h"
+#include "services/busycursor.h"
+#include "services/desktop.h"
+#include "services/dialogs.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 

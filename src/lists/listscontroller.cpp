@@ -1,12 +1,12 @@
 #include "lists/listscontroller.h"
 
-#include "app/dialogs.h"
 #include "lists/browsepanel.h"
 #include "lists/folderwalk.h"
 #include "lists/worklist.h"
 #include "lists/worklistmodel.h"
 #include "lists/worklistpanel.h"
 #include "preview/previewcontroller.h"
+#include "services/dialogs.h"
 
 #include <QComboBox>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #include "lists/worklistpanel.h"
 
-#include "app/icons.h"
 #include "lists/worklistmodel.h"
+#include "widgets/icons.h"
 
 #include <QDropEvent>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "preview/previewcontroller.h"
 
-#include "app/busycursor.h"
-#include "app/dialogs.h"
 #include "preview/enlargedview.h"
 #include "preview/fitrule.h"
 #include "preview/previewbox.h"
 #include "preview/previewloading.h"
+#include "services/busycursor.h"
+#include "services/dialogs.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 

@@ -2,8 +2,6 @@
 
 #include <QCursor> // before busycursor.h, which needs the complete type
 
-#include "app/busycursor.h"
-#include "app/dialogs.h"
 #include "fileops/fileops.h"
 #include "imaging/exiv.h"
 #include "lists/worklist.h"
@@ -12,6 +10,8 @@
 #include "rename/namerule.h"
 #include "rename/renamejournal.h"
 #include "rename/renamepanel.h"
+#include "services/busycursor.h"
+#include "services/dialogs.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 

@@ -1,6 +1,6 @@
 #include "rename/renamepanel.h"
 
-#include "app/valuelabel.h"
+#include "widgets/valuelabel.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "settings/optionsdialog.h"
 
-#include "app/dialogs.h"
+#include "services/dialogs.h"
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 

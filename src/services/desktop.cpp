@@ -1,4 +1,4 @@
-#include "app/desktop.h"
+#include "services/desktop.h"
 
 #include <QDesktopServices>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "app/valuelabel.h"
+#include "widgets/valuelabel.h"
 
 #include <QAccessibleWidget>
 #include <QLabel>

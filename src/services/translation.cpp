@@ -1,4 +1,4 @@
-#include "app/translation.h"
+#include "services/translation.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
