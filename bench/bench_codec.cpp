@@ -2,7 +2,7 @@
 // GIF encoder (speed and quality against the source) and prints the figures.
 #include "benchutil.h"
 #include "convert/gifencoder.h"
-#include "convert/pictureloader.h"
+#include "imaging/pictureloader.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

@@ -13,7 +13,7 @@
 #include "convert/codecregistry.h"
 #include "convert/gifencoder.h"
 #include "convert/outputformats.h"
-#include "convert/pictureloader.h"
+#include "imaging/pictureloader.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

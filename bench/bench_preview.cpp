@@ -1,5 +1,5 @@
 // The preview decodes at the size it draws at: full decode against fitted decode.
-#include "convert/pictureloader.h"
+#include "imaging/pictureloader.h"
 #include "preview/previewloading.h"
 
 #include <QDir>

@@ -7,9 +7,9 @@
 // are findings; a refused input is not.
 #include "convert/codecregistry.h"
 #include "convert/conversion.h"
-#include "convert/damage.h"
 #include "convert/outputformats.h"
-#include "convert/pictureloader.h"
+#include "imaging/damage.h"
+#include "imaging/pictureloader.h"
 
 #include <QCoreApplication>
 #include <QFile>

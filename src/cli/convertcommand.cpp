@@ -8,9 +8,9 @@
 #include "convert/codecregistry.h"
 #include "convert/outputformats.h"
 #include "convert/preflight.h"
-#include "convert/status.h"
 #include "fileops/fileops.h"
 #include "imaging/exiv.h"
+#include "imaging/status.h"
 
 #include <QJsonObject>
 

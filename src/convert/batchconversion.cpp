@@ -1,9 +1,9 @@
 #include "convert/batchconversion.h"
 
 #include "convert/conversion.h"
-#include "convert/pictureloader.h"
 #include "fileops/filestamp.h"
 #include "imaging/exiv.h"
+#include "imaging/pictureloader.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "convert/codecregistry.h"
 #include "convert/conversion.h"
 #include "convert/outputformats.h"
-#include "convert/status.h"
+#include "imaging/status.h"
 
 #include "fileops/fileactions.h"
 #include "fileops/fileops.h"

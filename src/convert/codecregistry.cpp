@@ -1,9 +1,9 @@
 #include "convert/codecregistry.h"
 
 #include "convert/gifencoder.h"
-#include "convert/imageiolog.h"
 #include "convert/outputformats.h"
-#include "convert/pictureloader.h"
+#include "imaging/imageiolog.h"
+#include "imaging/pictureloader.h"
 
 #include <QBuffer>
 #include <QImageWriter>

@@ -1,8 +1,8 @@
 #include "convert/conversion.h"
 
 #include "convert/atomicfile.h"
-#include "convert/imageiolog.h"
-#include "convert/pictureloader.h"
+#include "imaging/imageiolog.h"
+#include "imaging/pictureloader.h"
 
 #include <QBuffer>
 #include <QColorSpace>

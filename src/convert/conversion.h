@@ -3,8 +3,8 @@
 #include "convert/atomicfile.h"
 #include "convert/codecregistry.h"
 #include "convert/outputformats.h"
-#include "convert/status.h"
 #include "imaging/metadata.h"
+#include "imaging/status.h"
 
 #include <optional>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "convert/batchconversion.h"
-#include "convert/status.h"
 #include "fileops/filestamp.h"
+#include "imaging/status.h"
 
 #include <QImage>
 #include <QObject>

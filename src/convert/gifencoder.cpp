@@ -1,7 +1,7 @@
 #include "convert/gifencoder.h"
 
 #include "convert/atomicfile.h"
-#include "convert/pictureloader.h"
+#include "imaging/pictureloader.h"
 
 #include <QIODevice>
 #include <QImage>

@@ -1,8 +1,8 @@
 #include "convert/singleconversion.h"
 
 #include "convert/conversion.h"
-#include "convert/pictureloader.h"
 #include "imaging/exiv.h"
+#include "imaging/pictureloader.h"
 
 #include <QImage>
 

@@ -1,6 +1,6 @@
 #include "preview/previewloading.h"
 
-#include "convert/pictureloader.h"
+#include "imaging/pictureloader.h"
 #include "preview/fitrule.h"
 
 namespace preview {

@@ -1,7 +1,7 @@
 #include "convert/atomicfile.h"
 #include "convert/conversion.h"
 #include "convert/outputformats.h"
-#include "convert/pictureloader.h"
+#include "imaging/pictureloader.h"
 
 #include "convertfixture.h"
 

@@ -1,7 +1,7 @@
 #include "convert/codecregistry.h"
 #include "convert/conversion.h"
 #include "convert/outputformats.h"
-#include "convert/status.h"
+#include "imaging/status.h"
 
 #include <QIODevice>
 #include <QImage>

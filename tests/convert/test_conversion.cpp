@@ -1,8 +1,8 @@
 #include "convert/atomicfile.h"
 #include "convert/conversion.h"
 #include "convert/outputformats.h"
-#include "convert/pictureloader.h"
 #include "imaging/exiv.h"
+#include "imaging/pictureloader.h"
 
 #include "convertfixture.h"
 

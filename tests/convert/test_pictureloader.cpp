@@ -1,5 +1,5 @@
 #include "convert/conversion.h"
-#include "convert/pictureloader.h"
+#include "imaging/pictureloader.h"
 
 #include "benchutil.h"
 

@@ -1,4 +1,4 @@
-#include "convert/imageiolog.h"
+#include "imaging/imageiolog.h"
 
 #include <QLoggingCategory>
 #include <QString>

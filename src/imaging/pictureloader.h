@@ -1,6 +1,6 @@
 #pragma once
 
-#include "convert/status.h"
+#include "imaging/status.h"
 
 #include <QImage>
 #include <QSize>

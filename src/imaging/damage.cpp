@@ -1,4 +1,4 @@
-#include "convert/damage.h"
+#include "imaging/damage.h"
 
 #include <QtEndian>
 

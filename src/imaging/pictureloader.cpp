@@ -1,7 +1,7 @@
-#include "convert/pictureloader.h"
+#include "imaging/pictureloader.h"
 
-#include "convert/damage.h"
-#include "convert/imageiolog.h"
+#include "imaging/damage.h"
+#include "imaging/imageiolog.h"
 
 #include <QBuffer>
 #include <QColorSpace>

@@ -1,4 +1,4 @@
-#include "convert/status.h"
+#include "imaging/status.h"
 
 #include <QFileInfo>
 
