@@ -136,7 +136,10 @@ int benchTree()
     SilentDialogs dialogs;
     QTemporaryDir settingsDir;
     SettingsStore settings(settingsDir.filePath(QStringLiteral("Morvane.ini")));
-    ListsController controller(&browse, &work, &settings, &dialogs);
+    PreviewController preview(&settings, &dialogs, browse.previewBox(), browse.previewSource(),
+                              ListsController::browseListAccess(&browse),
+                              ListsController::workListAccess(&work));
+    ListsController controller(&browse, &work, &preview, &dialogs);
     Timing untilShown;
     double longestWaitMs = 0;
     for (int run = 0; run < 3; ++run) {

@@ -12,6 +12,7 @@
 #include "lists/worklist.h"
 #include "lists/worklistpanel.h"
 #include "preview/previewbox.h"
+#include "preview/previewcontroller.h"
 #include "rename/newnamecolumn.h"
 #include "rename/newnamepreview.h"
 #include "rename/renamecontroller.h"
@@ -152,8 +153,11 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     m_menus = buildMainMenus(menuBar(), this);
     buildToolbar();
     buildStatusBar();
-    m_lists =
-        new ListsController(m_browse, m_workList, m_services.settings, m_services.dialogs, this);
+    auto* preview = new PreviewController(m_services.settings, m_services.dialogs,
+                                          m_browse->previewBox(), m_browse->previewSource(),
+                                          ListsController::browseListAccess(m_browse),
+                                          ListsController::workListAccess(m_workList), this);
+    m_lists = new ListsController(m_browse, m_workList, preview, m_services.dialogs, this);
     m_renameController = new RenameController(m_rename, &m_workList->workList(),
                                               m_services.settings, m_services.dialogs, this);
     m_renameController->setDialogParent(this);
@@ -177,7 +181,8 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(m_lists, &ListsController::conversionEntryClicked, m_conversion,
             &ConversionController::ouvririmage);
     m_fileOps = new FileOpsController(
-        m_browse, m_services.dialogs, m_services.desktop, m_services.settings,
+        {[this] { return m_browse->selectedNames(); }, [this] { return m_browse->folder(); }},
+        m_services.dialogs, m_services.desktop, m_services.settings,
         [this](bool refill) { cleanUpAfterFileAction(refill); }, this);
     m_help = new HelpCommand(m_services.programFolder, m_services.desktop,
                              m_services.hasHelpHandler, this);

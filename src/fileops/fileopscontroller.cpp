@@ -1,6 +1,5 @@
 #include "fileops/fileopscontroller.h"
 
-#include "lists/browsepanel.h"
 #include "services/busycursor.h"
 #include "services/desktop.h"
 #include "services/dialogs.h"
@@ -40,10 +39,10 @@ ActionTexts textsFor(fileops::Action action)
 
 } // namespace
 
-FileOpsController::FileOpsController(BrowsePanel* browse, Dialogs* dialogs, Desktop* desktop,
+FileOpsController::FileOpsController(FileSelection selection, Dialogs* dialogs, Desktop* desktop,
                                      SettingsStore* settings, std::function<void(bool)> cleanUp,
                                      QObject* parent)
-    : QObject(parent), m_browse(browse), m_dialogs(dialogs), m_desktop(desktop),
+    : QObject(parent), m_selection(std::move(selection)), m_dialogs(dialogs), m_desktop(desktop),
       m_settings(settings), m_cleanUp(std::move(cleanUp))
 {
 }
@@ -65,7 +64,7 @@ void FileOpsController::supprim()
 
 void FileOpsController::run(fileops::Action action)
 {
-    const QStringList names = m_browse->selectedNames();
+    const QStringList names = m_selection.names();
     if (names.isEmpty()) {
         m_dialogs->message(selectFile, attention, DialogIcon::Critical);
         return;
@@ -100,7 +99,7 @@ void FileOpsController::run(fileops::Action action)
     fileops::ActionRun result;
     {
         BusyCursor busy;
-        result = fileops::runAction(action, m_browse->folder(), names, destination, removal,
+        result = fileops::runAction(action, m_selection.folder(), names, destination, removal,
                                     deleteForGood);
     }
     if (result.failure)
@@ -111,7 +110,7 @@ void FileOpsController::run(fileops::Action action)
 
 void FileOpsController::ouvr()
 {
-    const QStringList names = m_browse->selectedNames();
+    const QStringList names = m_selection.names();
     if (names.isEmpty()) {
         m_dialogs->message(selectFile, attention, DialogIcon::Critical);
         return;
@@ -122,5 +121,5 @@ void FileOpsController::ouvr()
         return;
     }
     m_desktop->openUrl(
-        QUrl::fromLocalFile(fileops::withSeparator(m_browse->folder()) + names.first()));
+        QUrl::fromLocalFile(fileops::withSeparator(m_selection.folder()) + names.first()));
 }

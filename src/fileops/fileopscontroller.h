@@ -3,13 +3,20 @@
 #include "fileops/fileactions.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
-class BrowsePanel;
 class Desktop;
 class Dialogs;
 class SettingsStore;
+
+// What the commands act on, read at each command: the selected names and their folder.
+struct FileSelection
+{
+    std::function<QStringList()> names;
+    std::function<QString()> folder;
+};
 
 // Copy, move, delete and open of the files selected in the browse list.
 class FileOpsController : public QObject
@@ -19,7 +26,7 @@ public:
     // `cleanUp(refill)` runs after every copy, move or delete that had a selection, whatever
     // happened; `refill` is true after move and delete (the browse list changed). Deleting
     // moves the files to the Trash when the setting "Corbeille" of `settings` is on.
-    FileOpsController(BrowsePanel* browse, Dialogs* dialogs, Desktop* desktop,
+    FileOpsController(FileSelection selection, Dialogs* dialogs, Desktop* desktop,
                       SettingsStore* settings, std::function<void(bool refill)> cleanUp,
                       QObject* parent = nullptr);
 
@@ -31,7 +38,7 @@ public:
 private:
     void run(fileops::Action action);
 
-    BrowsePanel* m_browse;
+    FileSelection m_selection;
     Dialogs* m_dialogs;
     Desktop* m_desktop;
     SettingsStore* m_settings;

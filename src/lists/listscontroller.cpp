@@ -5,7 +5,6 @@
 #include "lists/worklist.h"
 #include "lists/worklistmodel.h"
 #include "lists/worklistpanel.h"
-#include "preview/previewcontroller.h"
 #include "services/dialogs.h"
 
 #include <QComboBox>
@@ -16,11 +15,9 @@
 #include <QTreeView>
 #include <QtConcurrent>
 
-ListsController::ListsController(BrowsePanel* browse, WorkListPanel* workList,
-                                 SettingsStore* settings, Dialogs* dialogs, QObject* parent)
-    : QObject(parent), m_browse(browse), m_workList(workList), m_dialogs(dialogs)
+PreviewController::ListAccess ListsController::browseListAccess(BrowsePanel* browse)
 {
-    PreviewController::ListAccess lv1{
+    return {
         browse->files(),
         [](const QModelIndex& index) -> QString { return index.data().toString(); },
         // An explicit QString: a deduced string-builder type would outlive its operands.
@@ -28,13 +25,17 @@ ListsController::ListsController(BrowsePanel* browse, WorkListPanel* workList,
             return browse->folder() + index.data().toString();
         },
     };
+}
+
+PreviewController::ListAccess ListsController::workListAccess(WorkListPanel* workList)
+{
     const WorkListModel* model = workList->model();
     auto entryOf = [model](const QModelIndex& index) -> const WorkEntry* {
         const auto& entries = model->list().entries();
         const auto row = std::size_t(index.row());
         return index.isValid() && row < entries.size() ? &entries[row] : nullptr;
     };
-    PreviewController::ListAccess lv2{
+    return {
         workList->view(),
         [entryOf](const QModelIndex& index) -> QString {
             const WorkEntry* entry = entryOf(index);
@@ -45,10 +46,13 @@ ListsController::ListsController(BrowsePanel* browse, WorkListPanel* workList,
             return entry ? entry->path() : QString();
         },
     };
-    m_preview =
-        new PreviewController(settings, dialogs, browse->previewBox(), browse->previewSource(),
-                              std::move(lv1), std::move(lv2), this);
+}
 
+ListsController::ListsController(BrowsePanel* browse, WorkListPanel* workList,
+                                 PreviewController* preview, Dialogs* dialogs, QObject* parent)
+    : QObject(parent), m_browse(browse), m_workList(workList), m_dialogs(dialogs),
+      m_preview(preview)
+{
     connect(browse, &BrowsePanel::listingFailed, this, [this](const QString& description) {
         m_dialogs->message(description, QStringLiteral("Morvane"), DialogIcon::Warning);
     });

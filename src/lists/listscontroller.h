@@ -1,5 +1,7 @@
 #pragma once
 
+#include "preview/previewcontroller.h"
+
 #include <QObject>
 #include <QStringList>
 
@@ -9,9 +11,7 @@
 
 class BrowsePanel;
 class Dialogs;
-class PreviewController;
 template <typename T> class QFutureWatcher;
-class SettingsStore;
 class WorkListPanel;
 
 // Joins the browse panel, the work list and the preview: adding browse files to the work
@@ -20,9 +20,13 @@ class ListsController : public QObject
 {
     Q_OBJECT
 public:
-    // The panels, the settings store and the dialogs outlive the controller.
-    ListsController(BrowsePanel* browse, WorkListPanel* workList, SettingsStore* settings,
+    // The panels, the preview controller and the dialogs outlive the controller.
+    ListsController(BrowsePanel* browse, WorkListPanel* workList, PreviewController* preview,
                     Dialogs* dialogs, QObject* parent = nullptr);
+
+    // How the preview controller reaches the browse list and the work list.
+    static PreviewController::ListAccess browseListAccess(BrowsePanel* browse);
+    static PreviewController::ListAccess workListAccess(WorkListPanel* workList);
     ~ListsController() override;
 
     // Adds the selected browse files / every browse file to the work list.

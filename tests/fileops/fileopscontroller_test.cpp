@@ -32,8 +32,12 @@ struct Fixture
     QTemporaryDir config;
     SettingsStore settings{config.filePath(u"Morvane.ini"_s)};
     QList<bool> cleanUps;
-    FileOpsController controller{&browse, &dialogs, &desktop, &settings,
-                                 [this](bool refill) { cleanUps.append(refill); }};
+    FileOpsController controller{
+        {[this] { return browse.selectedNames(); }, [this] { return browse.folder(); }},
+        &dialogs,
+        &desktop,
+        &settings,
+        [this](bool refill) { cleanUps.append(refill); }};
 
     explicit Fixture(const QStringList& files)
     {

@@ -66,7 +66,11 @@ struct Fixture
         auto* layout = new QHBoxLayout(&window);
         layout->addWidget(browse);
         layout->addWidget(work, 1);
-        lists = new ListsController(browse, work, store.get(), &dialogs, &window);
+        auto* preview = new PreviewController(store.get(), &dialogs, browse->previewBox(),
+                                              browse->previewSource(),
+                                              ListsController::browseListAccess(browse),
+                                              ListsController::workListAccess(work), &window);
+        lists = new ListsController(browse, work, preview, &dialogs, &window);
         QObject::connect(work, &WorkListPanel::countTextChanged,
                          [this](const QString& text) { countText = text; });
         QObject::connect(work, &WorkListPanel::exampleCleared, [this] { ++examplesCleared; });
