@@ -28,11 +28,6 @@ QString folderOf(const QString& path)
     return path.left(path.lastIndexOf(u'/') + 1);
 }
 
-QString withSlash(const QString& folder)
-{
-    return folder.endsWith(u'/') ? folder : folder + u'/';
-}
-
 } // namespace
 
 qint64 defaultMemoryBudget()
@@ -108,7 +103,8 @@ bool batchConverts(const OutputFormat& target, SourceType type)
 QString batchOutputPath(const QString& source, SourceType type, const OutputFormat& target,
                         const BatchSettings& settings)
 {
-    const QString folder = settings.convDest ? withSlash(settings.repertConv) : folderOf(source);
+    const QString folder =
+        settings.convDest ? fileops::withSlash(settings.repertConv) : folderOf(source);
     const QString name = source.mid(source.lastIndexOf(u'/') + 1);
     return folder + name.chopped(sourceTypeSuffixLength(type)) + target.batchExtension;
 }

@@ -21,9 +21,7 @@ QString singleOutputBasePath(const QString& originalPath, bool convOrig, const Q
     if (convOrig)
         return originalPath;
     const QString name = originalPath.mid(originalPath.lastIndexOf(u'/') + 1);
-    if (repertConv.endsWith(u'/'))
-        return repertConv + name;
-    return repertConv + u'/' + name;
+    return fileops::withSlash(repertConv) + name;
 }
 
 QString singleOutputPath(const QString& basePath, const OutputFormat& format)

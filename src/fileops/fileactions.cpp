@@ -119,11 +119,6 @@ RemovalResult removeOrTrash(const QString& path, const RemoveOptions& options,
     return {Removal::Deleted, {}};
 }
 
-QString withSeparator(const QString& folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 FileResult copyReplacing(const QString& from, const QString& to)
 {
     if (sameFile(from, to))
@@ -142,8 +137,8 @@ ActionRun runAction(Action action, const QString& sourceFolder, const QStringLis
                     const QString& destinationFolder, const RemoveOptions& removal,
                     const TrashFallback& deleteForGood)
 {
-    const QString source = withSeparator(sourceFolder);
-    const QString destination = withSeparator(destinationFolder);
+    const QString source = withSlash(sourceFolder);
+    const QString destination = withSlash(destinationFolder);
     ActionRun run;
     for (const QString& name : names) {
         FileResult result;

@@ -74,7 +74,4 @@ ActionRun runAction(Action action, const QString& sourceFolder, const QStringLis
                     const QString& destinationFolder = {}, const RemoveOptions& removal = {},
                     const TrashFallback& deleteForGood = {});
 
-// A folder text ending with exactly one '/'.
-QString withSeparator(const QString& folder);
-
 } // namespace fileops

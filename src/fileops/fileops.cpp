@@ -475,9 +475,7 @@ std::optional<bool> probeWithExistingNames(const QString& base)
 
 bool folderIgnoresCase(const QString& folder)
 {
-    const QString base = folder.isEmpty()                    ? QStringLiteral("./")
-                         : folder.endsWith(QLatin1Char('/')) ? folder
-                                                             : folder + QLatin1Char('/');
+    const QString base = folder.isEmpty() ? QStringLiteral("./") : withSlash(folder);
     if (const std::optional<bool> answer = probeWithOwnFile(base))
         return *answer;
     if (const std::optional<bool> answer = probeWithExistingNames(base))
@@ -712,6 +710,11 @@ void testing::setFailureHook(FailureHook hook)
 void testing::setNameLookup(NameLookup lookup)
 {
     nameLookup() = std::move(lookup);
+}
+
+QString withSlash(const QString& folder)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 } // namespace fileops

@@ -55,6 +55,9 @@ QString systemDescription(int error);
 // The text shown to the user for a failed result.
 QString describe(const FileResult& result);
 
+// `folder` followed by '/' unless it already ends with one.
+QString withSlash(const QString& folder);
+
 // A directory entry on disk, as lstat gives it.
 struct FileIdentity
 {

@@ -121,5 +121,5 @@ void FileOpsController::ouvr()
         return;
     }
     m_desktop->openUrl(
-        QUrl::fromLocalFile(fileops::withSeparator(m_selection.folder()) + names.first()));
+        QUrl::fromLocalFile(fileops::withSlash(m_selection.folder()) + names.first()));
 }

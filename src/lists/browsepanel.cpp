@@ -1,5 +1,6 @@
 #include "lists/browsepanel.h"
 
+#include "fileops/fileops.h"
 #include "lists/filelistmodel.h"
 #include "lists/folderwalk.h"
 #include "preview/previewbox.h"
@@ -158,7 +159,7 @@ void BrowsePanel::setVolumes(const QList<lists::Volume>& volumes, const QString&
     m_drive1->clear();
     for (const lists::Volume& volume : volumes)
         m_drive1->addItem(volume.label, volume.root);
-    m_startupRoot = lists::withSlash(startupRoot);
+    m_startupRoot = fileops::withSlash(startupRoot);
 }
 
 void BrowsePanel::goToStartupVolume()
@@ -185,7 +186,7 @@ int BrowsePanel::currentFilter() const
 bool BrowsePanel::setFolder(const QString& folder)
 {
     m_picture2->clearPicture();
-    const QString target = lists::withSlash(folder);
+    const QString target = fileops::withSlash(folder);
     lists::FolderListing listing = lists::listFolder(target, currentFilter());
     if (!listing.ok()) {
         // Dir1 goes back to the folder LV1 lists, so no later operation joins the new
@@ -206,7 +207,7 @@ bool BrowsePanel::openFolder(const QString& folder)
 
 bool BrowsePanel::goTo(const QString& folder, bool reportFailure)
 {
-    const QString target = lists::withSlash(QDir::cleanPath(folder));
+    const QString target = fileops::withSlash(QDir::cleanPath(folder));
     lists::FolderListing listing = lists::listFolder(target, currentFilter());
     if (!listing.ok()) {
         if (reportFailure)
@@ -225,7 +226,7 @@ void BrowsePanel::chooseVolume(const QString& root)
     const QString startup = m_startupRoot.isEmpty() ? root : m_startupRoot;
     const int filter = currentFilter();
     lists::VolumeChoice choice = lists::chooseVolume(
-        lists::withSlash(root), m_volumeRoot, startup,
+        fileops::withSlash(root), m_volumeRoot, startup,
         [filter](const QString& folder) { return lists::listFolder(folder, filter); });
     if (!choice.listing.ok()) {
         selectVolumeEntry(m_volumeRoot);

@@ -153,9 +153,4 @@ FolderListing listFolder(const QString& folder, int index)
     return listing;
 }
 
-QString withSlash(const QString& folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 } // namespace lists

@@ -38,7 +38,4 @@ struct FolderListing
 // Lists the regular files (or links to them) of `folder` that pass filter `index`.
 FolderListing listFolder(const QString& folder, int index);
 
-// `folder` followed by '/' unless it already ends with one.
-QString withSlash(const QString& folder);
-
 } // namespace lists

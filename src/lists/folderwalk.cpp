@@ -1,5 +1,6 @@
 #include "lists/folderwalk.h"
 
+#include "fileops/fileops.h"
 #include "lists/folderlisting.h"
 
 #include <QDir>
@@ -61,7 +62,7 @@ public:
 
     FolderWalk run(const QString& root)
     {
-        std::vector<QString> pending{withSlash(root)};
+        std::vector<QString> pending{fileops::withSlash(root)};
         while (!pending.empty()) {
             if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
                 m_walk.cancelled = true;
@@ -235,7 +236,7 @@ QString nearestExistingFolder(const QString& folder)
     for (;;) {
         struct stat info;
         if (::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode))
-            return withSlash(path);
+            return fileops::withSlash(path);
         const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
         if (slash <= 0)
             return QStringLiteral("/");

@@ -1,5 +1,7 @@
 #include "lists/volumes.h"
 
+#include "fileops/fileops.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSet>
@@ -28,7 +30,7 @@ QString volumeRootOf(const QString& folder)
 {
     const QStorageInfo storage(folder);
     const QString root = storage.isValid() ? storage.rootPath() : QDir::rootPath();
-    return withSlash(root);
+    return fileops::withSlash(root);
 }
 
 QList<Volume> mountedVolumes(const QString& startupFolder)
@@ -38,7 +40,7 @@ QList<Volume> mountedVolumes(const QString& startupFolder)
     QSet<QString> seen;
     const QList<QStorageInfo> all = QStorageInfo::mountedVolumes();
     for (const QStorageInfo& storage : all) {
-        const QString root = withSlash(storage.rootPath());
+        const QString root = fileops::withSlash(storage.rootPath());
         if (seen.contains(root))
             continue;
         const bool isStartup = root == startupRoot;
@@ -50,7 +52,7 @@ QList<Volume> mountedVolumes(const QString& startupFolder)
         seen.insert(root);
         QString label = root;
         const QString name = storage.displayName();
-        if (!name.isEmpty() && name != storage.rootPath() && withSlash(name) != root)
+        if (!name.isEmpty() && name != storage.rootPath() && fileops::withSlash(name) != root)
             label += QStringLiteral(" [") + name + QLatin1Char(']');
         volumes.push_back({root, label});
     }

@@ -1,6 +1,6 @@
 #include "lists/worklist.h"
 
-#include "lists/folderlisting.h"
+#include "fileops/fileops.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +22,7 @@ QString canonicalFolder(const QString& folder)
     QString canonical = QFileInfo(folder).canonicalFilePath();
     if (canonical.isEmpty())
         canonical = QDir::cleanPath(QDir(folder).absolutePath());
-    return lists::withSlash(canonical);
+    return fileops::withSlash(canonical);
 }
 
 class FolderHandle
@@ -55,7 +55,7 @@ private:
 
 WorkList::PreparedFolder WorkList::prepare(const QString& folder, const QStringList& names)
 {
-    PreparedFolder prepared{lists::withSlash(folder), names, {}};
+    PreparedFolder prepared{fileops::withSlash(folder), names, {}};
     if (names.isEmpty())
         return prepared;
     const QString canonical = canonicalFolder(prepared.folder);
@@ -67,8 +67,7 @@ WorkList::PreparedFolder WorkList::prepare(const QString& folder, const QStringL
         struct stat info;
         if (handle.stat(name, &info)) {
             identity.known = true;
-            identity.device = info.st_dev;
-            identity.inode = info.st_ino;
+            identity.file = {info.st_dev, info.st_ino};
         }
     }
     return prepared;
@@ -95,9 +94,8 @@ int WorkList::add(const PreparedFolder& files)
     }
     for (std::size_t i = 0; i < files.identities.size(); ++i) {
         const Identity& identity = files.identities[i];
-        const bool listed =
-            (identity.known && m_byInode.contains({identity.device, identity.inode})) ||
-            m_byPath.contains(identity.canonicalPath);
+        const bool listed = (identity.known && m_byInode.contains(identity.file)) ||
+                            m_byPath.contains(identity.canonicalPath);
         if (!listed) {
             indexIdentity(identity);
             m_entries.push_back({files.folder, files.names[qsizetype(i)]});
@@ -117,7 +115,7 @@ bool WorkList::remove(int row)
     // Identities are unique in the list (the duplicate rule), so the keys go with the row.
     const Identity& identity = m_identities[std::size_t(row)];
     if (identity.known)
-        m_byInode.erase({identity.device, identity.inode});
+        m_byInode.erase(identity.file);
     m_byPath.erase(identity.canonicalPath);
     m_entries.erase(m_entries.begin() + row);
     m_identities.erase(m_identities.begin() + row);
@@ -156,7 +154,7 @@ void WorkList::clear()
 void WorkList::indexIdentity(const Identity& identity)
 {
     if (identity.known)
-        m_byInode.insert({identity.device, identity.inode});
+        m_byInode.insert(identity.file);
     m_byPath.insert(identity.canonicalPath);
 }
 
@@ -173,7 +171,7 @@ bool WorkList::isConsistent() const
             return false;
         if (identity.known) {
             ++known;
-            if (!m_byInode.contains({identity.device, identity.inode}))
+            if (!m_byInode.contains(identity.file))
                 return false;
         }
     }

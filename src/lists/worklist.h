@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileops/fileops.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -25,8 +27,7 @@ public:
     // What the duplicate rule compares for one file.
     struct Identity
     {
-        std::uint64_t device = 0;
-        std::uint64_t inode = 0;
+        fileops::FileIdentity file; // device and inode, when known
         bool known = false;
         QString canonicalPath; // canonical folder + name, links in the name not followed
     };
@@ -66,19 +67,6 @@ public:
     bool isConsistent() const;
 
 private:
-    struct DeviceInode
-    {
-        std::uint64_t device;
-        std::uint64_t inode;
-        friend bool operator==(const DeviceInode&, const DeviceInode&) = default;
-    };
-    struct DeviceInodeHash
-    {
-        std::size_t operator()(const DeviceInode& key) const noexcept
-        {
-            return std::hash<std::uint64_t>()(key.inode * 0x9E3779B97F4A7C15ULL ^ key.device);
-        }
-    };
     struct QStringHash
     {
         std::size_t operator()(const QString& text) const noexcept { return qHash(text); }
@@ -89,7 +77,7 @@ private:
 
     std::vector<WorkEntry> m_entries;
     std::vector<Identity> m_identities; // parallel to m_entries
-    std::unordered_set<DeviceInode, DeviceInodeHash> m_byInode;
+    std::unordered_set<fileops::FileIdentity, fileops::FileIdentityHash> m_byInode;
     std::unordered_set<QString, QStringHash> m_byPath;
     bool m_marker = false;
 };

@@ -29,11 +29,6 @@ namespace renaming {
 
 namespace {
 
-QString withSlash(const QString& folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 // Whether the rename run would refuse to start with these fields (its checks before the
 // confirmation): it then gives no names at all.
 bool runRefuses(const RenameOptions& options, std::size_t count)
@@ -223,7 +218,7 @@ void markRename(const ColumnRequest& request, ColumnNames& out, const std::atomi
 {
     const std::size_t count = request.entries.size();
     const QString dest =
-        request.options.dest.isEmpty() ? QString() : withSlash(request.options.dest);
+        request.options.dest.isEmpty() ? QString() : fileops::withSlash(request.options.dest);
     Folders folders;
     // The list's files by the name they have now, and the names they are given.
     std::unordered_map<QString, std::size_t, TextHash> current;

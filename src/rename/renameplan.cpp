@@ -28,11 +28,6 @@ namespace renaming {
 
 namespace {
 
-QString withSlash(const QString& folder)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-}
-
 QString namePart(const QString& path)
 {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
@@ -470,7 +465,7 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
     const NameForm* form = nameForm(options.form);
     long long number = 0;
     const bool numeric = readsAsNumber(options.start, &number);
-    const QString dest = options.dest.isEmpty() ? QString() : withSlash(options.dest);
+    const QString dest = options.dest.isEmpty() ? QString() : fileops::withSlash(options.dest);
     Folders folders;
     QString lastFolder;
     // The files of the run by identity, and by the name they have now as their folder compares
