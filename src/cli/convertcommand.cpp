@@ -122,6 +122,16 @@ int reportCheck(const std::vector<convert::PreflightEntry>& plan, const Console&
     return ExitOk;
 }
 
+// The names --to takes, one a format ("bmp, gif, jpeg, png, tiff ou webp").
+QString targetNames()
+{
+    QStringList names;
+    for (const convert::OutputFormat& format : convert::outputFormats())
+        names.push_back(QString(format.keywords).section(u'|', 0, 0));
+    const QString last = names.takeLast();
+    return names.join(QStringLiteral(", ")) + QStringLiteral(" ou ") + last;
+}
+
 } // namespace
 
 int convertCommand(const QStringList& arguments, StopSignals& stops)
@@ -130,8 +140,8 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
                             QStringLiteral("Convertit les fichiers en BMP, GIF, JPEG, PNG, "
                                            "TIFF ou WebP."));
     const QCommandLineOption to(QStringLiteral("to"),
-                                QStringLiteral("Format de sortie, obligatoire : bmp, gif, jpeg, "
-                                               "png, tiff ou webp."),
+                                QStringLiteral("Format de sortie, obligatoire : ") + targetNames() +
+                                    u'.',
                                 QStringLiteral("FORMAT"));
     const QCommandLineOption quality(
         QStringLiteral("quality"),
@@ -188,9 +198,8 @@ int convertCommand(const QStringList& arguments, StopSignals& stops)
         return usageError(command, QStringLiteral("--to est obligatoire."));
     const convert::OutputFormat* target = convert::outputFormatForKeyword(parser.value(to));
     if (!target)
-        return usageError(command, QStringLiteral("Format de sortie inconnu : %1 (bmp, gif, jpeg, "
-                                                  "png, tiff ou webp)")
-                                       .arg(parser.value(to)));
+        return usageError(command, QStringLiteral("Format de sortie inconnu : %1 (%2)")
+                                       .arg(parser.value(to), targetNames()));
     convert::BatchSettings settings;
     settings.tiffWebp = true;
     if (parser.isSet(quality)) {

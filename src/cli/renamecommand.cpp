@@ -32,31 +32,6 @@ using renaming::RenamePlan;
 using renaming::RunControls;
 using renaming::RunReport;
 
-// The short keyword of each name form, by form number.
-constexpr std::array<const char*, renaming::nameFormCount> formKeywords{
-    "capitalize",
-    "lower-first-upper-rest",
-    "system-date-prefix",
-    "file-date-prefix",
-    "system-date-suffix",
-    "file-date-suffix",
-    "system-time-suffix",
-    "system-time-prefix",
-    "file-time-suffix",
-    "file-time-prefix",
-    "upper",
-    "lower",
-    "lower-first",
-    "upper-first",
-    "system-date",
-    "system-date-time",
-    "system-time",
-    "file-date",
-    "file-date-time",
-    "file-time",
-    "text",
-};
-
 std::optional<int> formFrom(const QString& text)
 {
     bool numeric = false;
@@ -64,7 +39,7 @@ std::optional<int> formFrom(const QString& text)
     if (numeric)
         return renaming::nameForm(number) ? std::optional<int>(number) : std::nullopt;
     for (int i = 0; i < renaming::nameFormCount; ++i) {
-        if (text.compare(QLatin1String(formKeywords[static_cast<std::size_t>(i)]),
+        if (text.compare(renaming::nameForms()[static_cast<std::size_t>(i)].keyword,
                          Qt::CaseInsensitive) == 0)
             return i;
     }
@@ -87,7 +62,7 @@ QString renameHelp()
     for (int i = 0; i < renaming::nameFormCount; ++i) {
         forms += QStringLiteral("  %1  %2 %3\n")
                      .arg(i, 2)
-                     .arg(QLatin1String(formKeywords[static_cast<std::size_t>(i)]), -23)
+                     .arg(renaming::nameForms()[static_cast<std::size_t>(i)].keyword, -23)
                      .arg(renaming::nameForms()[static_cast<std::size_t>(i)].text);
     }
     return forms +

@@ -1,32 +1,48 @@
 #include "rename/nameforms.h"
 
+using namespace Qt::StringLiterals;
+
 namespace renaming {
 
 const std::array<NameForm, nameFormCount>& nameForms()
 {
-    // text, name text, number, file time, clock
+    // text, command-line keyword, name text, number, file time, clock
     static const std::array<NameForm, nameFormCount> forms{{
-        {QStringLiteral("1er lettre en Maj + Nom en Minuscule"), false, false, false, false},
-        {QStringLiteral("1er lettre en Min + Nom en Majuscule"), false, false, false, false},
-        {QStringLiteral("Date Système + le nom actuel"), false, false, false, true},
-        {QStringLiteral("Date Fichier + le nom actuel"), false, false, true, false},
-        {QStringLiteral("Nom actuel + Date Système"), false, false, false, true},
-        {QStringLiteral("Nom actuel + Date Fichier"), false, false, true, false},
-        {QStringLiteral("Nom actuel + Heure Système"), false, false, false, true},
-        {QStringLiteral("Heure Système + le nom actuel"), false, false, false, true},
-        {QStringLiteral("Nom actuel + Heure Fichier"), false, false, true, false},
-        {QStringLiteral("Heure Fichier + le nom actuel"), false, false, true, false},
-        {QStringLiteral("Nom actuel en Majuscule"), false, false, false, false},
-        {QStringLiteral("Nom actuel en Minuscule"), false, false, false, false},
-        {QStringLiteral("Première lettre en Minuscule"), false, false, false, false},
-        {QStringLiteral("Première lettre en Majuscule"), false, false, false, false},
-        {QStringLiteral("Remplace par Date Système"), false, true, false, true},
-        {QStringLiteral("Remplace par Date et Heure Système"), false, true, false, true},
-        {QStringLiteral("Remplace par Heure Système"), false, true, false, true},
-        {QStringLiteral("Remplace par Date Fichier"), false, true, true, false},
-        {QStringLiteral("Remplace par Date et Heure Fichier"), false, true, true, false},
-        {QStringLiteral("Remplace par Heure Fichier"), false, true, true, false},
-        {QStringLiteral("Remplace par Texte"), true, true, false, false},
+        {QStringLiteral("1er lettre en Maj + Nom en Minuscule"), "capitalize"_L1, false, false,
+         false, false},
+        {QStringLiteral("1er lettre en Min + Nom en Majuscule"), "lower-first-upper-rest"_L1, false,
+         false, false, false},
+        {QStringLiteral("Date Système + le nom actuel"), "system-date-prefix"_L1, false, false,
+         false, true},
+        {QStringLiteral("Date Fichier + le nom actuel"), "file-date-prefix"_L1, false, false, true,
+         false},
+        {QStringLiteral("Nom actuel + Date Système"), "system-date-suffix"_L1, false, false, false,
+         true},
+        {QStringLiteral("Nom actuel + Date Fichier"), "file-date-suffix"_L1, false, false, true,
+         false},
+        {QStringLiteral("Nom actuel + Heure Système"), "system-time-suffix"_L1, false, false, false,
+         true},
+        {QStringLiteral("Heure Système + le nom actuel"), "system-time-prefix"_L1, false, false,
+         false, true},
+        {QStringLiteral("Nom actuel + Heure Fichier"), "file-time-suffix"_L1, false, false, true,
+         false},
+        {QStringLiteral("Heure Fichier + le nom actuel"), "file-time-prefix"_L1, false, false, true,
+         false},
+        {QStringLiteral("Nom actuel en Majuscule"), "upper"_L1, false, false, false, false},
+        {QStringLiteral("Nom actuel en Minuscule"), "lower"_L1, false, false, false, false},
+        {QStringLiteral("Première lettre en Minuscule"), "lower-first"_L1, false, false, false,
+         false},
+        {QStringLiteral("Première lettre en Majuscule"), "upper-first"_L1, false, false, false,
+         false},
+        {QStringLiteral("Remplace par Date Système"), "system-date"_L1, false, true, false, true},
+        {QStringLiteral("Remplace par Date et Heure Système"), "system-date-time"_L1, false, true,
+         false, true},
+        {QStringLiteral("Remplace par Heure Système"), "system-time"_L1, false, true, false, true},
+        {QStringLiteral("Remplace par Date Fichier"), "file-date"_L1, false, true, true, false},
+        {QStringLiteral("Remplace par Date et Heure Fichier"), "file-date-time"_L1, false, true,
+         true, false},
+        {QStringLiteral("Remplace par Heure Fichier"), "file-time"_L1, false, true, true, false},
+        {QStringLiteral("Remplace par Texte"), "text"_L1, true, true, false, false},
     }};
     return forms;
 }

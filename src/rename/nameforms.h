@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QString>
 
 #include <array>
@@ -11,6 +12,7 @@ namespace renaming {
 struct NameForm
 {
     QString text;
+    QLatin1StringView keyword; // its name on the command line (--form)
     bool usesNameText;
     bool usesNumber;
     bool usesFileTime;
