@@ -28,22 +28,6 @@ struct DirCloser
     void operator()(DIR* dir) const { ::closedir(dir); }
 };
 
-struct FolderKey
-{
-    dev_t device;
-    ino_t inode;
-    friend bool operator==(const FolderKey&, const FolderKey&) = default;
-};
-
-struct FolderKeyHash
-{
-    std::size_t operator()(const FolderKey& key) const noexcept
-    {
-        return std::hash<std::uint64_t>()(std::uint64_t(key.inode) * 0x9E3779B97F4A7C15ULL ^
-                                          std::uint64_t(key.device));
-    }
-};
-
 // Names sorted by a case-folded key computed once per name, as listFolder() sorts them.
 QStringList sortedNames(std::vector<std::pair<QString, QString>>& keyed)
 {
@@ -181,7 +165,7 @@ private:
     int m_index;
     const std::atomic_bool* m_cancel;
     FolderWalk m_walk;
-    std::unordered_set<FolderKey, FolderKeyHash> m_seen;
+    std::unordered_set<fileops::FileIdentity, fileops::FileIdentityHash> m_seen;
 };
 
 } // namespace
