@@ -12,6 +12,10 @@ foreach(variable SOURCE_DIR CORE_SOURCES WIDGET_HEADERS)
   endif()
 endforeach()
 
+if(NOT IS_DIRECTORY "${WIDGET_HEADERS}")
+  message(FATAL_ERROR "No QtWidgets header folder at \"${WIDGET_HEADERS}\"")
+endif()
+
 # The allowed edges: "room: room room ...".
 file(STRINGS "${SOURCE_DIR}/architecture.txt" table_lines)
 set(rooms "")
