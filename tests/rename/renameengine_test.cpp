@@ -6,6 +6,7 @@
 #include "secondfilesystem.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -45,28 +46,18 @@ protected:
     void make(const QStringList& files)
     {
         for (const QString& file : files) {
-            if (file.endsWith(u'/')) {
-                ASSERT_TRUE(QDir(dir).mkpath(file));
-                continue;
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(dir + file).path()));
+            if (!file.endsWith(u'/')) {
+                ASSERT_TRUE(makeFile(dir + file, file.toUtf8()));
             }
-            if (file.contains(u'/')) {
-                ASSERT_TRUE(QDir(dir).mkpath(file.left(file.lastIndexOf(u'/'))));
-            }
-            ASSERT_TRUE(makeFile(dir + file, file.toUtf8()));
         }
     }
 
-    QStringList paths(const QStringList& files) const
+    RenamePlan plan(QStringList files)
     {
-        QStringList result;
-        for (const QString& file : files)
-            result.append(dir + file);
-        return result;
-    }
-
-    RenamePlan plan(const QStringList& files)
-    {
-        return planRename(paths(files), options, QDateTime(QDate(2008, 2, 12), QTime(20, 59, 43)));
+        for (QString& file : files)
+            file.prepend(dir);
+        return planRename(files, options, QDateTime(QDate(2008, 2, 12), QTime(20, 59, 43)));
     }
 
     RunReport run(const QStringList& files, const RunControls& controls = {})
