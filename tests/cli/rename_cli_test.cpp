@@ -1,9 +1,7 @@
 #include "clirunner.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -11,7 +9,6 @@
 #include <csignal>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace clirunner;
@@ -34,12 +31,6 @@ protected:
     {
         QFile file(path(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-    void setTime(const QString& name, const QDateTime& time)
-    {
-        QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(file.setFileTime(time, QFileDevice::FileModificationTime));
     }
     Result rename(QStringList arguments, const QStringList& files, Options options = {})
     {
@@ -256,7 +247,10 @@ TEST_F(RenameCliTest, DateTakenYearFirst)
 {
     ASSERT_TRUE(QFile::copy(MORVANE_TEST_DATA "/camera.jpg", path("photo.jpg")));
     make({"plain.jpg"});
-    setTime("plain.jpg", QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)));
+    QFile plain(path("plain.jpg"));
+    ASSERT_TRUE(plain.open(QIODevice::ReadWrite) &&
+                plain.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)),
+                                  QFileDevice::FileModificationTime));
     const Result result = rename({"--form", "17", "--date", "taken", "--date-order", "ymd"},
                                  {"photo.jpg", "plain.jpg"});
     EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
