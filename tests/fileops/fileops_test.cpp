@@ -65,8 +65,7 @@ TEST_F(FileOps, RenameNeverReplacesAndRenamesInPlaceOrToAnotherFolder)
     EXPECT_EQ(taken.path, at("b.jpg"));
     EXPECT_EQ(contents(at("a.jpg")), "A");
     EXPECT_EQ(contents(at("b.jpg")), "B");
-    EXPECT_TRUE(describe(taken).endsWith(at("b.jpg")));
-    EXPECT_TRUE(describe(taken).startsWith(systemDescription(EEXIST)));
+    EXPECT_EQ(describe(taken), systemDescription(EEXIST) + u" : "_s + at("b.jpg"));
 
     ASSERT_TRUE(QDir(folder).mkdir(u"sub"_s));
     EXPECT_TRUE(renameNoReplace(at("a.jpg"), at("sub/c.jpg")).ok());
@@ -287,7 +286,6 @@ TEST_F(FileOps, MoveToAnotherFileSystemCopiesSyncsKeepsTimeAndRemovesTheSource)
 {
     SecondFileSystem other(folder);
     SKIP_WITHOUT_SECOND_FILE_SYSTEM(other);
-    ASSERT_NE(SecondFileSystem::device(folder), SecondFileSystem::device(other.path()));
 
     ASSERT_TRUE(makeFile(at("photo.jpg"), "PHOTO"));
     ASSERT_EQ(::chmod(QFile::encodeName(at("photo.jpg")).constData(), 0604), 0);

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <array>
 #include <cerrno>
 
 using namespace Qt::StringLiterals;
@@ -75,263 +76,228 @@ class FileOpsControllerTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase();
-    void nothingSelected();
-    void cancelledQuestionOrPickerTouchesNothing_data();
-    void cancelledQuestionOrPickerTouchesNothing();
-    void copyReplacesAndKeepsTheModificationTime();
-    void copyNeverReplacesAReadOnlyFile();
-    void copyIntoTheOwnFolderKeepsTheOriginal();
-    void moveStopsAtAnExistingName();
-    void deleteFailingInTheMiddleStops();
-    void deleteFollowsCorbeille_data();
-    void deleteFollowsCorbeille();
-    void trashFailureAsksBeforeDeletingForGood_data();
-    void trashFailureAsksBeforeDeletingForGood();
-    void openOneFileOnly();
+    void initTestCase()
+    {
+        // The Trash of every test is the home Trash of a temporary home on the file system of
+        // the test files, never the real one.
+        QVERIFY(m_home.isValid());
+        qputenv("HOME", QFile::encodeName(m_home.path()));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(u"data"_s)));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
+    }
+
+    void nothingSelected()
+    {
+        Fixture f({u"a.jpg"_s});
+        for (Routine routine : {&FileOpsController::copie, &FileOpsController::deplace,
+                                &FileOpsController::supprim, &FileOpsController::ouvr}) {
+            f.dialogs.clear();
+            (f.controller.*routine)();
+            QCOMPARE(f.dialogs.calls(),
+                     {ScriptedDialogs::shown(u"Selectionner un fichier!"_s, u"Attention"_s,
+                                             DialogIcon::Critical)});
+        }
+        QVERIFY(f.cleanUps.isEmpty());
+        QVERIFY(f.desktop.urls.isEmpty());
+        QVERIFY(QFile::exists(f.source(u"a.jpg"_s)));
+    }
+
+    void cancelledQuestionOrPickerTouchesNothing_data()
+    {
+        QTest::addColumn<int>("operation"); // 0 copy, 1 move, 2 delete
+        QTest::addColumn<bool>("confirm");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("copy, Cancel") << 0 << false << u"Copier le(s) fichier(s) ?"_s
+                                      << u"Confirmation de copie de fichier"_s;
+        QTest::newRow("move, picker cancelled") << 1 << true << u"Déplacer le(s) fichier(s) ?"_s
+                                                << u"Confirmation de déplacement de fichier"_s;
+        QTest::newRow("delete, Cancel") << 2 << false << u"Supprimer le(s) fichier(s) ?"_s
+                                        << u"Confirmation de suppression de fichier"_s;
+    }
+
+    void cancelledQuestionOrPickerTouchesNothing()
+    {
+        QFETCH(int, operation);
+        const Routine routine = std::array{&FileOpsController::copie, &FileOpsController::deplace,
+                                           &FileOpsController::supprim}[size_t(operation)];
+        QFETCH(bool, confirm);
+        QFETCH(QString, question);
+        QFETCH(QString, title);
+        Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+        f.select({u"a.jpg"_s});
+        f.dialogs.answerAsk(confirm);
+        (f.controller.*routine)();
+        const auto& calls = f.dialogs.calls();
+        QCOMPARE(calls.first(), (ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask, question, title,
+                                                       DialogIcon::None}));
+        QCOMPARE(calls.size(), confirm ? 2 : 1);
+        if (confirm)
+            QCOMPARE(calls.last().title, u"Selectionnez un répertoire"_s);
+        QCOMPARE(f.cleanUps, QList<bool>{operation != 0});
+        QCOMPARE(f.sources(), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s}));
+        QVERIFY(filetest::names(f.target.path()).isEmpty());
+    }
+
+    // a.jpg replaces an older copy, keeping its time; b.jpg's read-only copy stops the loop.
+    void copyReplacesButNeverAReadOnlyFile()
+    {
+        const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
+        Fixture f(files);
+        filetest::makeFile(f.copy(u"a.jpg"_s), "old", QDateTime::currentDateTime());
+        filetest::makeFile(f.copy(u"b.jpg"_s), "keep me");
+        QVERIFY(QFile::setPermissions(f.copy(u"b.jpg"_s), QFile::ReadOwner | QFile::ReadGroup));
+        f.run(&FileOpsController::copie, files, f.target.path());
+
+        QCOMPARE(filetest::contents(f.copy(u"a.jpg"_s)), QByteArray("a.jpg"));
+        QCOMPARE(filetest::modified(f.copy(u"a.jpg"_s)), filetest::stamp());
+        QCOMPARE(filetest::contents(f.copy(u"b.jpg"_s)), QByteArray("keep me"));
+        // c.jpg never reached, and no temporary left behind.
+        QCOMPARE(filetest::names(f.target.path()), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s}));
+        const auto messages = f.dialogs.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().title, u"Morvane"_s);
+        QCOMPARE(messages.first().icon, DialogIcon::Warning);
+        QVERIFY(messages.first().text.contains(u"b.jpg"_s));
+        QCOMPARE(f.cleanUps, QList<bool>{false});
+    }
+
+    void copyIntoTheOwnFolderKeepsTheOriginal()
+    {
+        Fixture f({u"a.jpg"_s});
+        // The same folder reached through another spelling.
+        f.run(&FileOpsController::copie, {u"a.jpg"_s}, f.dir.path() + u"/./"_s);
+        QCOMPARE(filetest::contents(f.source(u"a.jpg"_s)), QByteArray("a.jpg"));
+        QCOMPARE(f.dialogs.messages().size(), 1);
+        QVERIFY(f.dialogs.messages().first().text.contains(u"lui-même"_s));
+    }
+
+    void moveStopsAtAnExistingName()
+    {
+        const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
+        Fixture f(files);
+        filetest::makeFile(f.copy(u"b.jpg"_s), "already there");
+        f.run(&FileOpsController::deplace, files, f.target.path());
+
+        QCOMPARE(filetest::contents(f.copy(u"a.jpg"_s)), QByteArray("a.jpg"));
+        QCOMPARE(filetest::contents(f.copy(u"b.jpg"_s)), QByteArray("already there"));
+        QCOMPARE(f.sources(), (QSet<QString>{u"b.jpg"_s, u"c.jpg"_s}));
+        QCOMPARE(f.dialogs.messages().size(), 1);
+        QCOMPARE(f.cleanUps, QList<bool>{true});
+    }
+
+    void deleteFailingInTheMiddleStops()
+    {
+        const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
+        Fixture f(files);
+        QVERIFY(QFile::setPermissions(f.source(u"a.jpg"_s), QFile::ReadOwner));
+        fileops::testing::setFailureHook([](fileops::testing::Call call, const QString& path) {
+            return call == fileops::testing::Call::Unlink && path.endsWith(u"b.jpg"_s) ? EBUSY : 0;
+        });
+        f.run(&FileOpsController::supprim, files, {});
+        fileops::testing::setFailureHook({});
+
+        // The read-only a.jpg went, b.jpg failed, c.jpg was never reached.
+        QCOMPARE(f.sources(), (QSet<QString>{u"b.jpg"_s, u"c.jpg"_s}));
+        const auto messages = f.dialogs.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().text,
+                 fileops::describe(fileops::FileResult::system(EBUSY, f.source(u"b.jpg"_s))));
+        QCOMPARE(f.cleanUps, QList<bool>{true});
+    }
+
+    void deleteFollowsCorbeille_data()
+    {
+        QTest::addColumn<QString>("corbeille"); // empty: not stored
+        QTest::addColumn<bool>("toTrash");
+        QTest::newRow("on") << u"Vrai"_s << true;
+        QTest::newRow("missing: off") << QString() << false;
+        QTest::newRow("unreadable: off") << u"oui"_s << false;
+    }
+
+    void deleteFollowsCorbeille()
+    {
+        QFETCH(QString, corbeille);
+        QFETCH(bool, toTrash);
+        const QString trash = m_home.filePath(u"data/Trash"_s);
+        QDir(trash).removeRecursively();
+        Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+        if (!corbeille.isEmpty())
+            QVERIFY(f.settings.write(settings::names::corbeille, corbeille));
+        f.run(&FileOpsController::supprim, {u"a.jpg"_s, u"b.jpg"_s}, {});
+
+        QVERIFY(f.sources().isEmpty());
+        QCOMPARE(f.dialogs.calls().size(), 1); // the confirmation only
+        QCOMPARE(f.cleanUps, QList<bool>{true});
+        const QSet<QString> trashed =
+            toTrash ? QSet<QString>{u"a.jpg"_s, u"b.jpg"_s} : QSet<QString>{};
+        QCOMPARE(filetest::names(trash + u"/files"_s), trashed);
+        QCOMPARE(filetest::names(trash + u"/info"_s).size(), trashed.size());
+        if (toTrash)
+            QCOMPARE(filetest::contents(trash + u"/files/a.jpg"_s), QByteArray("a.jpg"));
+    }
+
+    void trashFailureAsksBeforeDeletingForGood_data()
+    {
+        QTest::addColumn<QString>("dataHome"); // under m_home
+        QTest::addColumn<QString>("blocker");  // a regular file made under m_home
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no Trash folder can be made")
+            << u"blocker/data"_s << u"blocker"_s
+            << u"la corbeille n'est pas disponible sur ce volume."_s;
+        QTest::newRow("info is a file")
+            << u"data2"_s << u"data2/Trash/info"_s << fileops::systemDescription(ENOTDIR) + u"."_s;
+    }
+
+    void trashFailureAsksBeforeDeletingForGood()
+    {
+        QFETCH(QString, dataHome);
+        QFETCH(QString, blocker);
+        QFETCH(QString, reason);
+        QVERIFY(QDir().mkpath(QFileInfo(m_home.filePath(blocker)).path()));
+        QVERIFY(filetest::makeFile(m_home.filePath(blocker), "not a folder"));
+        const QByteArray previous = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(dataHome)));
+        Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+        QVERIFY(f.settings.write(settings::names::corbeille, u"1"_s));
+        f.select({u"a.jpg"_s, u"b.jpg"_s});
+        for (bool answer : {true, true, false}) // the confirmation, OK for a.jpg, Annuler for b.jpg
+            f.dialogs.answerAsk(answer);
+        f.controller.supprim();
+        qputenv("XDG_DATA_HOME", previous);
+
+        const auto question = [&](const QString& name) {
+            return ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask,
+                                         u"Impossible de mettre « "_s + name +
+                                             u" » à la corbeille : "_s + reason +
+                                             u" Le supprimer définitivement ?"_s,
+                                         u"Morvane"_s, DialogIcon::Question};
+        };
+        QCOMPARE(f.dialogs.calls().mid(1), (QList{question(u"a.jpg"_s), question(u"b.jpg"_s)}));
+        QCOMPARE(f.sources(), QSet<QString>{u"b.jpg"_s});
+        QCOMPARE(filetest::contents(f.source(u"b.jpg"_s)), QByteArray("b.jpg"));
+        QCOMPARE(f.cleanUps, QList<bool>{true});
+    }
+
+    void openOneFileOnly()
+    {
+        Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+        f.select({u"a.jpg"_s, u"b.jpg"_s});
+        f.controller.ouvr();
+        QCOMPARE(f.dialogs.calls(),
+                 {ScriptedDialogs::shown(u"Selectionner un seul fichier à la fois !"_s,
+                                         u"Attention"_s, DialogIcon::Critical)});
+        QVERIFY(f.desktop.urls.isEmpty());
+
+        f.select({u"b.jpg"_s});
+        f.controller.ouvr();
+        QCOMPARE(f.desktop.urls, QList<QUrl>{QUrl::fromLocalFile(f.source(u"b.jpg"_s))});
+        QVERIFY(f.cleanUps.isEmpty());
+    }
 
 private:
     QTemporaryDir m_home;
 };
-
-void FileOpsControllerTest::initTestCase()
-{
-    // The Trash of every test is the home Trash of a temporary home on the file system of
-    // the test files, never the real one.
-    QVERIFY(m_home.isValid());
-    qputenv("HOME", QFile::encodeName(m_home.path()));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(u"data"_s)));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_home.filePath(u"config"_s)));
-}
-
-void FileOpsControllerTest::nothingSelected()
-{
-    Fixture f({u"a.jpg"_s});
-    for (Routine routine : {&FileOpsController::copie, &FileOpsController::deplace,
-                            &FileOpsController::supprim, &FileOpsController::ouvr}) {
-        f.dialogs.clear();
-        (f.controller.*routine)();
-        QCOMPARE(f.dialogs.calls(), {ScriptedDialogs::shown(u"Selectionner un fichier!"_s,
-                                                            u"Attention"_s, DialogIcon::Critical)});
-    }
-    QVERIFY(f.cleanUps.isEmpty());
-    QVERIFY(f.desktop.urls.isEmpty());
-    QVERIFY(QFile::exists(f.source(u"a.jpg"_s)));
-}
-
-void FileOpsControllerTest::cancelledQuestionOrPickerTouchesNothing_data()
-{
-    QTest::addColumn<int>("operation"); // 0 copy, 1 move, 2 delete
-    QTest::addColumn<bool>("confirm");
-    QTest::addColumn<QString>("question");
-    QTest::addColumn<QString>("title");
-    const QString copy = u"Copier le(s) fichier(s) ?"_s;
-    const QString copyTitle = u"Confirmation de copie de fichier"_s;
-    const QString move = u"Déplacer le(s) fichier(s) ?"_s;
-    const QString moveTitle = u"Confirmation de déplacement de fichier"_s;
-    QTest::newRow("copy, Cancel") << 0 << false << copy << copyTitle;
-    QTest::newRow("copy, picker cancelled") << 0 << true << copy << copyTitle;
-    QTest::newRow("move, Cancel") << 1 << false << move << moveTitle;
-    QTest::newRow("move, picker cancelled") << 1 << true << move << moveTitle;
-    QTest::newRow("delete, Cancel") << 2 << false << u"Supprimer le(s) fichier(s) ?"_s
-                                    << u"Confirmation de suppression de fichier"_s;
-}
-
-void FileOpsControllerTest::cancelledQuestionOrPickerTouchesNothing()
-{
-    QFETCH(int, operation);
-    QFETCH(bool, confirm);
-    QFETCH(QString, question);
-    QFETCH(QString, title);
-    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-    f.select({u"a.jpg"_s});
-    f.dialogs.answerAsk(confirm);
-    switch (operation) {
-    case 0:
-        f.controller.copie();
-        break;
-    case 1:
-        f.controller.deplace();
-        break;
-    default:
-        f.controller.supprim();
-        break;
-    }
-
-    const auto& calls = f.dialogs.calls();
-    QCOMPARE(calls.first(), (ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask, question, title,
-                                                   DialogIcon::None}));
-    QCOMPARE(calls.size(), confirm ? 2 : 1);
-    if (confirm)
-        QCOMPARE(calls.last().title, u"Selectionnez un répertoire"_s);
-    QCOMPARE(f.cleanUps, QList<bool>{operation != 0});
-    QCOMPARE(f.sources(), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s}));
-    QVERIFY(filetest::names(f.target.path()).isEmpty());
-}
-
-void FileOpsControllerTest::copyReplacesAndKeepsTheModificationTime()
-{
-    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-    filetest::makeFile(f.copy(u"a.jpg"_s), "old", QDateTime::currentDateTime());
-    f.run(&FileOpsController::copie, {u"a.jpg"_s, u"b.jpg"_s}, f.target.path());
-
-    QVERIFY(f.dialogs.messages().isEmpty());
-    QCOMPARE(filetest::contents(f.copy(u"a.jpg"_s)), QByteArray("a.jpg"));
-    QCOMPARE(filetest::contents(f.copy(u"b.jpg"_s)), QByteArray("b.jpg"));
-    QCOMPARE(filetest::modified(f.copy(u"a.jpg"_s)), filetest::stamp());
-    QCOMPARE(filetest::names(f.target.path()).size(), 2); // no temporary left behind
-    QCOMPARE(f.cleanUps, QList<bool>{false});
-}
-
-void FileOpsControllerTest::copyNeverReplacesAReadOnlyFile()
-{
-    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-    const QString protectedCopy = f.copy(u"a.jpg"_s);
-    filetest::makeFile(protectedCopy, "keep me");
-    QVERIFY(QFile::setPermissions(protectedCopy, QFile::ReadOwner | QFile::ReadGroup));
-    f.run(&FileOpsController::copie, {u"a.jpg"_s, u"b.jpg"_s}, f.target.path());
-
-    QCOMPARE(filetest::contents(protectedCopy), QByteArray("keep me"));
-    QVERIFY(!QFile::exists(f.copy(u"b.jpg"_s))); // the loop stopped
-    const auto messages = f.dialogs.messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().title, u"Morvane"_s);
-    QCOMPARE(messages.first().icon, DialogIcon::Warning);
-    QVERIFY(messages.first().text.contains(u"a.jpg"_s));
-    QCOMPARE(f.cleanUps, QList<bool>{false});
-}
-
-void FileOpsControllerTest::copyIntoTheOwnFolderKeepsTheOriginal()
-{
-    Fixture f({u"a.jpg"_s});
-    // The same folder reached through another spelling.
-    f.run(&FileOpsController::copie, {u"a.jpg"_s}, f.dir.path() + u"/./"_s);
-    QCOMPARE(filetest::contents(f.source(u"a.jpg"_s)), QByteArray("a.jpg"));
-    QCOMPARE(f.dialogs.messages().size(), 1);
-    QVERIFY(f.dialogs.messages().first().text.contains(u"lui-même"_s));
-}
-
-void FileOpsControllerTest::moveStopsAtAnExistingName()
-{
-    const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
-    Fixture f(files);
-    filetest::makeFile(f.copy(u"b.jpg"_s), "already there");
-    f.run(&FileOpsController::deplace, files, f.target.path());
-
-    QCOMPARE(filetest::contents(f.copy(u"a.jpg"_s)), QByteArray("a.jpg"));
-    QCOMPARE(filetest::contents(f.copy(u"b.jpg"_s)), QByteArray("already there"));
-    QCOMPARE(f.sources(), (QSet<QString>{u"b.jpg"_s, u"c.jpg"_s}));
-    QCOMPARE(f.dialogs.messages().size(), 1);
-    QCOMPARE(f.cleanUps, QList<bool>{true});
-}
-
-void FileOpsControllerTest::deleteFailingInTheMiddleStops()
-{
-    const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
-    Fixture f(files);
-    QVERIFY(QFile::setPermissions(f.source(u"a.jpg"_s), QFile::ReadOwner));
-    fileops::testing::setFailureHook([](fileops::testing::Call call, const QString& path) {
-        return call == fileops::testing::Call::Unlink && path.endsWith(u"b.jpg"_s) ? EBUSY : 0;
-    });
-    f.run(&FileOpsController::supprim, files, {});
-    fileops::testing::setFailureHook({});
-
-    // The read-only a.jpg went, b.jpg failed, c.jpg was never reached.
-    QCOMPARE(f.sources(), (QSet<QString>{u"b.jpg"_s, u"c.jpg"_s}));
-    const auto messages = f.dialogs.messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().text,
-             fileops::describe(fileops::FileResult::system(EBUSY, f.source(u"b.jpg"_s))));
-    QCOMPARE(f.cleanUps, QList<bool>{true});
-}
-
-void FileOpsControllerTest::deleteFollowsCorbeille_data()
-{
-    QTest::addColumn<QString>("corbeille"); // empty: not stored
-    QTest::addColumn<bool>("toTrash");
-    QTest::newRow("on") << u"Vrai"_s << true;
-    QTest::newRow("missing: off") << QString() << false;
-    QTest::newRow("unreadable: off") << u"oui"_s << false;
-}
-
-void FileOpsControllerTest::deleteFollowsCorbeille()
-{
-    QFETCH(QString, corbeille);
-    QFETCH(bool, toTrash);
-    const QString trash = m_home.filePath(u"data/Trash"_s);
-    QDir(trash).removeRecursively();
-    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-    if (!corbeille.isEmpty())
-        QVERIFY(f.settings.write(settings::names::corbeille, corbeille));
-    f.run(&FileOpsController::supprim, {u"a.jpg"_s, u"b.jpg"_s}, {});
-
-    QVERIFY(f.sources().isEmpty());
-    QCOMPARE(f.dialogs.calls().size(), 1); // the confirmation only
-    QCOMPARE(f.cleanUps, QList<bool>{true});
-    const QSet<QString> trashed = toTrash ? QSet<QString>{u"a.jpg"_s, u"b.jpg"_s} : QSet<QString>{};
-    QCOMPARE(filetest::names(trash + u"/files"_s), trashed);
-    QCOMPARE(filetest::names(trash + u"/info"_s).size(), trashed.size());
-    if (toTrash)
-        QCOMPARE(filetest::contents(trash + u"/files/a.jpg"_s), QByteArray("a.jpg"));
-}
-
-void FileOpsControllerTest::trashFailureAsksBeforeDeletingForGood_data()
-{
-    QTest::addColumn<QString>("dataHome"); // under m_home
-    QTest::addColumn<QString>("blocker");  // a regular file made under m_home
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("no Trash folder can be made")
-        << u"blocker/data"_s << u"blocker"_s
-        << u"la corbeille n'est pas disponible sur ce volume."_s;
-    QTest::newRow("info is a file")
-        << u"data2"_s << u"data2/Trash/info"_s << fileops::systemDescription(ENOTDIR) + u"."_s;
-}
-
-void FileOpsControllerTest::trashFailureAsksBeforeDeletingForGood()
-{
-    QFETCH(QString, dataHome);
-    QFETCH(QString, blocker);
-    QFETCH(QString, reason);
-    QVERIFY(QDir().mkpath(QFileInfo(m_home.filePath(blocker)).path()));
-    QVERIFY(filetest::makeFile(m_home.filePath(blocker), "not a folder"));
-    const QByteArray previous = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(dataHome)));
-    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-    QVERIFY(f.settings.write(settings::names::corbeille, u"1"_s));
-    f.select({u"a.jpg"_s, u"b.jpg"_s});
-    for (bool answer : {true, true, false}) // the confirmation, OK for a.jpg, Annuler for b.jpg
-        f.dialogs.answerAsk(answer);
-    f.controller.supprim();
-    qputenv("XDG_DATA_HOME", previous);
-
-    const auto question = [&](const QString& name) {
-        return ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask,
-                                     u"Impossible de mettre « "_s + name +
-                                         u" » à la corbeille : "_s + reason +
-                                         u" Le supprimer définitivement ?"_s,
-                                     u"Morvane"_s, DialogIcon::Question};
-    };
-    QCOMPARE(f.dialogs.calls().mid(1), (QList{question(u"a.jpg"_s), question(u"b.jpg"_s)}));
-    QCOMPARE(f.sources(), QSet<QString>{u"b.jpg"_s});
-    QCOMPARE(filetest::contents(f.source(u"b.jpg"_s)), QByteArray("b.jpg"));
-    QCOMPARE(f.cleanUps, QList<bool>{true});
-}
-
-void FileOpsControllerTest::openOneFileOnly()
-{
-    Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-    f.select({u"a.jpg"_s, u"b.jpg"_s});
-    f.controller.ouvr();
-    QCOMPARE(f.dialogs.calls(),
-             {ScriptedDialogs::shown(u"Selectionner un seul fichier à la fois !"_s, u"Attention"_s,
-                                     DialogIcon::Critical)});
-    QVERIFY(f.desktop.urls.isEmpty());
-
-    f.select({u"b.jpg"_s});
-    f.controller.ouvr();
-    QCOMPARE(f.desktop.urls, QList<QUrl>{QUrl::fromLocalFile(f.source(u"b.jpg"_s))});
-    QVERIFY(f.cleanUps.isEmpty());
-}
 
 QTEST_MAIN(FileOpsControllerTest)
 #include "fileopscontroller_test.moc"

@@ -9,7 +9,6 @@
 #include "settings/settingsstore.h"
 
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QScopeGuard>
 #include <QSemaphore>
@@ -70,167 +69,153 @@ class NewNameColumnTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void showsTheNewNamesAndFollowsTheFieldsAndTheList();
-    void marksAndTheirReasons_data();
-    void marksAndTheirReasons();
-    void aStaleResultNeverOverwritesANewerOne();
-    void conversionTabShowsTheOutputNames();
-};
+    void showsTheNewNamesAndFollowsTheFieldsAndTheList()
+    {
+        Rig rig;
+        QCOMPARE(rig.model.headerData(WorkListModel::NewNameColumn, Qt::Horizontal).toString(),
+                 u"Nouveau nom"_s);
+        rig.addFiles({u"a.jpg"_s, u"b.png"_s, u"c.JPG"_s});
+        QTRY_COMPARE(rig.column(),
+                     QStringList({u"image1.jpg"_s, u"image2.png"_s, u"image3.JPG"_s}));
 
-void NewNameColumnTest::showsTheNewNamesAndFollowsTheFieldsAndTheList()
-{
-    Rig rig;
-    QCOMPARE(rig.model.headerData(WorkListModel::NewNameColumn, Qt::Horizontal).toString(),
-             u"Nouveau nom"_s);
-    rig.addFiles({u"a.jpg"_s, u"b.png"_s, u"c.JPG"_s});
-    QTRY_COMPARE(rig.column(), QStringList({u"image1.jpg"_s, u"image2.png"_s, u"image3.JPG"_s}));
+        // Typing: one refresh once the keys pause.
+        QSignalSpy shown(rig.feed->preview(), &renaming::NewNamePreview::namesShown);
+        rig.panel.nameText()->setText(u"v"_s);
+        rig.panel.nameText()->setText(u"va"_s);
+        rig.panel.startNumber()->setText(u"7"_s);
+        QTRY_COMPARE(rig.column(), QStringList({u"va7.jpg"_s, u"va8.png"_s, u"va9.JPG"_s}));
+        QCOMPARE(shown.size(), 1);
 
-    // Typing: one refresh once the keys pause.
-    QSignalSpy shown(rig.feed->preview(), &renaming::NewNamePreview::namesShown);
-    rig.panel.nameText()->setText(u"v"_s);
-    rig.panel.nameText()->setText(u"va"_s);
-    rig.panel.startNumber()->setText(u"7"_s);
-    QTRY_COMPARE(rig.column(), QStringList({u"va7.jpg"_s, u"va8.png"_s, u"va9.JPG"_s}));
-    QCOMPARE(shown.size(), 1);
+        // Removing and moving renumber in list order.
+        rig.model.remove(0);
+        rig.model.moveUp(1);
+        QTRY_COMPARE(rig.column(), QStringList({u"va7.JPG"_s, u"va8.png"_s}));
 
-    // Removing and moving renumber in list order.
-    rig.model.remove(0);
-    rig.model.moveUp(1);
-    QTRY_COMPARE(rig.column(), QStringList({u"va7.JPG"_s, u"va8.png"_s}));
-
-    // Another form, then fields the run refuses: no names.
-    rig.panel.nameForms()->setCurrentIndex(10);
-    QTRY_COMPARE(rig.column(), QStringList({u"C.JPG"_s, u"B.png"_s}));
-    // A form reading the files' times: the names are made on the worker.
-    rig.panel.nameForms()->setCurrentIndex(3);
-    const auto dated = [&rig](const QString& name) -> QString {
-        const QDateTime time = QFileInfo(rig.files.path() + u'/' + name).lastModified();
-        return time.toString(u"[dd-MM-yyyy]"_s) + name;
-    };
-    QTRY_COMPARE(rig.column(), QStringList({dated(u"c.JPG"_s), dated(u"b.png"_s)}));
-    // By date taken, year first: files without one keep their modification date, marked.
-    QVERIFY(rig.store.write(settings::names::datePriseDeVue, u"1"_s));
-    QVERIFY(rig.store.write(settings::names::ordreDates, u"aaaa-mm-jj"_s));
-    rig.panel.nameForms()->setCurrentIndex(17);
-    const auto yearFirst = [&rig](const QString& name, int number) -> QString {
-        const QDateTime time = QFileInfo(rig.files.path() + u'/' + name).lastModified();
-        return time.toString(u"[yyyy-MM-dd]"_s) + QString::number(number) + name.mid(1);
-    };
-    QTRY_COMPARE(rig.column(), QStringList({yearFirst(u"c.JPG"_s, 7), yearFirst(u"b.png"_s, 8)}));
-    const QString noDate = u"pas de date de prise de vue : date de modification utilisée"_s;
-    QTRY_COMPARE(rig.column(Qt::ToolTipRole), QStringList({noDate, noDate}));
-    rig.panel.nameForms()->setCurrentIndex(renaming::textForm);
-    rig.panel.startNumber()->setText(u"x"_s);
-    QTRY_COMPARE(rig.column(), QStringList({QString(), QString()}));
-}
-
-void NewNameColumnTest::marksAndTheirReasons_data()
-{
-    QTest::addColumn<QStringList>("onDisk");
-    QTest::addColumn<QStringList>("listed");
-    QTest::addColumn<int>("form");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("reasons");
-    QTest::addColumn<bool>("keepCopies");
-    const QString taken = u"Nom déjà pris"_s;
-    const QString twice = u"Nom donné deux fois"_s;
-    const QString refused = u"Nom refusé par le système de fichiers"_s;
-    QTest::newRow("a file outside the list has the name")
-        << QStringList{u"p.jpg"_s, u"q.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
-        << u"q"_s << QStringList{taken} << false;
-    QTest::newRow("two entries get one name, a third keeps its own")
-        << QStringList{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s}
-        << QStringList{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s} << 11 << u"image"_s
-        << QStringList{twice, twice, QString()} << false;
-    // x.jpg takes f1.jpg's name while f1.jpg moves on to f2.jpg: free.
-    QTest::newRow("a name the run frees is not taken")
-        << QStringList{u"x.jpg"_s, u"f1.jpg"_s} << QStringList{u"x.jpg"_s, u"f1.jpg"_s}
-        << renaming::textForm << u"f"_s << QStringList{QString(), QString()} << false;
-    QTest::newRow("unless the run keeps a copy under the old name")
-        << QStringList{u"x.jpg"_s, u"f1.jpg"_s} << QStringList{u"x.jpg"_s, u"f1.jpg"_s}
-        << renaming::textForm << u"f"_s << QStringList{taken, QString()} << true;
-    QTest::newRow("too long for the folder")
-        << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
-        << QString(300, u'n') << QStringList{refused} << false;
-    QTest::newRow("a text the name rule refuses")
-        << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm << u"a/b"_s
-        << QStringList{u"Nom de fichier incorrect"_s} << false;
-}
-
-void NewNameColumnTest::marksAndTheirReasons()
-{
-    QFETCH(QStringList, onDisk);
-    QFETCH(QStringList, listed);
-    QFETCH(int, form);
-    QFETCH(QString, text);
-    QFETCH(QStringList, reasons);
-    QFETCH(bool, keepCopies);
-    Rig rig;
-    if (keepCopies)
-        QVERIFY(rig.store.write(settings::names::copieOriginal, u"1"_s));
-    rig.panel.nameForms()->setCurrentIndex(form);
-    rig.panel.nameText()->setText(text);
-    QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
-    rig.addFiles(onDisk, listed);
-    QTRY_COMPARE(marked.size(), 1);
-    QCOMPARE(rig.column(Qt::ToolTipRole).size(), reasons.size());
-    for (int row = 0; row < reasons.size(); ++row) {
-        const QModelIndex cell = rig.model.index(row, WorkListModel::NewNameColumn);
-        const bool mark = !reasons[row].isEmpty();
-        QCOMPARE(cell.data(Qt::DecorationRole).isValid(), mark);
-        if (mark)
-            QCOMPARE(cell.data(Qt::ToolTipRole).toString(), reasons[row]);
+        // Another form, then one reading the files' times (made on the worker) by date taken,
+        // year first: files without one keep their modification date, marked.
+        rig.panel.nameForms()->setCurrentIndex(10);
+        QTRY_COMPARE(rig.column(), QStringList({u"C.JPG"_s, u"B.png"_s}));
+        QVERIFY(rig.store.write(settings::names::datePriseDeVue, u"1"_s));
+        QVERIFY(rig.store.write(settings::names::ordreDates, u"aaaa-mm-jj"_s));
+        rig.panel.nameForms()->setCurrentIndex(17);
+        QTRY_COMPARE(rig.column(), QStringList({u"[2007-07-03]7.JPG"_s, u"[2007-07-03]8.png"_s}));
+        const QString noDate = u"pas de date de prise de vue : date de modification utilisée"_s;
+        QTRY_COMPARE(rig.column(Qt::ToolTipRole), QStringList({noDate, noDate}));
+        rig.panel.nameForms()->setCurrentIndex(renaming::textForm);
+        rig.panel.startNumber()->setText(u"x"_s);
+        QTRY_COMPARE(rig.column(), QStringList({QString(), QString()}));
     }
-}
 
-void NewNameColumnTest::aStaleResultNeverOverwritesANewerOne()
-{
-    Rig rig;
-    rig.addFiles({u"a.jpg"_s});
-    // The first refresh's marks come last, and would mark the name.
-    QSemaphore release;
-    const auto releaseOnExit = qScopeGuard([&release] { release.release(1); });
-    rig.feed->preview()->setMarker([&](const renaming::ColumnRequest& request,
-                                       renaming::ColumnNames& names, const std::atomic<bool>*) {
-        if (request.options.nameText == u"image"_s) {
-            release.acquire();
-            names.marks[0] = renaming::NameMark::Taken;
+    void marksAndTheirReasons_data()
+    {
+        QTest::addColumn<QStringList>("onDisk");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("reasons");
+        QTest::addColumn<bool>("keepCopies");
+        const QString taken = u"Nom déjà pris"_s;
+        const QString twice = u"Nom donné deux fois"_s;
+        const QString refused = u"Nom refusé par le système de fichiers"_s;
+        QTest::newRow("a file outside the list has the name")
+            << QStringList{u"p.jpg"_s, u"q.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
+            << u"q"_s << QStringList{taken} << false;
+        QTest::newRow("two entries get one name, a third keeps its own")
+            << QStringList{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s}
+            << QStringList{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s} << 11 << u"image"_s
+            << QStringList{twice, twice, QString()} << false;
+        // x.jpg takes f1.jpg's name while f1.jpg moves on to f2.jpg: free.
+        QTest::newRow("a name the run frees is not taken")
+            << QStringList{u"x.jpg"_s, u"f1.jpg"_s} << QStringList{u"x.jpg"_s, u"f1.jpg"_s}
+            << renaming::textForm << u"f"_s << QStringList{QString(), QString()} << false;
+        QTest::newRow("unless the run keeps a copy under the old name")
+            << QStringList{u"x.jpg"_s, u"f1.jpg"_s} << QStringList{u"x.jpg"_s, u"f1.jpg"_s}
+            << renaming::textForm << u"f"_s << QStringList{taken, QString()} << true;
+        QTest::newRow("too long for the folder")
+            << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
+            << QString(300, u'n') << QStringList{refused} << false;
+        QTest::newRow("a text the name rule refuses")
+            << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm << u"a/b"_s
+            << QStringList{u"Nom de fichier incorrect"_s} << false;
+    }
+
+    void marksAndTheirReasons()
+    {
+        QFETCH(QStringList, onDisk);
+        QFETCH(QStringList, listed);
+        QFETCH(int, form);
+        QFETCH(QString, text);
+        QFETCH(QStringList, reasons);
+        QFETCH(bool, keepCopies);
+        Rig rig;
+        if (keepCopies)
+            QVERIFY(rig.store.write(settings::names::copieOriginal, u"1"_s));
+        rig.panel.nameForms()->setCurrentIndex(form);
+        rig.panel.nameText()->setText(text);
+        QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
+        rig.addFiles(onDisk, listed);
+        QTRY_COMPARE(marked.size(), 1);
+        QCOMPARE(rig.column(Qt::ToolTipRole).size(), reasons.size());
+        for (int row = 0; row < reasons.size(); ++row) {
+            const QModelIndex cell = rig.model.index(row, WorkListModel::NewNameColumn);
+            const bool mark = !reasons[row].isEmpty();
+            QCOMPARE(cell.data(Qt::DecorationRole).isValid(), mark);
+            if (mark)
+                QCOMPARE(cell.data(Qt::ToolTipRole).toString(), reasons[row]);
         }
-    });
-    QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
-    rig.feed->preview()->refresh();
-    rig.panel.nameText()->setText(u"neuf"_s);
-    rig.feed->preview()->refresh();
-    QTRY_COMPARE(marked.size(), 1);
-    release.release();
-    QThreadPool::globalInstance()->waitForDone();
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCOMPARE(marked.size(), 1);
-    QCOMPARE(marked[0][0].value<std::uint64_t>(), rig.feed->preview()->generation());
-    QCOMPARE(rig.column(), QStringList{u"neuf.jpg"_s});
-    QVERIFY(!rig.model.index(0, WorkListModel::NewNameColumn).data(Qt::DecorationRole).isValid());
-}
+    }
 
-void NewNameColumnTest::conversionTabShowsTheOutputNames()
-{
-    Rig rig;
-    QVERIFY(rig.store.write(settings::names::tiffWebp, u"1"_s)); // as the batch reads it
-    rig.formats.setCurrentIndex(3);                              // PNG
-    rig.addFiles({u"a.jpg"_s, u"b.png"_s, u"a.bmp"_s, u"c.txt"_s, u"d.tiff"_s});
-    rig.feed->setConversionShown(true);
-    QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
-    QTRY_COMPARE(marked.size(), 1);
-    // The batch skips its own type, unknown types and the second writer of one output.
-    QCOMPARE(rig.column(), QStringList({u"a.PNG"_s, QString(), QString(), QString(), u"d.PNG"_s}));
-    QCOMPARE(rig.model.index(2, WorkListModel::NewNameColumn).data(Qt::ToolTipRole).toString(),
-             u"Nom donné deux fois"_s);
-    rig.formats.setCurrentIndex(0); // BMP
-    QTRY_COMPARE(rig.column(),
-                 QStringList({u"a.BMP"_s, u"b.BMP"_s, QString(), QString(), u"d.BMP"_s}));
-    rig.feed->setConversionShown(false);
-    QTRY_COMPARE(rig.column().first(), u"image1.jpg"_s);
-}
+    void aStaleResultNeverOverwritesANewerOne()
+    {
+        Rig rig;
+        rig.addFiles({u"a.jpg"_s});
+        // The first refresh's marks come last, and would mark the name.
+        QSemaphore release;
+        const auto releaseOnExit = qScopeGuard([&release] { release.release(1); });
+        rig.feed->preview()->setMarker([&](const renaming::ColumnRequest& request,
+                                           renaming::ColumnNames& names, const std::atomic<bool>*) {
+            if (request.options.nameText == u"image"_s) {
+                release.acquire();
+                names.marks[0] = renaming::NameMark::Taken;
+            }
+        });
+        QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
+        rig.feed->preview()->refresh();
+        rig.panel.nameText()->setText(u"neuf"_s);
+        rig.feed->preview()->refresh();
+        QTRY_COMPARE(marked.size(), 1);
+        release.release();
+        QThreadPool::globalInstance()->waitForDone();
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(marked.size(), 1);
+        QCOMPARE(marked[0][0].value<std::uint64_t>(), rig.feed->preview()->generation());
+        QCOMPARE(rig.column(), QStringList{u"neuf.jpg"_s});
+        QVERIFY(
+            !rig.model.index(0, WorkListModel::NewNameColumn).data(Qt::DecorationRole).isValid());
+    }
+
+    void conversionTabShowsTheOutputNames()
+    {
+        Rig rig;
+        QVERIFY(rig.store.write(settings::names::tiffWebp, u"1"_s)); // as the batch reads it
+        rig.formats.setCurrentIndex(3);                              // PNG
+        rig.addFiles({u"a.jpg"_s, u"b.png"_s, u"a.bmp"_s, u"c.txt"_s, u"d.tiff"_s});
+        rig.feed->setConversionShown(true);
+        QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
+        QTRY_COMPARE(marked.size(), 1);
+        // The batch skips its own type, unknown types and the second writer of one output.
+        QCOMPARE(rig.column(),
+                 QStringList({u"a.PNG"_s, QString(), QString(), QString(), u"d.PNG"_s}));
+        QCOMPARE(rig.model.index(2, WorkListModel::NewNameColumn).data(Qt::ToolTipRole).toString(),
+                 u"Nom donné deux fois"_s);
+        rig.formats.setCurrentIndex(0); // BMP
+        QTRY_COMPARE(rig.column(),
+                     QStringList({u"a.BMP"_s, u"b.BMP"_s, QString(), QString(), u"d.BMP"_s}));
+        rig.feed->setConversionShown(false);
+        QTRY_COMPARE(rig.column().first(), u"image1.jpg"_s);
+    }
+};
 
 QTEST_MAIN(NewNameColumnTest)
 #include "newnamecolumn_test.moc"

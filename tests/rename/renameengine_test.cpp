@@ -6,6 +6,7 @@
 #include "secondfilesystem.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -45,28 +46,18 @@ protected:
     void make(const QStringList& files)
     {
         for (const QString& file : files) {
-            if (file.endsWith(u'/')) {
-                ASSERT_TRUE(QDir(dir).mkpath(file));
-                continue;
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(dir + file).path()));
+            if (!file.endsWith(u'/')) {
+                ASSERT_TRUE(makeFile(dir + file, file.toUtf8()));
             }
-            if (file.contains(u'/')) {
-                ASSERT_TRUE(QDir(dir).mkpath(file.left(file.lastIndexOf(u'/'))));
-            }
-            ASSERT_TRUE(makeFile(dir + file, file.toUtf8()));
         }
     }
 
-    QStringList paths(const QStringList& files) const
+    RenamePlan plan(QStringList files)
     {
-        QStringList result;
-        for (const QString& file : files)
-            result.append(dir + file);
-        return result;
-    }
-
-    RenamePlan plan(const QStringList& files)
-    {
-        return planRename(paths(files), options, QDateTime(QDate(2008, 2, 12), QTime(20, 59, 43)));
+        for (QString& file : files)
+            file.prepend(dir);
+        return planRename(files, options, QDateTime(QDate(2008, 2, 12), QTime(20, 59, 43)));
     }
 
     RunReport run(const QStringList& files, const RunControls& controls = {})
@@ -75,6 +66,11 @@ protected:
         for (const PlannedRename& entry : made.entries)
             EXPECT_TRUE(entry.conflicts.isEmpty()) << entry.conflicts.join(u" ; "_s).toStdString();
         return made.refused() ? RunReport{} : runPlan(made, controls);
+    }
+
+    static QStringList split(const char* names)
+    {
+        return QString::fromUtf8(names).split(u' ', Qt::SkipEmptyParts);
     }
 
     static std::vector<Result> results(const RunReport& report)
@@ -92,41 +88,34 @@ protected:
 
 } // namespace
 
-TEST_F(RenameEngine, FormsNumbersAndOneClockReading)
+// The plan's part of a name: the clock it was given, each file's time, and the number from the
+// start text, padded to the style, by position in the list.
+TEST_F(RenameEngine, ClockFileTimesAndNumbers)
 {
     struct Row
     {
         int form;
-        QString text;
-        QString start;
         int format;
-        QStringList files;
-        QStringList targets;
+        const char* files;
+        const char* targets;
     };
     const Row rows[] = {
-        {0, {}, u"1"_s, autoStyle, {u"pLAGE.JPG"_s}, {u"Plage.JPG"_s}},
-        {2, {}, u"1"_s, autoStyle, {u"a.jpg"_s}, {u"(12-02-2008)a.jpg"_s}},
-        {3, {}, u"1"_s, autoStyle, {u"Plage.JPG"_s}, {u"[03-07-2007]Plage.JPG"_s}},
-        {18,
-         {},
-         u"1"_s,
-         1,
-         {u"a.jpg"_s, u"b.jpg"_s},
-         {u"[03-07-2007][18.45.12]01.jpg"_s, u"[03-07-2007][18.45.12]02.jpg"_s}},
-        {20, u"vac"_s, u"9"_s, 0, {u"a.jpg"_s, u"b.png"_s}, {u"vac9.jpg"_s, u"vac10.png"_s}},
+        {2, autoStyle, "a.jpg", "(12-02-2008)a.jpg"},
+        {18, 1, "a.jpg b.jpg", "[03-07-2007][18.45.12]09.jpg [03-07-2007][18.45.12]10.jpg"},
+        {20, 0, "a.jpg b.png", "vac9.jpg vac10.png"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.form);
         reset();
-        make(row.files);
+        make(split(row.files));
         options.form = row.form;
-        options.nameText = row.text;
-        options.start = row.start;
+        options.nameText = u"vac"_s;
+        options.start = u"9"_s;
         options.format = row.format;
-        const RenamePlan made = plan(row.files);
+        const RenamePlan made = plan(split(row.files));
         ASSERT_FALSE(made.refused());
         for (std::size_t i = 0; i < made.entries.size(); ++i)
-            EXPECT_EQ(made.entries[i].target, dir + row.targets[static_cast<qsizetype>(i)]);
+            EXPECT_EQ(made.entries[i].target, dir + split(row.targets).value(qsizetype(i)));
     }
 }
 
@@ -173,125 +162,45 @@ TEST_F(RenameEngine, KeptCopies)
 
 TEST_F(RenameEngine, ConflictsRefuseThePlan)
 {
-    const QString longText(300, u'n');
     struct Row
     {
-        const char* what;
-        QStringList make;
-        int form;
-        QString text;
-        KeepCopy keep;
-        QString dest;
-        QStringList files;
-        int at;
-        QString message;
+        const char* make;
+        const char* files;
+        int at; // the entry that conflicts
+        const char* message;
+        int form = 10;
+        KeepCopy keep = KeepCopy::None;
+        const char* dest = "";
+        QString text = u"image"_s;
     };
+    constexpr KeepCopy none = KeepCopy::None, own = KeepCopy::Own, toDest = KeepCopy::Dest;
     const Row rows[] = {
-        {"given twice",
-         {u"a.jpg"_s},
-         20,
-         u"image"_s,
-         KeepCopy::None,
-         {},
-         {u"a.jpg"_s, u"./a.jpg"_s},
-         1,
-         u"deux fois"_s},
-        {"same target",
-         {u"d1/a.jpg"_s, u"d2/a.jpg"_s, u"d/"_s},
-         10,
-         {},
-         KeepCopy::None,
-         u"d"_s,
-         {u"d1/a.jpg"_s, u"d2/a.jpg"_s},
-         1,
-         u"Nom final A.jpg déjà pris"_s},
-        {"taken on disk",
-         {u"a.jpg"_s, u"image.jpg"_s},
-         20,
-         u"image"_s,
-         KeepCopy::None,
-         {},
-         {u"a.jpg"_s},
-         0,
-         u"existe déjà"_s},
-        {"kept name",
-         {u"AB.jpg"_s, u"Ab.jpg"_s},
-         10,
-         {},
-         KeepCopy::None,
-         {},
-         {u"AB.jpg"_s, u"Ab.jpg"_s},
-         1,
-         u"garde son nom"_s},
-        {"copy's temporary name",
-         {u"a.jpg"_s, u"a.jpgTemp"_s},
-         10,
-         {},
-         KeepCopy::Own,
-         {},
-         {u"a.jpg"_s},
-         0,
-         u"a.jpgTemp existe déjà"_s},
-        {"old names stay with copies",
-         {u"image1.jpg"_s, u"image2.jpg"_s},
-         20,
-         u"image"_s,
-         KeepCopy::Own,
-         {},
-         {u"image2.jpg"_s, u"image1.jpg"_s},
-         1,
-         u"copie gardée"_s},
-        {"copy in dest takes the name",
-         {u"a/Plage.JPG"_s, u"d/"_s},
-         0,
-         {},
-         KeepCopy::Dest,
-         u"d"_s,
-         {u"a/Plage.JPG"_s},
-         0,
-         u"Plage.JPG"_s},
-        {"name too long",
-         {u"a.jpg"_s},
-         20,
-         longText,
-         KeepCopy::None,
-         {},
-         {u"a.jpg"_s},
-         0,
-         u"trop long"_s},
-        {"destination is a file",
-         {u"a.jpg"_s, u"f"_s},
-         10,
-         {},
-         KeepCopy::None,
-         u"f/"_s,
-         {u"a.jpg"_s},
-         0,
-         u"introuvable"_s},
-        {"missing source",
-         {u"a.jpg"_s},
-         10,
-         {},
-         KeepCopy::None,
-         {},
-         {u"a.jpg"_s, u"gone.jpg"_s},
-         1,
-         u"introuvable"_s},
+        {"a.jpg", "a.jpg ./a.jpg", 1, "deux fois", 20},
+        {"d1/a.jpg d2/a.jpg d/", "d1/a.jpg d2/a.jpg", 1, "Nom final A.jpg déjà pris", 10, none,
+         "d"},
+        {"a.jpg image.jpg", "a.jpg", 0, "existe déjà", 20},
+        {"AB.jpg Ab.jpg", "AB.jpg Ab.jpg", 1, "garde son nom"},
+        {"a.jpg a.jpgTemp", "a.jpg", 0, "a.jpgTemp existe déjà", 10, own}, // the copy's temporary
+        {"image1.jpg image2.jpg", "image2.jpg image1.jpg", 1, "copie gardée", 20, own},
+        {"a/Plage.JPG d/", "a/Plage.JPG", 0, "Plage.JPG", 0, toDest, "d"}, // the copy takes it
+        {"a.jpg", "a.jpg", 0, "trop long", 20, none, "", QString(300, u'n')},
+        {"a.jpg f", "a.jpg", 0, "introuvable", 10, none, "f/"}, // the destination is a file
+        {"a.jpg", "a.jpg gone.jpg", 1, "introuvable"},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+        SCOPED_TRACE(row.message);
         reset();
-        make(row.make);
+        make(split(row.make));
         options.form = row.form;
         options.nameText = row.text;
         options.keep = row.keep;
-        options.dest = row.dest.isEmpty() ? QString() : dir + row.dest;
+        options.dest = *row.dest ? dir + QString::fromUtf8(row.dest) : QString();
         const Names before = names(dir);
-        const RenamePlan made = plan(row.files);
+        const RenamePlan made = plan(split(row.files));
         ASSERT_TRUE(made.refused());
         const QString message =
             made.entries[static_cast<std::size_t>(row.at)].conflicts.join(u" ; "_s);
-        EXPECT_TRUE(message.contains(row.message)) << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromUtf8(row.message))) << message.toStdString();
         EXPECT_EQ(names(dir), before);
     }
 
