@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTextBrowser>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void writeHelp(const QString& path)
@@ -24,111 +26,83 @@ class HelpTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void helpFileBesideOrInstalled();
+    void helpFileBesideOrInstalledOrNone();
     void opensWithTheDesktopsProgramOrShowsItself_data();
     void opensWithTheDesktopsProgramOrShowsItself();
-    void missingHelpFileShowsNothing();
-    void handedToTheDesktopOnlyWhenItsProgramShowsWebPages_data();
-    void handedToTheDesktopOnlyWhenItsProgramShowsWebPages();
 };
 
-void HelpTest::helpFileBesideOrInstalled()
+void HelpTest::helpFileBesideOrInstalledOrNone()
 {
     QTemporaryDir dir;
-    const QString bin = dir.filePath(QStringLiteral("bin"));
+    const QString bin = dir.filePath(u"bin"_s);
     QVERIFY(QDir().mkpath(bin));
     QCOMPARE(help::helpFilePath(bin), QString());
-    const QString installed = dir.filePath(QStringLiteral("share/morvane/morvane.hlp"));
+    // Without a help file the command shows nothing and asks nobody.
+    RecordingDesktop desktop;
+    bool probed = false;
+    HelpCommand command(bin, &desktop, [&](const QString&) { return probed = true; });
+    command.aide();
+    QVERIFY(!probed && desktop.urls.isEmpty() && !command.window());
+    const QString installed = dir.filePath(u"share/morvane/morvane.hlp"_s);
     writeHelp(installed);
     QCOMPARE(help::helpFilePath(bin), installed);
-    writeHelp(bin + QStringLiteral("/morvane.hlp"));
-    QCOMPARE(help::helpFilePath(bin + QLatin1Char('/')), bin + QStringLiteral("/morvane.hlp"));
+    writeHelp(bin + u"/morvane.hlp"_s);
+    QCOMPARE(help::helpFilePath(bin + QLatin1Char('/')), bin + u"/morvane.hlp"_s);
 }
 
+// The desktop's program for the help file gets it only when it is also the one for web
+// pages; otherwise, or when it fails to start, the help shows in its own window.
 void HelpTest::opensWithTheDesktopsProgramOrShowsItself_data()
 {
-    QTest::addColumn<bool>("hasHandler");
+    QTest::addColumn<QString>("helpProgram");
+    QTest::addColumn<QString>("htmlProgram");
     QTest::addColumn<bool>("opens");
+    QTest::addColumn<bool>("handedOver");
     QTest::addColumn<bool>("ownWindow");
-    QTest::newRow("the desktop has a program for it") << true << true << false;
-    QTest::newRow("no program for the type") << false << true << true;
-    QTest::newRow("the opener fails to start") << true << false << true;
+    QTest::newRow("the web browser takes both") << "browser.desktop"
+                                                << "browser.desktop" << true << true << false;
+    QTest::newRow("the type of another system's help format")
+        << "helpviewer.desktop"
+        << "browser.desktop" << true << false << true;
+    QTest::newRow("no program for either") << ""
+                                           << "" << true << false << true;
+    QTest::newRow("the opener fails to start") << "browser.desktop"
+                                               << "browser.desktop" << false << true << true;
 }
 
 void HelpTest::opensWithTheDesktopsProgramOrShowsItself()
 {
-    QFETCH(bool, hasHandler);
+    QFETCH(QString, helpProgram);
+    QFETCH(QString, htmlProgram);
     QFETCH(bool, opens);
+    QFETCH(bool, handedOver);
     QFETCH(bool, ownWindow);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("morvane.hlp"));
+    const QString path = dir.filePath(u"morvane.hlp"_s);
     writeHelp(path);
     RecordingDesktop desktop;
     desktop.opens = opens;
+    desktop.types.insert(path, u"application/winhlp"_s);
+    desktop.defaults.insert(u"application/winhlp"_s, helpProgram);
+    desktop.defaults.insert(u"text/html"_s, htmlProgram);
     QStringList probed;
     HelpCommand command(dir.path(), &desktop, [&](const QString& file) {
         probed.append(file);
-        return hasHandler;
+        return help::opensWithDesktop(desktop, file);
     });
     command.aide();
 
     QCOMPARE(probed, QStringList{path});
-    QCOMPARE(desktop.urls.size(), hasHandler ? 1 : 0);
+    QCOMPARE(desktop.urls.size(), handedOver ? 1 : 0);
     QCOMPARE(bool(command.window()), ownWindow);
     if (ownWindow) {
         QVERIFY(command.window()->isVisible());
-        QVERIFY(command.window()->toPlainText().contains(QStringLiteral("Aide de Morvane")));
+        QVERIFY(command.window()->toPlainText().contains(u"Aide de Morvane"_s));
         // A second request reuses the window.
         QTextBrowser* first = command.window();
         command.aide();
         QCOMPARE(command.window(), first);
     }
-}
-
-void HelpTest::missingHelpFileShowsNothing()
-{
-    QTemporaryDir dir;
-    RecordingDesktop desktop;
-    bool probed = false;
-    HelpCommand command(dir.path(), &desktop, [&](const QString&) { return probed = true; });
-    command.aide();
-    QVERIFY(!probed);
-    QVERIFY(desktop.urls.isEmpty());
-    QVERIFY(!command.window());
-}
-
-void HelpTest::handedToTheDesktopOnlyWhenItsProgramShowsWebPages_data()
-{
-    QTest::addColumn<QString>("helpProgram");
-    QTest::addColumn<QString>("htmlProgram");
-    QTest::addColumn<bool>("handedOver");
-    QTest::newRow("the web browser takes both") << "browser.desktop"
-                                                << "browser.desktop" << true;
-    QTest::newRow("the type of another system's help format") << "helpviewer.desktop"
-                                                              << "browser.desktop" << false;
-    QTest::newRow("no program for either") << ""
-                                           << "" << false;
-}
-
-void HelpTest::handedToTheDesktopOnlyWhenItsProgramShowsWebPages()
-{
-    QFETCH(QString, helpProgram);
-    QFETCH(QString, htmlProgram);
-    QFETCH(bool, handedOver);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("morvane.hlp"));
-    writeHelp(path);
-    RecordingDesktop desktop;
-    desktop.types.insert(path, QStringLiteral("application/winhlp"));
-    desktop.defaults.insert(QStringLiteral("application/winhlp"), helpProgram);
-    desktop.defaults.insert(QStringLiteral("text/html"), htmlProgram);
-    QCOMPARE(help::opensWithDesktop(desktop, path), handedOver);
-
-    HelpCommand command(dir.path(), &desktop,
-                        [&](const QString& file) { return help::opensWithDesktop(desktop, file); });
-    command.aide();
-    QCOMPARE(desktop.urls.size(), handedOver ? 1 : 0);
-    QCOMPARE(bool(command.window()), !handedOver);
 }
 
 QTEST_MAIN(HelpTest)
