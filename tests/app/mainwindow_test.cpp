@@ -60,15 +60,14 @@ struct Fixture
     // The window, loaded; `programFolder` is where it looks for its help file.
     MainWindow& make(const QString& programFolder = u"/opt/morvane"_s, bool load = true)
     {
-        MainWindowServices services;
-        services.settings = store.get();
-        services.dialogs = &dialogs;
-        services.codecs = &codecs;
-        services.desktop = &desktop;
-        services.hasHelpHandler = [](const QString&) { return false; };
-        services.programFolder = programFolder;
-        services.exit = [this](int status) { exitStatus = status; };
-        window = std::make_unique<MainWindow>(services);
+        window = std::make_unique<MainWindow>(
+            MainWindowServices{.settings = store.get(),
+                               .dialogs = &dialogs,
+                               .codecs = &codecs,
+                               .desktop = &desktop,
+                               .hasHelpHandler = [](const QString&) { return false; },
+                               .programFolder = programFolder,
+                               .exit = [this](int status) { exitStatus = status; }});
         if (load && !window->Form_Load())
             qFatal("the window did not load");
         return *window;
@@ -113,15 +112,13 @@ private Q_SLOTS:
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + u"/data"_s));
     }
 
-    void visuAtLoadAndOnActivation_data();
     void visuAtLoadAndOnActivation();
     void quitAsksUntilOk();
     void codecStartFailureEndsTheProgram();
-    void startupFillsTheChoiceLists();
     void settingsProblemsAreReportedOnceAtStartup();
     void toolbarKeysAndTips();
     void menusInOrder();
-    void tabSwitch();
+    void startupAndTabSwitch();
     void everyControlHasAFrenchAccessibleName();
     void lastFolderFilterAndSizeComeBackWhenAsked();
     void largerWindowGrowsTheLists();
@@ -130,38 +127,26 @@ private Q_SLOTS:
     void helpWindowClosesOnEscape();
 };
 
-void MainWindowTest::visuAtLoadAndOnActivation_data()
-{
-    QTest::addColumn<QString>("atLoad");
-    QTest::addColumn<int>("heightAtLoad");
-    QTest::addColumn<QString>("later");
-    QTest::addColumn<int>("heightLater");
-    QTest::newRow("on, then off") << "1" << 105 << "0" << 265;
-    QTest::newRow("off, then on") << "0" << 265 << "1" << 105;
-    QTest::newRow("other text keeps the design height") << "oui" << 105 << "2" << 105;
-    QTest::newRow("off, then other text keeps it") << "0" << 265 << "" << 265;
-}
-
+// "Visu" at "1" shows the preview, at "0" hides it (the list taking its room); any other text
+// leaves the layout as it is. Read at load and on each activation.
 void MainWindowTest::visuAtLoadAndOnActivation()
 {
-    QFETCH(QString, atLoad);
-    QFETCH(int, heightAtLoad);
-    QFETCH(QString, later);
-    QFETCH(int, heightLater);
     Fixture f;
     f.store->initialise(u"/opt"_s);
-    QVERIFY(f.store->write(n::visu, atLoad));
+    QVERIFY(f.store->write(n::visu, u"0"_s));
     MainWindow& window = f.make();
-    QCOMPARE(f.listHeight(), heightAtLoad);
-    QCOMPARE(f.previewShown(), heightAtLoad == 105);
-
+    QCOMPARE(f.listHeight(), 265);
+    for (const auto& [visu, height] :
+         {std::pair{u""_s, 265}, {u"1"_s, 105}, {u"oui"_s, 105}, {u"0"_s, 265}}) {
+        QVERIFY(f.store->write(n::visu, visu));
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&window, &activate);
+        QCOMPARE(f.listHeight(), height);
+        QCOMPARE(f.previewShown(), height == 105);
+    }
     // The options dialog changes the value; the window applies it when activated again.
-    QVERIFY(f.store->write(n::visu, later));
-    QCOMPARE(f.listHeight(), heightAtLoad);
-    QEvent activate(QEvent::WindowActivate);
-    QApplication::sendEvent(&window, &activate);
-    QCOMPARE(f.listHeight(), heightLater);
-    QCOMPARE(f.previewShown(), heightLater == 105);
+    QVERIFY(f.store->write(n::visu, u"1"_s));
+    QCOMPARE(f.listHeight(), 265);
 }
 
 void MainWindowTest::quitAsksUntilOk()
@@ -201,19 +186,6 @@ void MainWindowTest::codecStartFailureEndsTheProgram()
     QVERIFY(close.isAccepted());
     QCOMPARE(f.dialogs.calls(), {ScriptedDialogs::shown(u"Erreur chargement GDI+ !"_s, u"Morvane"_s,
                                                         DialogIcon::Critical)});
-}
-
-void MainWindowTest::startupFillsTheChoiceLists()
-{
-    Fixture f;
-    MainWindow& window = f.make();
-    QVERIFY(f.dialogs.calls().isEmpty());
-    QVERIFY(f.codecs.isOpen());
-    QCOMPARE(f.store->readText(n::repertNom), u"/opt/morvane"_s);
-    QComboBox* combo3 = window.convertPanel()->outputFormats();
-    QCOMPARE(combo3->count(), 6);
-    QCOMPARE(combo3->currentText(), u"JPG - JPG Images"_s);
-    QCOMPARE(window.windowTitle(), u"Morvane"_s);
 }
 
 void MainWindowTest::settingsProblemsAreReportedOnceAtStartup()
@@ -311,13 +283,19 @@ void MainWindowTest::menusInOrder()
     QCOMPARE(window.optionsDialog(), options.data());
 }
 
-// The window opens on "Renommer"; each tab shows its panel and enables its own button.
-void MainWindowTest::tabSwitch()
+void MainWindowTest::startupAndTabSwitch()
 {
     Fixture f;
     MainWindow& window = f.make();
+    QVERIFY(f.dialogs.calls().isEmpty());
+    QVERIFY(f.codecs.isOpen());
+    QCOMPARE(window.windowTitle(), u"Morvane"_s);
+    QCOMPARE(f.store->readText(n::repertNom), u"/opt/morvane"_s);
+    QCOMPARE(window.convertPanel()->outputFormats()->count(), 6);
+    QCOMPARE(window.convertPanel()->outputFormats()->currentText(), u"JPG - JPG Images"_s);
     auto* tabs = window.findChild<QTabBar*>(u"TS1"_s);
     auto* frame2 = window.findChild<QGroupBox*>(u"Frame2"_s);
+    // The window opens on "Renommer"; each tab shows its panel and enables its own button.
     for (const int index : {0, 1, 0}) {
         tabs->setCurrentIndex(index);
         const bool renaming = index == 0;

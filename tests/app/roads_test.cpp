@@ -104,15 +104,14 @@ private Q_SLOTS:
         m_photoDir = std::make_unique<QTemporaryDir>();
         m_store = std::make_unique<SettingsStore>(m_settingsDir.filePath(u"m.ini"_s));
         m_dialogs.clear();
-        MainWindowServices services;
-        services.settings = m_store.get();
-        services.dialogs = &m_dialogs;
-        services.codecs = &m_codecs;
-        services.desktop = &m_desktop;
-        services.programFolder = m_settingsDir.path();
-        services.exit = [](int) {};
-        services.hasHelpHandler = [](const QString&) { return false; };
-        m_window = std::make_unique<MainWindow>(services);
+        m_window = std::make_unique<MainWindow>(
+            MainWindowServices{.settings = m_store.get(),
+                               .dialogs = &m_dialogs,
+                               .codecs = &m_codecs,
+                               .desktop = &m_desktop,
+                               .hasHelpHandler = [](const QString&) { return false; },
+                               .programFolder = m_settingsDir.path(),
+                               .exit = [](int) {}});
         QVERIFY(m_window->Form_Load());
         const QImage picture = testimages::quadrants(64, 48);
         for (const char* name : {"IMG_0002.JPG", "IMG_0001.JPG", "IMG_0003.JPG", "logo.png"})
