@@ -140,10 +140,8 @@ private Q_SLOTS:
     void browseListsTheFolderThroughTheFilter();
     void aFolderThatCannotBeListedIsReportedAndNothingMoves();
     void volumeChangeFallsBackSilently();
-    void addingSkipsFilesAlreadyListed();
-    void countTextAndExample();
+    void addingRemovingAndEmptying();
     void movesAndSelectionFollows();
-    void previewOfAClick_data();
     void previewOfAClick();
     void workListClickAndTheConversionTab();
     void previewFollowsTheKeyboard();
@@ -223,50 +221,17 @@ void ListsWidgetsTest::volumeChangeFallsBackSilently()
     QVERIFY(f.dialogs.calls().isEmpty());
 }
 
-void ListsWidgetsTest::addingSkipsFilesAlreadyListed()
+// The count, the marker and the example follow every change of the list.
+void ListsWidgetsTest::addingRemovingAndEmptying()
 {
     Fixture f;
+    f.visu(u"0"_s); // no preview of these few bytes
     f.listFiles("A.JPG a.jpg b.jpg");
     QCOMPARE(f.work->marker()->text(), u"non"_s);
-
-    f.select(words("A.JPG a.jpg"));
-    QTest::mouseClick(f.work->addButton(), Qt::LeftButton);
-    QCOMPARE(f.workNames(), words("A.JPG a.jpg"));
-    QCOMPARE(f.countText, u"2 fichier(s) séléctionné(s)"_s);
-    QCOMPARE(f.work->marker()->text(), u"oui"_s);
-    QCOMPARE(f.entriesAdded, 1);
-
-    // Adding all: only the new file is appended; the example is recomputed all the same.
-    QTest::mouseClick(f.work->addAllButton(), Qt::LeftButton);
-    QCOMPARE(f.workNames(), words("A.JPG a.jpg b.jpg"));
-    QCOMPARE(f.entriesAdded, 2);
-
-    // A double click on an entry adds the selection; nothing new here.
     f.select(words("b.jpg"));
-    const QModelIndex b = f.lv1()->model()->index(f.row(u"b.jpg"_s), 0);
-    Q_EMIT f.lv1()->doubleClicked(b);
-    QCOMPARE(f.work->workList().count(), 3);
-    QCOMPARE(f.entriesAdded, 3);
-
-    // With nothing selected the rows, count and example are refreshed anyway.
-    f.select({});
-    f.countText.clear();
-    f.lists->ajouter();
-    QCOMPARE(f.countText, u"3 fichier(s) séléctionné(s)"_s);
-    QCOMPARE(f.entriesAdded, 4);
-    QVERIFY(f.work->workList().isConsistent());
-    QVERIFY(f.dialogs.calls().isEmpty());
-}
-
-void ListsWidgetsTest::countTextAndExample()
-{
-    Fixture f;
-    f.visu(u"0"_s);
-    f.listFiles("only.jpg");
-    f.lists->tout();
+    QTest::mouseClick(f.work->addButton(), Qt::LeftButton);
     QCOMPARE(f.countText, u"1 fichier(s) séléctionné(s)"_s);
-    QCOMPARE(f.examplesCleared, 0);
-
+    QCOMPARE(f.work->marker()->text(), u"oui"_s);
     // Removing the only entry empties the count and the example.
     f.click(f.lv2(), 0);
     QTest::mouseClick(f.work->removeButton(), Qt::LeftButton);
@@ -275,20 +240,32 @@ void ListsWidgetsTest::countTextAndExample()
     QCOMPARE(f.examplesCleared, 1);
     QCOMPARE(f.work->marker()->text(), u"non"_s);
 
-    // Emptying an empty list: no change, no message.
-    QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
-    QVERIFY(f.work->workList().isEmpty());
-    QCOMPARE(f.countText, QString());
-    QVERIFY(f.dialogs.calls().isEmpty());
+    f.select(words("A.JPG a.jpg"));
+    QTest::mouseClick(f.work->addButton(), Qt::LeftButton);
+    // Adding all: only the new file is appended.
+    QTest::mouseClick(f.work->addAllButton(), Qt::LeftButton);
+    QCOMPARE(f.workNames(), words("A.JPG a.jpg b.jpg"));
+    // A double click adds the selection; with nothing new, or nothing selected, the count and
+    // the example are refreshed all the same.
+    f.select(words("b.jpg"));
+    Q_EMIT f.lv1()->doubleClicked(f.lv1()->model()->index(f.row(u"b.jpg"_s), 0));
+    f.select({});
+    f.countText.clear();
+    f.lists->ajouter();
+    QCOMPARE(f.countText, u"3 fichier(s) séléctionné(s)"_s);
+    QCOMPARE(f.entriesAdded, 5);
+    QCOMPARE(f.work->workList().count(), 3);
 
-    // Emptying a filled list clears rows, count, marker and example together.
-    f.lists->tout();
+    // Emptying clears rows, count, marker and example together; emptying again says nothing.
     f.examplesCleared = 0;
-    f.work->videLV2();
+    QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
+    QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
     QCOMPARE(f.lv2()->model()->rowCount(), 0);
     QCOMPARE(f.countText, QString());
     QCOMPARE(f.work->marker()->text(), u"non"_s);
     QVERIFY(f.examplesCleared >= 1);
+    QVERIFY(f.work->workList().isConsistent());
+    QVERIFY(f.dialogs.calls().isEmpty());
 }
 
 void ListsWidgetsTest::movesAndSelectionFollows()
@@ -310,45 +287,28 @@ void ListsWidgetsTest::movesAndSelectionFollows()
     QVERIFY(f.work->workList().isConsistent());
 }
 
-void ListsWidgetsTest::previewOfAClick_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("visu");
-    QTest::addColumn<QString>("outcome"); // "picture", "unavailable", "nothing" or a message
-
-    QTest::newRow("JPEG") << u"photo.jpg"_s << u"1"_s << u"picture"_s;
-    QTest::newRow("PNG is not previewable") << u"plain.png"_s << u"1"_s << u"unavailable"_s;
-    QTest::newRow("preview only on at \"1\"") << u"photo.jpg"_s << u"True"_s << u"nothing"_s;
-    QTest::newRow("text named .jpg") << u"text.jpg"_s << u"1"_s << u"Image incorrecte"_s;
-}
-
+// A click previews the entry, or shows the loader's message; nothing unless "Visu" is "1".
 void ListsWidgetsTest::previewOfAClick()
 {
-    QFETCH(QString, name);
-    QFETCH(QString, visu);
-    QFETCH(QString, outcome);
     Fixture f;
     f.picture(u"photo.jpg"_s, {400, 300}, "JPEG");
-    f.picture(u"plain.png"_s, {50, 80}, "PNG");
     f.listFiles("text.jpg");
-    f.visu(visu);
+    f.visu(u"True"_s);
     f.box()->showNotAvailable(); // something to clear
+    f.click(f.lv1(), f.row(u"photo.jpg"_s));
+    QVERIFY(!f.box()->hasPicture() && f.box()->notAvailableLabel()->isHidden());
+    QCOMPARE(f.label6(), u"Label6"_s);
 
-    f.click(f.lv1(), f.row(name));
-
-    const bool picture = outcome == u"picture"_s;
-    QCOMPARE(f.box()->hasPicture(), picture);
-    QCOMPARE(f.box()->notAvailableLabel()->isVisible(), outcome == u"unavailable"_s);
-    QCOMPARE(f.label6(), visu == u"1"_s ? u"LV1"_s : u"Label6"_s);
-    const bool message = !picture && outcome != u"unavailable"_s && outcome != u"nothing"_s;
-    QCOMPARE(f.dialogs.calls().size(), message ? 1 : 0);
-    if (message)
-        QCOMPARE(f.dialogs.calls().first(),
-                 ScriptedDialogs::shown(outcome, u"Morvane"_s, DialogIcon::Warning));
-    if (picture) {
-        QCOMPARE(f.box()->area(), QSize(205, 149));
-        QCOMPARE(f.box()->target(), preview::fitAndDraw(400, 300, 205, 149));
-    }
+    f.visu(u"1"_s);
+    f.click(f.lv1(), f.row(u"photo.jpg"_s));
+    QVERIFY(f.box()->hasPicture());
+    QCOMPARE(f.label6(), u"LV1"_s);
+    QCOMPARE(f.box()->area(), QSize(205, 149));
+    QCOMPARE(f.box()->target(), preview::fitAndDraw(400, 300, 205, 149));
+    f.click(f.lv1(), f.row(u"text.jpg"_s));
+    QVERIFY(!f.box()->hasPicture());
+    QCOMPARE(f.dialogs.calls(),
+             {ScriptedDialogs::shown(u"Image incorrecte"_s, u"Morvane"_s, DialogIcon::Warning)});
 }
 
 void ListsWidgetsTest::workListClickAndTheConversionTab()
