@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -82,11 +83,18 @@ struct Fixture
     }
 
     QString file(const QString& name) const { return files.filePath(name); }
-    // Files of a few bytes named `names`, then Dir1 on their folder.
+    // Files of a few bytes named `names`, their folders made as needed.
+    void touch(const char* names)
+    {
+        for (const QString& name : words(names)) {
+            QVERIFY(QDir(files.path()).mkpath(QFileInfo(file(name)).path()));
+            QVERIFY(testimages::writeBytes(file(name), "x"));
+        }
+    }
+    // The files, then Dir1 on their folder.
     void listFiles(const char* names)
     {
-        for (const QString& name : words(names))
-            QVERIFY(testimages::writeBytes(file(name), "x"));
+        touch(names);
         QVERIFY(browse->setFolder(files.path()));
     }
     void picture(const QString& name, QSize size, const char* format)
@@ -120,6 +128,11 @@ struct Fixture
         for (const WorkEntry& entry : work->workList().entries())
             result << entry.name;
         return result;
+    }
+    // The work list as the user sees it: "count | marker | names".
+    QString state() const
+    {
+        return countText + u" | "_s + work->marker()->text() + u" | "_s + workNames().join(u' ');
     }
     int selectedWorkRow() const
     {
@@ -203,10 +216,7 @@ void ListsWidgetsTest::aFolderThatCannotBeListedIsReportedAndNothingMoves()
 void ListsWidgetsTest::volumeChangeFallsBackSilently()
 {
     Fixture f;
-    for (const char* name : {"startup", "previous"})
-        QVERIFY(QDir(f.files.path()).mkdir(QString::fromUtf8(name)));
-    QVERIFY(testimages::writeBytes(f.file(u"startup/s.jpg"_s), "x"));
-    QVERIFY(testimages::writeBytes(f.file(u"card"_s), "not a folder"));
+    f.touch("startup/s.jpg previous/p.jpg card");
     const QString startup = f.file(u"startup/"_s), previous = f.file(u"previous/"_s),
                   card = f.file(u"card/"_s);
     f.browse->setVolumes({{startup, startup}, {previous, previous}, {card, card}}, startup);
@@ -230,39 +240,32 @@ void ListsWidgetsTest::addingRemovingAndEmptying()
     QCOMPARE(f.work->marker()->text(), u"non"_s);
     f.select(words("b.jpg"));
     QTest::mouseClick(f.work->addButton(), Qt::LeftButton);
-    QCOMPARE(f.countText, u"1 fichier(s) séléctionné(s)"_s);
-    QCOMPARE(f.work->marker()->text(), u"oui"_s);
+    QCOMPARE(f.state(), u"1 fichier(s) séléctionné(s) | oui | b.jpg"_s);
     // Removing the only entry empties the count and the example.
     f.click(f.lv2(), 0);
     QTest::mouseClick(f.work->removeButton(), Qt::LeftButton);
-    QVERIFY(f.work->workList().isEmpty());
-    QCOMPARE(f.countText, QString());
+    QCOMPARE(f.state(), u" | non | "_s);
     QCOMPARE(f.examplesCleared, 1);
-    QCOMPARE(f.work->marker()->text(), u"non"_s);
 
+    // Adding all appends only the new file. A double click adds the selection; with nothing
+    // new, or nothing selected, the count and the example are refreshed all the same.
     f.select(words("A.JPG a.jpg"));
     QTest::mouseClick(f.work->addButton(), Qt::LeftButton);
-    // Adding all: only the new file is appended.
     QTest::mouseClick(f.work->addAllButton(), Qt::LeftButton);
-    QCOMPARE(f.workNames(), words("A.JPG a.jpg b.jpg"));
-    // A double click adds the selection; with nothing new, or nothing selected, the count and
-    // the example are refreshed all the same.
     f.select(words("b.jpg"));
     Q_EMIT f.lv1()->doubleClicked(f.lv1()->model()->index(f.row(u"b.jpg"_s), 0));
     f.select({});
     f.countText.clear();
     f.lists->ajouter();
-    QCOMPARE(f.countText, u"3 fichier(s) séléctionné(s)"_s);
+    QCOMPARE(f.state(), u"3 fichier(s) séléctionné(s) | oui | A.JPG a.jpg b.jpg"_s);
     QCOMPARE(f.entriesAdded, 5);
-    QCOMPARE(f.work->workList().count(), 3);
 
     // Emptying clears rows, count, marker and example together; emptying again says nothing.
     f.examplesCleared = 0;
     QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
     QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
+    QCOMPARE(f.state(), u" | non | "_s);
     QCOMPARE(f.lv2()->model()->rowCount(), 0);
-    QCOMPARE(f.countText, QString());
-    QCOMPARE(f.work->marker()->text(), u"non"_s);
     QVERIFY(f.examplesCleared >= 1);
     QVERIFY(f.work->workList().isConsistent());
     QVERIFY(f.dialogs.calls().isEmpty());
@@ -438,12 +441,8 @@ void ListsWidgetsTest::enlargedView()
 void ListsWidgetsTest::dropsPickedTreesAndArgumentsAddLikeThePlusButton()
 {
     Fixture f;
-    QVERIFY(QDir(f.files.path()).mkpath(u"tree/sub/.hidden"_s));
-    for (const char* name :
-         {"one.jpg", "tree/b.png", "tree/sub/c.jpg", "tree/sub/.hidden/d.jpg", "tree/e.txt"})
-        QVERIFY(testimages::writeBytes(f.file(QString::fromUtf8(name)), "x"));
+    f.listFiles("one.jpg tree/b.png tree/sub/c.jpg tree/sub/.hidden/d.jpg tree/e.txt");
     const listtest::TooDeepFolder deep(f.file(u"tree"_s));
-    f.listFiles("one.jpg");
     f.select(words("one.jpg"));
     f.lists->ajouter();
 
@@ -461,9 +460,8 @@ void ListsWidgetsTest::dropsPickedTreesAndArgumentsAddLikeThePlusButton()
     // Read, never moved: the file manager must not delete what it dropped.
     QCOMPARE(drop.dropAction(), Qt::CopyAction);
     QVERIFY(finished.wait());
-    QCOMPARE(f.workNames(), words("one.jpg b.png c.jpg"));
+    QCOMPARE(f.state(), u"3 fichier(s) séléctionné(s) | oui | one.jpg b.png c.jpg"_s);
     QVERIFY(f.work->workList().isConsistent());
-    QCOMPARE(f.countText, u"3 fichier(s) séléctionné(s)"_s);
     // The unreadable folders' text is the walk's own; here it reaches the user once.
     QCOMPARE(f.dialogs.calls().size(), 1);
     const ScriptedDialogs::Call message = f.dialogs.calls().first();
@@ -493,9 +491,7 @@ void ListsWidgetsTest::dropsPickedTreesAndArgumentsAddLikeThePlusButton()
 void ListsWidgetsTest::aVanishedFolderMovesTheBrowsePanelToItsParent()
 {
     Fixture f;
-    QVERIFY(QDir(f.files.path()).mkpath(u"a/b/c"_s));
-    QVERIFY(testimages::writeBytes(f.file(u"a/p.jpg"_s), "x"));
-    QVERIFY(testimages::writeBytes(f.file(u"a/b/c/q.jpg"_s), "x"));
+    f.touch("a/p.jpg a/b/c/q.jpg");
     QVERIFY(f.browse->openFolder(f.file(u"a/b/c"_s)));
     QCOMPARE(f.browse->names(), words("q.jpg"));
 
