@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -29,6 +30,7 @@
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -75,6 +77,15 @@ struct Fixture
     int listHeight() const { return window->browsePanel()->files()->height(); }
     bool previewShown() const { return !window->browsePanel()->previewBox()->isHidden(); }
 };
+
+void writeHelp(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the help file");
+    file.write("<html><body><h1>Aide de Morvane</h1></body></html>");
+}
 
 // An action's caption and its shortcut in brackets; "-" for a separator.
 QString caption(const QAction* action)
@@ -125,6 +136,9 @@ private Q_SLOTS:
     void valueLabelsAreReadByTheirValue();
     void messageBoxesShowTheirWholeTitle();
     void helpWindowClosesOnEscape();
+    void helpFileBesideOrInstalledOrNone();
+    void opensWithTheDesktopsProgramOrShowsItself_data();
+    void opensWithTheDesktopsProgramOrShowsItself();
 };
 
 // "Visu" at "1" shows the preview, at "0" hides it (the list taking its room); any other text
@@ -451,10 +465,7 @@ void MainWindowTest::messageBoxesShowTheirWholeTitle()
 void MainWindowTest::helpWindowClosesOnEscape()
 {
     Fixture f;
-    QFile help(f.dir.filePath(u"morvane.hlp"_s));
-    QVERIFY(help.open(QIODevice::WriteOnly));
-    help.write("<h1>Aide de Morvane</h1>");
-    help.close();
+    writeHelp(f.dir.filePath(u"morvane.hlp"_s));
     MainWindow& window = f.make(f.dir.path());
     window.menuItem(u"aide"_s)->trigger();
     QPointer<QTextBrowser> shown = window.helpCommand()->window();
@@ -462,6 +473,80 @@ void MainWindowTest::helpWindowClosesOnEscape()
     QVERIFY(QTest::qWaitForWindowActive(shown));
     QTest::keyClick(shown, Qt::Key_Escape);
     QTRY_VERIFY(!shown || !shown->isVisible());
+}
+
+void MainWindowTest::helpFileBesideOrInstalledOrNone()
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath(u"bin"_s);
+    QVERIFY(QDir().mkpath(bin));
+    QCOMPARE(help::helpFilePath(bin), QString());
+    // Without a help file the command shows nothing and asks nobody.
+    RecordingDesktop desktop;
+    bool probed = false;
+    HelpCommand command(bin, &desktop, [&](const QString&) { return probed = true; });
+    command.aide();
+    QVERIFY(!probed && desktop.urls.isEmpty() && !command.window());
+    const QString installed = dir.filePath(u"share/morvane/morvane.hlp"_s);
+    writeHelp(installed);
+    QCOMPARE(help::helpFilePath(bin), installed);
+    writeHelp(bin + u"/morvane.hlp"_s);
+    QCOMPARE(help::helpFilePath(bin + QLatin1Char('/')), bin + u"/morvane.hlp"_s);
+}
+
+// The desktop's program for the help file gets it only when it is also the one for web
+// pages; otherwise, or when it fails to start, the help shows in its own window.
+void MainWindowTest::opensWithTheDesktopsProgramOrShowsItself_data()
+{
+    QTest::addColumn<QString>("helpProgram");
+    QTest::addColumn<QString>("htmlProgram");
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<bool>("handedOver");
+    QTest::addColumn<bool>("ownWindow");
+    QTest::newRow("the web browser takes both") << "browser.desktop"
+                                                << "browser.desktop" << true << true << false;
+    QTest::newRow("the type of another system's help format")
+        << "helpviewer.desktop"
+        << "browser.desktop" << true << false << true;
+    QTest::newRow("no program for either") << ""
+                                           << "" << true << false << true;
+    QTest::newRow("the opener fails to start") << "browser.desktop"
+                                               << "browser.desktop" << false << true << true;
+}
+
+void MainWindowTest::opensWithTheDesktopsProgramOrShowsItself()
+{
+    QFETCH(QString, helpProgram);
+    QFETCH(QString, htmlProgram);
+    QFETCH(bool, opens);
+    QFETCH(bool, handedOver);
+    QFETCH(bool, ownWindow);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"morvane.hlp"_s);
+    writeHelp(path);
+    RecordingDesktop desktop;
+    desktop.opens = opens;
+    desktop.types.insert(path, u"application/winhlp"_s);
+    desktop.defaults.insert(u"application/winhlp"_s, helpProgram);
+    desktop.defaults.insert(u"text/html"_s, htmlProgram);
+    QStringList probed;
+    HelpCommand command(dir.path(), &desktop, [&](const QString& file) {
+        probed.append(file);
+        return help::opensWithDesktop(desktop, file);
+    });
+    command.aide();
+
+    QCOMPARE(probed, QStringList{path});
+    QCOMPARE(desktop.urls.size(), handedOver ? 1 : 0);
+    QCOMPARE(bool(command.window()), ownWindow);
+    if (ownWindow) {
+        QVERIFY(command.window()->isVisible());
+        QVERIFY(command.window()->toPlainText().contains(u"Aide de Morvane"_s));
+        // A second request reuses the window.
+        QTextBrowser* first = command.window();
+        command.aide();
+        QCOMPARE(command.window(), first);
+    }
 }
 
 QTEST_MAIN(MainWindowTest)
