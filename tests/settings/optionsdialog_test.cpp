@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 namespace n = settings::names;
 using namespace Qt::StringLiterals;
 
@@ -57,7 +59,6 @@ class OptionsDialogTest : public QObject
 
 private Q_SLOTS:
     void freshLoad();
-    void loadedPairs_data();
     void loadedPairs();
     void storedOnOkOnly_data();
     void storedOnOkOnly();
@@ -106,27 +107,20 @@ void OptionsDialogTest::freshLoad()
     QVERIFY(!rig.store.exists(n::datePriseDeVue) && !rig.store.exists(n::ordreDates));
 }
 
-void OptionsDialogTest::loadedPairs_data()
-{
-    QTest::addColumn<QString>("orig");
-    QTest::addColumn<QString>("dest");
-    QTest::addColumn<bool>("origOn");
-    QTest::addColumn<bool>("destOn");
-    QTest::newRow("french words and digits") << u"vrai"_s << u"0"_s << true << false;
-    QTest::newRow("both true: the one set second wins") << u"True"_s << u"1"_s << false << true;
-    QTest::newRow("both false: both off") << u"faux"_s << u"False"_s << false << false;
-}
-
+// Of two options of one pair both stored as on, the one loaded second wins.
 void OptionsDialogTest::loadedPairs()
 {
-    QFETCH(QString, orig);
-    QFETCH(QString, dest);
-    QFETCH(bool, origOn);
-    QFETCH(bool, destOn);
-    Rig rig(false, {{n::renomOrig, orig}, {n::renomDest, dest}});
-    QCOMPARE(rig.checked("Option3"), origOn);
-    QCOMPARE(rig.checked("Option4"), destOn);
-    QCOMPARE(rig.enabled("Command3"), !origOn);
+    const std::tuple<QString, QString, bool, bool> rows[] = {
+        {u"vrai"_s, u"0"_s, true, false},
+        {u"True"_s, u"1"_s, false, true},
+        {u"faux"_s, u"False"_s, false, false},
+    };
+    for (const auto& [orig, dest, origOn, destOn] : rows) {
+        Rig rig(false, {{n::renomOrig, orig}, {n::renomDest, dest}});
+        QCOMPARE(rig.checked("Option3"), origOn);
+        QCOMPARE(rig.checked("Option4"), destOn);
+        QCOMPARE(rig.enabled("Command3"), !origOn);
+    }
 }
 
 void OptionsDialogTest::storedOnOkOnly_data()
