@@ -9,43 +9,37 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 using namespace Qt::StringLiterals;
 
 class AboutTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void systemInfoTool_data();
     void systemInfoTool();
     void boxTextsAndLinks();
 };
 
-void AboutTest::systemInfoTool_data()
-{
-    QTest::addColumn<QString>("configured");
-    QTest::addColumn<QStringList>("onPath");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("configured path is used as it is, even if missing")
-        << "/nowhere/outil infos" << QStringList{u"hardinfo"_s} << "/nowhere/outil infos";
-    QTest::newRow("first candidate found on PATH")
-        << "" << QStringList{u"kinfocenter"_s, u"hardinfo"_s} << "/usr/bin/hardinfo";
-    QTest::newRow("nothing found") << "" << QStringList{} << "";
-}
-
+// A configured tool is used as it is, even if missing; otherwise the first candidate found.
 void AboutTest::systemInfoTool()
 {
-    QFETCH(QString, configured);
-    QFETCH(QStringList, onPath);
-    QFETCH(QString, expected);
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(u"Morvane.ini"_s));
-    store.initialise(u"/opt"_s);
-    if (!configured.isEmpty())
-        QVERIFY(store.write(settings::names::infosSysteme, configured));
-    const auto find = [&onPath](const QString& name) {
-        return onPath.contains(name) ? u"/usr/bin/"_s + name : QString();
+    const std::tuple<QString, QStringList, QString> rows[] = {
+        {u"/nowhere/outil infos"_s, {u"hardinfo"_s}, u"/nowhere/outil infos"_s},
+        {{}, {u"kinfocenter"_s, u"hardinfo"_s}, u"/usr/bin/hardinfo"_s},
+        {{}, {}, {}},
     };
-    QCOMPARE(about::systemInfoTool(store, find), expected);
+    for (const auto& [configured, onPath, expected] : rows) {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(u"Morvane.ini"_s));
+        store.initialise(u"/opt"_s);
+        if (!configured.isEmpty())
+            QVERIFY(store.write(settings::names::infosSysteme, configured));
+        const auto find = [&onPath](const QString& name) {
+            return onPath.contains(name) ? u"/usr/bin/"_s + name : QString();
+        };
+        QCOMPARE(about::systemInfoTool(store, find), expected);
+    }
 }
 
 void AboutTest::boxTextsAndLinks()
