@@ -37,7 +37,7 @@ protected:
     QString iniPath() const { return dir.filePath(u"config/Morvane/Morvane.ini"_s); }
 };
 
-TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsInOrder)
+TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsAndFlagsReadAsWritten)
 {
     SettingsStore store(iniPath());
     const StartupReport report = store.initialise(u"/opt/morvane/bin/"_s);
@@ -60,6 +60,18 @@ TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsInOrder)
     QSettings raw(iniPath(), QSettings::IniFormat);
     raw.beginGroup(u"software/Morvane"_s);
     EXPECT_EQ(raw.childKeys().size(), 12);
+
+    // Flags written as words read like digits.
+    ASSERT_TRUE(store.writeFlag(n::renomDest, true));
+    ASSERT_TRUE(store.writeFlag(n::renomOrig, false));
+    EXPECT_EQ(store.readText(n::renomDest) + store.readText(n::renomOrig), u"TrueFalse"_s);
+    const SettingsSnapshot snapshot = store.snapshot();
+    EXPECT_TRUE(snapshot.renomDest);
+    EXPECT_FALSE(snapshot.renomOrig);
+    EXPECT_TRUE(snapshot.repertCopieDest);
+    EXPECT_EQ(snapshot.format, 4);
+    EXPECT_EQ(snapshot.visu, u"1"_s);
+    EXPECT_FALSE(snapshot.garderDates); // never stored: its default
 }
 
 TEST_F(SettingsStoreTest, ExistingValuesSurviveLaterStarts)
@@ -113,25 +125,6 @@ TEST_F(SettingsStoreTest, FlagNumberFormsAndFallbacks)
         EXPECT_EQ(snapshot.garderMeta, advanced);
     }
     EXPECT_EQ(SettingsStore::folderText(u"/"_s), u"/"_s);
-}
-
-TEST_F(SettingsStoreTest, FlagsWrittenAsWordsReadLikeDigits)
-{
-    SettingsStore store(iniPath());
-    store.initialise(u"/a"_s);
-    EXPECT_FALSE(store.readFlag(n::renomDest)); // "0"
-    ASSERT_TRUE(store.writeFlag(n::renomDest, true));
-    ASSERT_TRUE(store.writeFlag(n::renomOrig, false));
-    EXPECT_EQ(store.readText(n::renomDest) + store.readText(n::renomOrig), u"TrueFalse"_s);
-    const SettingsSnapshot snapshot = store.snapshot();
-    EXPECT_TRUE(snapshot.renomDest);
-    EXPECT_FALSE(snapshot.renomOrig);
-    EXPECT_TRUE(snapshot.repertCopieDest);
-    EXPECT_EQ(snapshot.format, 4);
-    EXPECT_EQ(snapshot.visu, u"1"_s);
-    // Missing after the first start: the advanced options read as their defaults.
-    EXPECT_TRUE(snapshot.garderMeta);
-    EXPECT_FALSE(snapshot.garderDates);
 }
 
 TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAndABrokenFileIsNotOverwritten)
