@@ -1,17 +1,12 @@
 #include "app/help.h"
-#include "app/mainwindow.h"
 #include "app/messageboxdialogs.h"
 #include "app/session.h"
-#include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
-#include "lists/browsepanel.h"
 #include "lists/worklistpanel.h"
-#include "recordingdesktop.h"
 #include "rename/renamepanel.h"
-#include "scripteddialogs.h"
 #include "settings/optionsdialog.h"
 #include "settings/settingsschema.h"
-#include "settings/settingsstore.h"
+#include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
@@ -19,64 +14,25 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
-#include <memory>
-#include <optional>
+#include <tuple>
 
 namespace n = settings::names;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// One window with its own settings folder, scripted dialogs and a recorded exit.
-struct Fixture
-{
-    QTemporaryDir dir;
-    std::unique_ptr<SettingsStore> store;
-    ScriptedDialogs dialogs;
-    convert::CodecSession codecs;
-    RecordingDesktop desktop;
-    std::optional<int> exitStatus;
-    std::unique_ptr<MainWindow> window;
-
-    explicit Fixture(const QString& iniPath = {})
-        : store(std::make_unique<SettingsStore>(
-              iniPath.isEmpty() ? dir.filePath(u"Morvane/Morvane.ini"_s) : iniPath))
-    {
-    }
-    // The window, loaded; `programFolder` is where it looks for its help file.
-    MainWindow& make(const QString& programFolder = u"/opt/morvane"_s, bool load = true)
-    {
-        window = std::make_unique<MainWindow>(
-            MainWindowServices{.settings = store.get(),
-                               .dialogs = &dialogs,
-                               .codecs = &codecs,
-                               .desktop = &desktop,
-                               .hasHelpHandler = [](const QString&) { return false; },
-                               .programFolder = programFolder,
-                               .exit = [this](int status) { exitStatus = status; }});
-        if (load && !window->Form_Load())
-            qFatal("the window did not load");
-        return *window;
-    }
-    int listHeight() const { return window->browsePanel()->files()->height(); }
-    bool previewShown() const { return !window->browsePanel()->previewBox()->isHidden(); }
-};
 
 void writeHelp(const QString& path)
 {
@@ -118,9 +74,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_home.isValid());
-        qputenv("HOME", QFile::encodeName(m_home.path()));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.path() + u"/state"_s));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + u"/data"_s));
+        useHome(m_home.path());
     }
 
     void visuAtLoadAndOnActivation();
@@ -137,7 +91,6 @@ private Q_SLOTS:
     void messageBoxesShowTheirWholeTitle();
     void helpWindowClosesOnEscape();
     void helpFileBesideOrInstalledOrNone();
-    void opensWithTheDesktopsProgramOrShowsItself_data();
     void opensWithTheDesktopsProgramOrShowsItself();
 };
 
@@ -496,56 +449,43 @@ void MainWindowTest::helpFileBesideOrInstalledOrNone()
 
 // The desktop's program for the help file gets it only when it is also the one for web
 // pages; otherwise, or when it fails to start, the help shows in its own window.
-void MainWindowTest::opensWithTheDesktopsProgramOrShowsItself_data()
-{
-    QTest::addColumn<QString>("helpProgram");
-    QTest::addColumn<QString>("htmlProgram");
-    QTest::addColumn<bool>("opens");
-    QTest::addColumn<bool>("handedOver");
-    QTest::addColumn<bool>("ownWindow");
-    QTest::newRow("the web browser takes both") << "browser.desktop"
-                                                << "browser.desktop" << true << true << false;
-    QTest::newRow("the type of another system's help format")
-        << "helpviewer.desktop"
-        << "browser.desktop" << true << false << true;
-    QTest::newRow("no program for either") << ""
-                                           << "" << true << false << true;
-    QTest::newRow("the opener fails to start") << "browser.desktop"
-                                               << "browser.desktop" << false << true << true;
-}
-
 void MainWindowTest::opensWithTheDesktopsProgramOrShowsItself()
 {
-    QFETCH(QString, helpProgram);
-    QFETCH(QString, htmlProgram);
-    QFETCH(bool, opens);
-    QFETCH(bool, handedOver);
-    QFETCH(bool, ownWindow);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(u"morvane.hlp"_s);
-    writeHelp(path);
-    RecordingDesktop desktop;
-    desktop.opens = opens;
-    desktop.types.insert(path, u"application/winhlp"_s);
-    desktop.defaults.insert(u"application/winhlp"_s, helpProgram);
-    desktop.defaults.insert(u"text/html"_s, htmlProgram);
-    QStringList probed;
-    HelpCommand command(dir.path(), &desktop, [&](const QString& file) {
-        probed.append(file);
-        return help::opensWithDesktop(desktop, file);
-    });
-    command.aide();
-
-    QCOMPARE(probed, QStringList{path});
-    QCOMPARE(desktop.urls.size(), handedOver ? 1 : 0);
-    QCOMPARE(bool(command.window()), ownWindow);
-    if (ownWindow) {
-        QVERIFY(command.window()->isVisible());
-        QVERIFY(command.window()->toPlainText().contains(u"Aide de Morvane"_s));
-        // A second request reuses the window.
-        QTextBrowser* first = command.window();
+    // The desktop's programs for the help file and for web pages, whether the opener starts,
+    // whether the file is handed over, and whether the help shows in its own window.
+    const std::tuple<QString, QString, bool, bool, bool> rows[] = {
+        {u"browser.desktop"_s, u"browser.desktop"_s, true, true, false},
+        {u"helpviewer.desktop"_s, u"browser.desktop"_s, true, false, true}, // another format's
+        {{}, {}, true, false, true},
+        {u"browser.desktop"_s, u"browser.desktop"_s, false, true, true}, // opener fails
+    };
+    for (const auto& [helpProgram, htmlProgram, opens, handedOver, ownWindow] : rows) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"morvane.hlp"_s);
+        writeHelp(path);
+        RecordingDesktop desktop;
+        desktop.opens = opens;
+        desktop.types.insert(path, u"application/winhlp"_s);
+        desktop.defaults.insert(u"application/winhlp"_s, helpProgram);
+        desktop.defaults.insert(u"text/html"_s, htmlProgram);
+        QStringList probed;
+        HelpCommand command(dir.path(), &desktop, [&](const QString& file) {
+            probed.append(file);
+            return help::opensWithDesktop(desktop, file);
+        });
         command.aide();
-        QCOMPARE(command.window(), first);
+
+        QCOMPARE(probed, QStringList{path});
+        QCOMPARE(desktop.urls.size(), handedOver ? 1 : 0);
+        QCOMPARE(bool(command.window()), ownWindow);
+        if (ownWindow) {
+            QVERIFY(command.window()->isVisible());
+            QVERIFY(command.window()->toPlainText().contains(u"Aide de Morvane"_s));
+            // A second request reuses the window.
+            QTextBrowser* first = command.window();
+            command.aide();
+            QCOMPARE(command.window(), first);
+        }
     }
 }
 

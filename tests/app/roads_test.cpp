@@ -1,33 +1,23 @@
-#include "app/mainwindow.h"
-#include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
-#include "lists/browsepanel.h"
 #include "lists/listscontroller.h"
 #include "lists/worklist.h"
 #include "lists/worklistpanel.h"
-#include "recordingdesktop.h"
 #include "rename/renamepanel.h"
-#include "scripteddialogs.h"
 #include "settings/settingsschema.h"
-#include "settings/settingsstore.h"
 #include "testimages.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
-
-#include <memory>
 
 using namespace Qt::StringLiterals;
 
@@ -37,13 +27,10 @@ class RoadsTest : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_settingsDir;
+    QTemporaryDir m_home;
+    std::unique_ptr<Fixture> m_f;
+    MainWindow* m_window = nullptr;
     std::unique_ptr<QTemporaryDir> m_photoDir;
-    std::unique_ptr<SettingsStore> m_store;
-    ScriptedDialogs m_dialogs;
-    RecordingDesktop m_desktop;
-    convert::CodecSession m_codecs;
-    std::unique_ptr<MainWindow> m_window;
 
     static QStringList filesIn(const QString& folder)
     {
@@ -90,39 +77,22 @@ private:
     }
 
 private Q_SLOTS:
-    // Rename runs write their journal under the state folder: a temporary one here.
     void initTestCase()
     {
-        QVERIFY(m_settingsDir.isValid());
-        qputenv("HOME", QFile::encodeName(m_settingsDir.path()));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_settingsDir.filePath(u"state"_s)));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_settingsDir.filePath(u"data"_s)));
+        QVERIFY(m_home.isValid());
+        useHome(m_home.path());
     }
-
     void init()
     {
+        m_f = std::make_unique<Fixture>();
+        m_window = &m_f->make();
         m_photoDir = std::make_unique<QTemporaryDir>();
-        m_store = std::make_unique<SettingsStore>(m_settingsDir.filePath(u"m.ini"_s));
-        m_dialogs.clear();
-        m_window = std::make_unique<MainWindow>(
-            MainWindowServices{.settings = m_store.get(),
-                               .dialogs = &m_dialogs,
-                               .codecs = &m_codecs,
-                               .desktop = &m_desktop,
-                               .hasHelpHandler = [](const QString&) { return false; },
-                               .programFolder = m_settingsDir.path(),
-                               .exit = [](int) {}});
-        QVERIFY(m_window->Form_Load());
         const QImage picture = testimages::quadrants(64, 48);
         for (const char* name : {"IMG_0002.JPG", "IMG_0001.JPG", "IMG_0003.JPG", "logo.png"})
             QVERIFY(testimages::write(picture, m_photoDir->filePath(QLatin1String(name)),
                                       QByteArray(name).endsWith(".png") ? "PNG" : "JPEG"));
     }
-    void cleanup()
-    {
-        m_window.reset();
-        m_codecs.end();
-    }
+    void cleanup() { m_f.reset(); }
 
     void renameRoad()
     {
@@ -139,13 +109,14 @@ private Q_SLOTS:
         panel->nameText()->setText(u"vacances"_s);
         panel->numberingStyles()->setCurrentIndex(2);
         Q_EMIT panel->numberingStyles()->activated(2);
-        QCOMPARE(m_store->readText(settings::names::format), u"2"_s);
+        QCOMPARE(m_f->store->readText(settings::names::format), u"2"_s);
         QCOMPARE(panel->example()->text(), u"vacances001.JPG"_s);
 
-        m_dialogs.answerAsk(true);
+        m_f->dialogs.answerAsk(true);
         m_window->toolbarAction(u"renommer"_s)->trigger();
 
-        QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().value(0).text));
+        QVERIFY2(m_f->dialogs.messages().isEmpty(),
+                 qPrintable(m_f->dialogs.messages().value(0).text));
         QCOMPARE(filesIn(m_photoDir->path()),
                  words("IMG_0002.JPG logo.png vacances001.JPG vacances002.JPG"));
         QVERIFY(workList->workList().isEmpty());
@@ -162,10 +133,10 @@ private Q_SLOTS:
     {
         const QString folder = QDir(m_photoDir->path()).canonicalPath();
         QTemporaryDir destination;
-        QVERIFY(m_store->write(settings::names::format, u"2"_s)); // "000"
+        QVERIFY(m_f->store->write(settings::names::format, u"2"_s)); // "000"
         m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QApplication::setActiveWindow(m_window);
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
         BrowsePanel* browse = m_window->browsePanel();
         QListView* lv1 = browse->files();
         QAbstractItemView* lv2 = m_window->workListPanel()->view();
@@ -203,9 +174,10 @@ private Q_SLOTS:
         QCOMPARE(filesIn(folder).size(), 4); // Delete in the work list deletes no file
 
         // Rename with F2: "image" and a number.
-        m_dialogs.answerAsk(true);
+        m_f->dialogs.answerAsk(true);
         press(Qt::Key_F2);
-        QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().value(0).text));
+        QVERIFY2(m_f->dialogs.messages().isEmpty(),
+                 qPrintable(m_f->dialogs.messages().value(0).text));
         QCOMPARE(filesIn(folder), words("IMG_0003.JPG image001.JPG image002.JPG logo.png"));
 
         // Convert with Ctrl+E on the "Convertir" tab, reached by Ctrl+Page Down.
@@ -214,10 +186,10 @@ private Q_SLOTS:
         QVERIFY(tabTo(lv1, Qt::ShiftModifier));
         pick(u"logo"_s);
         press(Qt::Key_Return);
-        m_dialogs.clear();
+        m_f->dialogs.clear();
         press(Qt::Key_E, Qt::ControlModifier);
-        QCOMPARE(m_dialogs.messages().size(), 1);
-        QCOMPARE(m_dialogs.messages().first(),
+        QCOMPARE(m_f->dialogs.messages().size(), 1);
+        QCOMPARE(m_f->dialogs.messages().first(),
                  ScriptedDialogs::shown(u"la conversion du fichier est terminée !"_s, u"Morvane"_s,
                                         DialogIcon::Information));
         QCOMPARE(QImage(folder + u"/logo.jpg"_s).size(), QSize(64, 48));
@@ -225,15 +197,15 @@ private Q_SLOTS:
         // Copy, move and delete from the browse list.
         QVERIFY(tabTo(lv1));
         pick(u"image001"_s);
-        m_dialogs.answerAsk(true);
-        m_dialogs.answerFolder(destination.path());
+        m_f->dialogs.answerAsk(true);
+        m_f->dialogs.answerFolder(destination.path());
         press(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
         pick(u"image002"_s);
-        m_dialogs.answerAsk(true);
-        m_dialogs.answerFolder(destination.path());
+        m_f->dialogs.answerAsk(true);
+        m_f->dialogs.answerFolder(destination.path());
         press(Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
         pick(u"IMG_0003"_s);
-        m_dialogs.answerAsk(true);
+        m_f->dialogs.answerAsk(true);
         press(Qt::Key_Delete);
         QCOMPARE(filesIn(folder), words("image001.JPG logo.jpg logo.png"));
         QCOMPARE(filesIn(destination.path()), words("image001.JPG image002.JPG"));
@@ -244,8 +216,8 @@ private Q_SLOTS:
         QMenu* fichier = m_window->menuItem(u"fich"_s)->menu();
         QTRY_VERIFY(fichier->isVisible());
         QTest::keyClick(fichier, Qt::Key_O);
-        QTRY_COMPARE(m_desktop.urls.size(), 1);
-        QCOMPARE(m_desktop.urls.first().toLocalFile(), folder + u"/logo.png"_s);
+        QTRY_COMPARE(m_f->desktop.urls.size(), 1);
+        QCOMPARE(m_f->desktop.urls.first().toLocalFile(), folder + u"/logo.png"_s);
     }
 
     void conversionRoad()
@@ -260,8 +232,8 @@ private Q_SLOTS:
         QCOMPARE(m_window->workListPanel()->workList().count(), 3);
         formats->setCurrentIndex(3);
         m_window->toolbarAction(u"conversion"_s)->trigger();
-        QCOMPARE(m_dialogs.messages().size(), 1);
-        QCOMPARE(m_dialogs.messages().first().text, u"les conversions sont terminées !"_s);
+        QCOMPARE(m_f->dialogs.messages().size(), 1);
+        QCOMPARE(m_f->dialogs.messages().first().text, u"les conversions sont terminées !"_s);
         QCOMPARE(
             filesIn(m_photoDir->path()),
             words("IMG_0001.JPG IMG_0001.PNG IMG_0002.JPG IMG_0002.PNG IMG_0003.JPG logo.png"));
