@@ -84,10 +84,9 @@ private Q_SLOTS:
     void toolbarKeysAndTips();
     void menusInOrder();
     void startupAndTabSwitch();
-    void everyControlHasAFrenchAccessibleName();
+    void everyControlHasAFrenchAccessibleNameAndValuesAreRead();
     void lastFolderFilterAndSizeComeBackWhenAsked();
     void largerWindowGrowsTheLists();
-    void valueLabelsAreReadByTheirValue();
     void messageBoxesShowTheirWholeTitle();
     void helpWindowClosesOnEscape();
     void helpFileBesideOrInstalledOrNone();
@@ -275,7 +274,7 @@ void MainWindowTest::startupAndTabSwitch()
     }
 }
 
-void MainWindowTest::everyControlHasAFrenchAccessibleName()
+void MainWindowTest::everyControlHasAFrenchAccessibleNameAndValuesAreRead()
 {
     Fixture f;
     MainWindow& window = f.make();
@@ -296,6 +295,24 @@ void MainWindowTest::everyControlHasAFrenchAccessibleName()
                            QLatin1String(widget->metaObject()->className()));
     }
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
+
+    // Value labels are read by their value, described by their caption.
+    window.workListPanel()->ajouter(f.dir.path() + u'/', {u"a.jpg"_s, u"b.jpg"_s});
+    window.convertPanel()->outputPath()->setText(u"/tmp/sortie.png"_s);
+    const std::pair<QLabel*, QString> labels[] = {
+        {window.findChild<QLabel*>(u"StatusCount"_s), u"Nombre de fichiers"_s},
+        {window.convertPanel()->outputPath(), u"Fichier de sortie"_s},
+    };
+    for (const auto& [label, caption] : labels) {
+        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
+        QVERIFY(read);
+        QAccessibleTextInterface* text = read->textInterface();
+        QVERIFY2(text, qPrintable(caption));
+        QCOMPARE(text->text(0, text->characterCount()), label->text());
+        QCOMPARE(read->text(QAccessible::Name), label->text());
+        QCOMPARE(read->text(QAccessible::Description), caption);
+    }
+    QCOMPARE(labels[0].first->text(), u"2 fichier(s) séléctionné(s)"_s);
 }
 
 void MainWindowTest::lastFolderFilterAndSizeComeBackWhenAsked()
@@ -373,28 +390,6 @@ void MainWindowTest::largerWindowGrowsTheLists()
     QApplication::processEvents();
     QCOMPARE(dir1->geometry(), startTree);
     startLayout();
-}
-
-void MainWindowTest::valueLabelsAreReadByTheirValue()
-{
-    Fixture f;
-    MainWindow& window = f.make();
-    window.workListPanel()->ajouter(f.dir.path() + u'/', {u"a.jpg"_s, u"b.jpg"_s});
-    window.convertPanel()->outputPath()->setText(u"/tmp/sortie.png"_s);
-    const std::pair<QLabel*, QString> labels[] = {
-        {window.findChild<QLabel*>(u"StatusCount"_s), u"Nombre de fichiers"_s},
-        {window.convertPanel()->outputPath(), u"Fichier de sortie"_s},
-    };
-    for (const auto& [label, caption] : labels) {
-        QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
-        QVERIFY(read);
-        QAccessibleTextInterface* text = read->textInterface();
-        QVERIFY2(text, qPrintable(caption));
-        QCOMPARE(text->text(0, text->characterCount()), label->text());
-        QCOMPARE(read->text(QAccessible::Name), label->text());
-        QCOMPARE(read->text(QAccessible::Description), caption);
-    }
-    QCOMPARE(labels[0].first->text(), u"2 fichier(s) séléctionné(s)"_s);
 }
 
 void MainWindowTest::messageBoxesShowTheirWholeTitle()
