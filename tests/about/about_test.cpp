@@ -9,95 +9,67 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
+using namespace Qt::StringLiterals;
+
 class AboutTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void versionLine_data();
-    void versionLine();
-    void systemInfoTool_data();
     void systemInfoTool();
     void boxTextsAndLinks();
 };
 
-void AboutTest::versionLine_data()
-{
-    QTest::addColumn<int>("major");
-    QTest::addColumn<int>("minor");
-    QTest::addColumn<int>("revision");
-    QTest::addColumn<QString>("line");
-    QTest::newRow("1.1.0") << 1 << 1 << 0 << "Version 1.1.0";
-    QTest::newRow("2.10.3") << 2 << 10 << 3 << "Version 2.10.3";
-}
-
-void AboutTest::versionLine()
-{
-    QFETCH(int, major);
-    QFETCH(int, minor);
-    QFETCH(int, revision);
-    QFETCH(QString, line);
-    QCOMPARE(about::versionLine(major, minor, revision), line);
-}
-
-void AboutTest::systemInfoTool_data()
-{
-    QTest::addColumn<QString>("configured");
-    QTest::addColumn<QStringList>("onPath");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("configured path is used as it is, even if missing")
-        << "/nowhere/outil infos" << QStringList{QStringLiteral("hardinfo")}
-        << "/nowhere/outil infos";
-    QTest::newRow("first candidate found on PATH")
-        << "" << QStringList{QStringLiteral("kinfocenter"), QStringLiteral("hardinfo")}
-        << "/usr/bin/hardinfo";
-    QTest::newRow("nothing found") << "" << QStringList{} << "";
-}
-
+// A configured tool is used as it is, even if missing; otherwise the first candidate found.
 void AboutTest::systemInfoTool()
 {
-    QFETCH(QString, configured);
-    QFETCH(QStringList, onPath);
-    QFETCH(QString, expected);
-    QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Morvane.ini")));
-    store.initialise(QStringLiteral("/opt"));
-    if (!configured.isEmpty())
-        QVERIFY(store.write(settings::names::infosSysteme, configured));
-    const auto find = [&onPath](const QString& name) {
-        return onPath.contains(name) ? QStringLiteral("/usr/bin/") + name : QString();
+    const std::tuple<QString, QStringList, QString> rows[] = {
+        {u"/nowhere/outil infos"_s, {u"hardinfo"_s}, u"/nowhere/outil infos"_s},
+        {{}, {u"kinfocenter"_s, u"hardinfo"_s}, u"/usr/bin/hardinfo"_s},
+        {{}, {}, {}},
     };
-    QCOMPARE(about::systemInfoTool(store, find), expected);
+    for (const auto& [configured, onPath, expected] : rows) {
+        QTemporaryDir dir;
+        SettingsStore store(dir.filePath(u"Morvane.ini"_s));
+        store.initialise(u"/opt"_s);
+        if (!configured.isEmpty())
+            QVERIFY(store.write(settings::names::infosSysteme, configured));
+        const auto find = [&onPath](const QString& name) {
+            return onPath.contains(name) ? u"/usr/bin/"_s + name : QString();
+        };
+        QCOMPARE(about::systemInfoTool(store, find), expected);
+    }
 }
 
 void AboutTest::boxTextsAndLinks()
 {
     QTemporaryDir dir;
-    SettingsStore store(dir.filePath(QStringLiteral("Morvane.ini")));
-    store.initialise(QStringLiteral("/opt"));
-    QVERIFY(store.write(settings::names::infosSysteme, QStringLiteral("/opt/tools/sysinfo")));
+    SettingsStore store(dir.filePath(u"Morvane.ini"_s));
+    store.initialise(u"/opt"_s);
+    QVERIFY(store.write(settings::names::infosSysteme, u"/opt/tools/sysinfo"_s));
     RecordingDesktop desktop;
     AboutBox box(store, desktop);
 
-    QCOMPARE(box.windowTitle(), QStringLiteral("Morvane"));
-    QCOMPARE(box.findChild<QLabel*>(QStringLiteral("lblTitle"))->text(), QStringLiteral("Morvane"));
-    QVERIFY(box.findChild<QLabel*>(QStringLiteral("lblVersion"))
-                ->text()
-                .startsWith(QStringLiteral("Version ")));
-    auto* web = box.findChild<QLabel*>(QStringLiteral("Label6"));
-    auto* mail = box.findChild<QLabel*>(QStringLiteral("Label1"));
-    QCOMPARE(web->accessibleName(), QStringLiteral("Site Web : ") + AboutBox::webAddress);
-    QCOMPARE(mail->accessibleName(), QStringLiteral("E-Mail :  ") + AboutBox::mailAddress);
+    QCOMPARE(box.windowTitle(), u"Morvane"_s);
+    QCOMPARE(box.findChild<QLabel*>(u"lblTitle"_s)->text(), u"Morvane"_s);
+    QVERIFY(box.findChild<QLabel*>(u"lblVersion"_s)->text().startsWith(u"Version "_s));
+    QCOMPARE(about::versionLine(2, 10, 3), u"Version 2.10.3"_s);
+    auto* web = box.findChild<QLabel*>(u"Label6"_s);
+    auto* mail = box.findChild<QLabel*>(u"Label1"_s);
+    QCOMPARE(web->accessibleName(), u"Site Web : "_s + AboutBox::webAddress);
+    QCOMPARE(mail->accessibleName(), u"E-Mail :  "_s + AboutBox::mailAddress);
     QCOMPARE(web->cursor().shape(), Qt::PointingHandCursor);
 
     Q_EMIT web->linkActivated(QString());
     Q_EMIT mail->linkActivated(QString());
-    QCOMPARE(desktop.urls, (QList<QUrl>{QUrl(AboutBox::webAddress),
-                                        QUrl(QStringLiteral("mailto:") + AboutBox::mailAddress)}));
+    QCOMPARE(desktop.urls,
+             (QList<QUrl>{QUrl(AboutBox::webAddress), QUrl(u"mailto:"_s + AboutBox::mailAddress)}));
 
-    box.findChild<QPushButton*>(QStringLiteral("cmdSysInfo"))->click();
-    QCOMPARE(desktop.programs, QStringList{QStringLiteral("/opt/tools/sysinfo")});
-    QCOMPARE(box.findChild<QPushButton*>(QStringLiteral("cmdSysInfo"))->text(),
-             QStringLiteral("&Infos système..."));
+    auto* sysInfo = box.findChild<QPushButton*>(u"cmdSysInfo"_s);
+    QCOMPARE(sysInfo->text(), u"&Infos système..."_s);
+    sysInfo->click();
+    QCOMPARE(desktop.programs, QStringList{u"/opt/tools/sysinfo"_s});
 }
 
 QTEST_MAIN(AboutTest)

@@ -1,44 +1,66 @@
 #include "app/help.h"
-#include "app/mainwindow.h"
 #include "app/messageboxdialogs.h"
 #include "app/session.h"
-#include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
-#include "lists/browsepanel.h"
 #include "lists/worklistpanel.h"
-#include "recordingdesktop.h"
 #include "rename/renamepanel.h"
-#include "scripteddialogs.h"
 #include "settings/optionsdialog.h"
 #include "settings/settingsschema.h"
-#include "settings/settingsstore.h"
+#include "windowfixture.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
+#include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
 #include <QTreeView>
 
-#include <memory>
-#include <optional>
 #include <tuple>
 
 namespace n = settings::names;
 using namespace Qt::StringLiterals;
+
+namespace {
+
+void writeHelp(const QString& path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        qFatal("cannot write the help file");
+    file.write("<html><body><h1>Aide de Morvane</h1></body></html>");
+}
+
+// An action's caption and its shortcut in brackets; "-" for a separator.
+QString caption(const QAction* action)
+{
+    const QString keys = action->shortcut().toString();
+    return (action->isSeparator() ? u"-"_s : action->text()) +
+           (keys.isEmpty() ? QString() : u" ("_s + keys + u')');
+}
+
+// Each action as "name=caption", joined by " | ".
+QString describe(const QList<QAction*>& actions)
+{
+    QStringList result;
+    for (const QAction* action : actions)
+        result << action->objectName() + u'=' + caption(action);
+    return result.join(u" | "_s);
+}
+
+} // namespace
 
 class MainWindowTest : public QObject
 {
@@ -46,287 +68,140 @@ class MainWindowTest : public QObject
 
 private:
     QTemporaryDir m_home;
-    // One window with its own settings folder, scripted dialogs and a recorded exit.
-    struct Fixture
-    {
-        QTemporaryDir dir;
-        std::unique_ptr<SettingsStore> store;
-        ScriptedDialogs dialogs;
-        convert::CodecSession codecs;
-        RecordingDesktop desktop;
-        std::optional<int> exitStatus;
-        std::unique_ptr<MainWindow> window;
-
-        explicit Fixture(const QString& iniPath = {})
-        {
-            store = std::make_unique<SettingsStore>(
-                iniPath.isEmpty() ? dir.filePath(QStringLiteral("Morvane/Morvane.ini")) : iniPath);
-        }
-        MainWindow& make(const QString& programFolder = QStringLiteral("/opt/morvane"))
-        {
-            MainWindowServices services;
-            services.settings = store.get();
-            services.dialogs = &dialogs;
-            services.codecs = &codecs;
-            services.desktop = &desktop;
-            services.hasHelpHandler = [](const QString&) { return false; };
-            services.programFolder = programFolder;
-            services.exit = [this](int status) { exitStatus = status; };
-            window = std::make_unique<MainWindow>(services);
-            return *window;
-        }
-        int listHeight() const { return window->browsePanel()->files()->height(); }
-        bool previewShown() const { return !window->browsePanel()->previewBox()->isHidden(); }
-    };
 
 private Q_SLOTS:
     // The window looks for rename journals at start: never in the real home folder.
     void initTestCase()
     {
         QVERIFY(m_home.isValid());
-        qputenv("HOME", QFile::encodeName(m_home.path()));
-        qputenv("XDG_STATE_HOME", QFile::encodeName(m_home.path() + QStringLiteral("/state")));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.path() + QStringLiteral("/data")));
+        useHome(m_home.path());
     }
 
-    void visuAtLoadAndOnActivation_data();
     void visuAtLoadAndOnActivation();
-    void quitConfirmation_data();
-    void quitConfirmation();
-    void quitFromToolbar();
+    void quitAsksUntilOk();
     void codecStartFailureEndsTheProgram();
-    void startupFillsListsAndDisablesConversion();
-    void unwritableSettingsAreReportedOnceAtStartup();
-    void malformedSettingsAreMovedAsideAndReported();
+    void settingsProblemsAreReportedOnceAtStartup();
     void toolbarKeysAndTips();
     void menusInOrder();
-    void tabSwitch();
-    void everyControlHasAFrenchAccessibleName();
+    void startupAndTabSwitch();
+    void everyControlHasAFrenchAccessibleNameAndValuesAreRead();
     void lastFolderFilterAndSizeComeBackWhenAsked();
     void largerWindowGrowsTheLists();
-    void valueLabelsAreReadByTheirValue();
     void messageBoxesShowTheirWholeTitle();
     void helpWindowClosesOnEscape();
+    void helpFileBesideOrInstalledOrNone();
+    void opensWithTheDesktopsProgramOrShowsItself();
 };
 
-void MainWindowTest::visuAtLoadAndOnActivation_data()
-{
-    QTest::addColumn<QString>("atLoad");
-    QTest::addColumn<int>("heightAtLoad");
-    QTest::addColumn<QString>("later");
-    QTest::addColumn<int>("heightLater");
-
-    QTest::newRow("on, then off") << "1" << 105 << "0" << 265;
-    QTest::newRow("off, then on") << "0" << 265 << "1" << 105;
-    QTest::newRow("other text keeps the design height") << "oui" << 105 << "2" << 105;
-    QTest::newRow("off, then other text keeps it") << "0" << 265 << "" << 265;
-}
-
+// "Visu" at "1" shows the preview, at "0" hides it (the list taking its room); any other text
+// leaves the layout as it is. Read at load and on each activation.
 void MainWindowTest::visuAtLoadAndOnActivation()
 {
-    QFETCH(QString, atLoad);
-    QFETCH(int, heightAtLoad);
-    QFETCH(QString, later);
-    QFETCH(int, heightLater);
-
     Fixture f;
-    f.store->initialise(QStringLiteral("/opt"));
-    QVERIFY(f.store->write(n::visu, atLoad));
+    f.store->initialise(u"/opt"_s);
+    QVERIFY(f.store->write(n::visu, u"0"_s));
     MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-    QCOMPARE(f.listHeight(), heightAtLoad);
-    QCOMPARE(f.previewShown(), heightAtLoad == 105);
-
-    // The options dialog changes the value; the window applies it when activated again.
-    QVERIFY(f.store->write(n::visu, later));
-    QCOMPARE(f.listHeight(), heightAtLoad);
-    QEvent activate(QEvent::WindowActivate);
-    QApplication::sendEvent(&window, &activate);
-    QCOMPARE(f.listHeight(), heightLater);
-    QCOMPARE(f.previewShown(), heightLater == 105);
-}
-
-void MainWindowTest::quitConfirmation_data()
-{
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("Cancel keeps the window") << false;
-    QTest::newRow("OK ends the program") << true;
-}
-
-void MainWindowTest::quitConfirmation()
-{
-    QFETCH(bool, ok);
-    Fixture f;
-    MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-    f.dialogs.clear();
-    f.dialogs.answerAsk(ok);
-
-    QCloseEvent close;
-    QApplication::sendEvent(&window, &close);
-
-    QCOMPARE(close.isAccepted(), ok);
-    QCOMPARE(f.exitStatus.has_value(), ok);
-    if (ok)
-        QCOMPARE(*f.exitStatus, 0);
-    QCOMPARE(f.dialogs.calls().size(), 1);
-    const ScriptedDialogs::Call& call = f.dialogs.calls().first();
-    QCOMPARE(call.kind, ScriptedDialogs::Kind::Ask);
-    QCOMPARE(call.text, QStringLiteral("Voulez-vous quitter ?"));
-    QCOMPARE(call.title, QStringLiteral("Confirmation"));
-    QCOMPARE(call.icon, DialogIcon::Question);
-
-    // Once the user said OK, closing the window does not ask again.
-    if (ok) {
-        QCloseEvent again;
-        QApplication::sendEvent(&window, &again);
-        QVERIFY(again.isAccepted());
-        QCOMPARE(f.dialogs.calls().size(), 1);
+    QCOMPARE(f.listHeight(), 265);
+    for (const auto& [visu, height] :
+         {std::pair{u""_s, 265}, {u"1"_s, 105}, {u"oui"_s, 105}, {u"0"_s, 265}}) {
+        QVERIFY(f.store->write(n::visu, visu));
+        QEvent activate(QEvent::WindowActivate);
+        QApplication::sendEvent(&window, &activate);
+        QCOMPARE(f.listHeight(), height);
+        QCOMPARE(f.previewShown(), height == 105);
     }
+    // The options dialog changes the value; the window applies it when activated again.
+    QVERIFY(f.store->write(n::visu, u"1"_s));
+    QCOMPARE(f.listHeight(), 265);
 }
 
-void MainWindowTest::quitFromToolbar()
+void MainWindowTest::quitAsksUntilOk()
 {
     Fixture f;
     MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
     f.dialogs.clear();
-    f.dialogs.answerAsk(false);
-    window.toolbarAction(QStringLiteral("quit"))->trigger();
-    QCOMPARE(f.dialogs.calls().size(), 1);
+    window.toolbarAction(u"quit"_s)->trigger(); // unscripted: Cancel
     QVERIFY(!f.exitStatus);
-
+    QCloseEvent cancelled, accepted, again;
+    QApplication::sendEvent(&window, &cancelled);
     f.dialogs.answerAsk(true);
-    window.toolbarAction(QStringLiteral("quit"))->trigger();
+    QApplication::sendEvent(&window, &accepted);
     QCOMPARE(f.exitStatus, std::optional<int>(0));
+    // Once the user said OK, closing the window does not ask again.
+    QApplication::sendEvent(&window, &again);
+    QVERIFY(!cancelled.isAccepted() && accepted.isAccepted() && again.isAccepted());
+    const ScriptedDialogs::Call ask{ScriptedDialogs::Kind::Ask, u"Voulez-vous quitter ?"_s,
+                                    u"Confirmation"_s, DialogIcon::Question};
+    QCOMPARE(f.dialogs.calls(), QList({ask, ask, ask}));
 }
 
 void MainWindowTest::codecStartFailureEndsTheProgram()
 {
     convert::CodecRegistry::hideMimeTypeForTesting("IMAGE/GIF");
     Fixture f;
-    MainWindow& window = f.make();
+    MainWindow& window = f.make({}, false);
     const bool loaded = window.Form_Load();
     convert::CodecRegistry::clearHiddenMimeTypesForTesting();
 
     QVERIFY(!loaded);
     QCOMPARE(f.exitStatus, std::optional<int>(1));
-    const auto messages = f.dialogs.messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().text, QStringLiteral("Erreur chargement GDI+ !"));
-    QCOMPARE(messages.first().title, QStringLiteral("Morvane"));
-    QCOMPARE(messages.first().icon, DialogIcon::Critical);
     QVERIFY(!f.codecs.isOpen());
-
     // Closing what is left does not ask for confirmation.
     QCloseEvent close;
     QApplication::sendEvent(&window, &close);
     QVERIFY(close.isAccepted());
-    QCOMPARE(f.dialogs.calls().size(), 1);
+    QCOMPARE(f.dialogs.calls(), {ScriptedDialogs::shown(u"Erreur chargement GDI+ !"_s, u"Morvane"_s,
+                                                        DialogIcon::Critical)});
 }
 
-void MainWindowTest::startupFillsListsAndDisablesConversion()
-{
-    Fixture f;
-    MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-    QVERIFY(f.dialogs.calls().isEmpty());
-    QVERIFY(f.codecs.isOpen());
-    QCOMPARE(f.store->readText(n::repertNom), QStringLiteral("/opt/morvane"));
-
-    QComboBox* combo3 = window.convertPanel()->outputFormats();
-    QCOMPARE(combo3->count(), 6);
-    QCOMPARE(combo3->currentText(), QStringLiteral("JPG - JPG Images"));
-    QVERIFY(!window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
-    QVERIFY(window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
-    QVERIFY(window.convertPanel()->isHidden());
-    QCOMPARE(window.windowTitle(), QStringLiteral("Morvane"));
-
-    // At the start size "Fichiers" and "Chemin d'accés" fill LV2 as they did alone;
-    // "Nouveau nom" comes after them.
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* lv2 = window.findChild<QTreeView*>(QStringLiteral("LV2"));
-    QHeaderView* header = lv2->header();
-    QCOMPARE(header->sectionPosition(0), 0);
-    QCOMPARE(header->sectionSize(0), 130);
-    QCOMPARE(header->sectionPosition(1), 130);
-    QCOMPARE(header->sectionSize(1), lv2->viewport()->width() - 130);
-    QCOMPARE(header->sectionPosition(2), lv2->viewport()->width());
-    QCOMPARE(lv2->model()->headerData(2, Qt::Horizontal).toString(), QStringLiteral("Nouveau nom"));
-}
-
-void MainWindowTest::unwritableSettingsAreReportedOnceAtStartup()
+void MainWindowTest::settingsProblemsAreReportedOnceAtStartup()
 {
     QTemporaryDir dir;
-    QFile blocker(dir.filePath(QStringLiteral("blocker")));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    Fixture f(dir.filePath(QStringLiteral("blocker/Morvane.ini")));
-    MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-
-    const auto messages = f.dialogs.messages();
-    QCOMPARE(messages.size(), 1);
-    QCOMPARE(messages.first().text, f.store->writeFailureText());
-    QCOMPARE(messages.first().title, QStringLiteral("Morvane"));
-    QCOMPARE(messages.first().icon, DialogIcon::Warning);
-    // With nothing stored, "Visu" reads as empty text: the design layout stays.
-    QCOMPARE(f.listHeight(), 105);
-}
-
-void MainWindowTest::malformedSettingsAreMovedAsideAndReported()
-{
-    Fixture f;
-    const QString path = f.store->filePath();
+    QVERIFY(QFile(dir.filePath(u"blocker"_s)).open(QIODevice::WriteOnly));
+    Fixture unwritable(dir.filePath(u"blocker/Morvane.ini"_s));
+    Fixture malformed;
+    const QString path = malformed.store->filePath();
     QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[software/Morvane\nVisu=0\n");
     file.close();
 
-    MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-    const auto messages = f.dialogs.messages();
-    QCOMPARE(messages.size(), 1);
-    QVERIFY(messages.first().text.startsWith(QStringLiteral("Le fichier de réglages « ") + path));
-    QCOMPARE(messages.first().icon, DialogIcon::Warning);
-    QCOMPARE(f.store->readText(n::visu), QStringLiteral("1"));
-    QCOMPARE(f.listHeight(), 105);
+    for (Fixture* f : {&unwritable, &malformed}) {
+        f->make();
+        const auto messages = f->dialogs.messages();
+        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.first().icon, DialogIcon::Warning);
+        // Unwritable, "Visu" reads as empty text; moved aside, as its default: the design layout.
+        QCOMPARE(f->listHeight(), 105);
+    }
+    QCOMPARE(unwritable.dialogs.calls().first().text, unwritable.store->writeFailureText());
+    QVERIFY(
+        malformed.dialogs.calls().first().text.startsWith(u"Le fichier de réglages « "_s + path));
+    QCOMPARE(malformed.store->readText(n::visu), u"1"_s);
 }
 
 void MainWindowTest::toolbarKeysAndTips()
 {
     Fixture f;
-    MainWindow& window = f.make();
-    // Key, tooltip, and the menu item sharing the button's action (empty for none).
-    const QList<std::tuple<QString, QString, QString>> expected = {
-        {QStringLiteral("ouvrir"), QStringLiteral("Ouvre le fichier (Ctrl+O)"), u"ouvr1"_s},
-        {QStringLiteral("copier"), QStringLiteral("Copie le fichier (Ctrl+Shift+C)"), u"cop"_s},
-        {QStringLiteral("supprimer"), QStringLiteral("Supprime le fichier (Del)"), u"supp"_s},
-        {QStringLiteral("deplacer"), QStringLiteral("Déplacer le fichier (Ctrl+Shift+M)"),
-         u"depl"_s},
-        {QStringLiteral("renommer"), QStringLiteral("Renommer les fichiers (F2)"), {}},
-        {QStringLiteral("conversion"), QStringLiteral("Convertir les fichiers image (Ctrl+E)"), {}},
-        {QStringLiteral("aide"), QStringLiteral("Aide (F1)"), u"aide"_s},
-        {QStringLiteral("quit"), QStringLiteral("Quitter (Ctrl+Q)"), u"quit"_s},
-    };
-    auto* toolbar = window.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    MainWindow& window = f.make({}, false);
+    auto* toolbar = window.findChild<QToolBar*>(u"Toolbar1"_s);
     QVERIFY(toolbar);
-    const QList<QAction*> actions = toolbar->actions();
-    QCOMPARE(actions.size(), 12);
-    const QList<int> separators = {0, 2, 6, 9};
-    int button = 0;
-    for (int position = 0; position < actions.size(); ++position) {
-        QCOMPARE(actions[position]->isSeparator(), separators.contains(position));
-        if (actions[position]->isSeparator())
-            continue;
-        const auto& [key, tip, menuItem] = expected[button];
-        QCOMPARE(actions[position]->property("key").toString(), key);
-        QCOMPARE(actions[position]->toolTip(), tip);
-        if (!menuItem.isEmpty())
-            QCOMPARE(window.menuItem(menuItem), actions[position]);
-        ++button;
+    QStringList buttons;
+    for (const QAction* action : toolbar->actions())
+        buttons << (action->isSeparator()
+                        ? u"-"_s
+                        : action->property("key").toString() + u'=' + action->toolTip());
+    QCOMPARE(buttons.join(u" | "_s),
+             u"- | ouvrir=Ouvre le fichier (Ctrl+O) | - | copier=Copie le fichier (Ctrl+Shift+C) "
+             u"| supprimer=Supprime le fichier (Del) | deplacer=Déplacer le fichier "
+             u"(Ctrl+Shift+M) | - | renommer=Renommer les fichiers (F2) | conversion=Convertir "
+             u"les fichiers image (Ctrl+E) | - | aide=Aide (F1) | quit=Quitter (Ctrl+Q)"_s);
+    // The buttons that have a menu item share its action.
+    for (const QString& pair : u"ouvrir=ouvr1 copier=cop supprimer=supp deplacer=depl aide=aide "
+                               u"quit=quit"_s.split(u' ')) {
+        const QStringList keyAndItem = pair.split(u'=');
+        QCOMPARE(window.toolbarAction(keyAndItem[0]), window.menuItem(keyAndItem[1]));
     }
 }
 
@@ -334,104 +209,77 @@ void MainWindowTest::menusInOrder()
 {
     Fixture f;
     MainWindow& window = f.make();
-    // Name, caption (the mnemonic marked by '&') and shortcut of every item of the bar, in
-    // order; "-" is a separator.
-    const QList<std::pair<const char*, QStringList>> bar = {
-        {"fich",
-         {QStringLiteral("ouvr1=&Ouvrir (Ctrl+O)"), QStringLiteral("sep3=-"),
-          QStringLiteral("quit=&Quitter (Ctrl+Q)")}},
-        {"edit",
-         {QStringLiteral("cop=&Copier (Ctrl+Shift+C)"), QStringLiteral("supp=&Supprimer (Del)"),
-          QStringLiteral("depl=&Déplacer (Ctrl+Shift+M)"), QStringLiteral("sep2=-"),
-          QStringLiteral("ajfich=&Ajouter fichier(s) séléctionné(s)"),
-          QStringLiteral("ajtout=Ajouter &tous les fichiers"),
-          QStringLiteral("enfich=&Enlever fichier(s) séléctionné(s) (Del)"),
-          QStringLiteral("vide=&Vider la liste des fichiers à renommer"), QStringLiteral("sep4=-"),
-          QStringLiteral("annulren=A&nnuler le dernier renommage (Ctrl+Z)"),
-          QStringLiteral("ajdossier=Ajouter un d&ossier et ses sous-dossiers…")}},
-        {"opt", {}},
-        {"apropos",
-         {QStringLiteral("aide=&Aide (F1)"), QStringLiteral("sep1=-"),
-          QStringLiteral("ap=A &propos")}},
-    };
-    const auto describe = [](const QList<QAction*>& actions) {
-        QStringList result;
-        for (const QAction* action : actions) {
-            const QString shortcut = action->shortcut().toString();
-            result.append(action->objectName() + QLatin1Char('=') +
-                          (action->isSeparator() ? QStringLiteral("-") : action->text()) +
-                          (shortcut.isEmpty() ? QString() : u" ("_s + shortcut + u')'));
-        }
-        return result;
-    };
+    const QStringList names = {u"fich"_s, u"edit"_s, u"opt"_s, u"apropos"_s};
     const QList<QAction*> top = window.menuBar()->actions();
-    QCOMPARE(top.size(), bar.size());
-    for (int i = 0; i < bar.size(); ++i) {
-        QCOMPARE(window.menuItem(QLatin1String(bar[i].first)), top[i]);
-        QCOMPARE(top[i]->menu() ? describe(top[i]->menu()->actions()) : QStringList(),
-                 bar[i].second);
+    QCOMPARE(top.size(), names.size());
+    QStringList bar;
+    for (int i = 0; i < top.size(); ++i) {
+        QCOMPARE(window.menuItem(names[i]), top[i]);
+        bar << caption(top[i]) + u": "_s +
+                   (top[i]->menu() ? describe(top[i]->menu()->actions()) : QString());
     }
-    QCOMPARE(top[0]->text(), u"&Fichier"_s);
-    QCOMPARE(top[1]->text(), u"&Edition"_s);
-    QCOMPARE(top[2]->text(), u"&Options"_s);
-    QCOMPARE(top[2]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    QCOMPARE(top[3]->text(), u"A &propos"_s);
-
+    QCOMPARE(bar,
+             (QStringList{u"&Fichier: ouvr1=&Ouvrir (Ctrl+O) | sep3=- | quit=&Quitter (Ctrl+Q)"_s,
+                          u"&Edition: cop=&Copier (Ctrl+Shift+C) | supp=&Supprimer (Del) | "
+                          u"depl=&Déplacer (Ctrl+Shift+M) | sep2=- | ajfich=&Ajouter fichier(s) "
+                          u"séléctionné(s) | ajtout=Ajouter &tous les fichiers | enfich=&Enlever "
+                          u"fichier(s) séléctionné(s) (Del) | vide=&Vider la liste des fichiers à "
+                          u"renommer | sep4=- | annulren=A&nnuler le dernier renommage (Ctrl+Z) | "
+                          u"ajdossier=Ajouter un d&ossier et ses sous-dossiers…"_s,
+                          u"&Options (Ctrl+,): "_s,
+                          u"A &propos: aide=&Aide (F1) | sep1=- | ap=A &propos"_s}));
     QMenu* flottant = window.flottant();
-    QCOMPARE(flottant->objectName(), QStringLiteral("flottant"));
-    QCOMPARE(flottant->title(), QStringLiteral("Flottant"));
+    QCOMPARE(flottant->objectName() + u'=' + flottant->title(), u"flottant=Flottant"_s);
     QCOMPARE(describe(flottant->actions()),
-             (QStringList{QStringLiteral("ouvrir=Ouvrir"), QStringLiteral("sep=-"),
-                          QStringLiteral("copier=Copier"), QStringLiteral("sup=Supprimer"),
-                          QStringLiteral("depla=Déplacer"), QStringLiteral("sep12=-"),
-                          QStringLiteral("ajfichier=Ajouter fichier"),
-                          QStringLiteral("ajtotal=Ajouter tout"), QStringLiteral("sep13=-"),
-                          QStringLiteral("selectall=Selectionner tout")}));
+             u"ouvrir=Ouvrir | sep=- | copier=Copier | sup=Supprimer | depla=Déplacer | sep12=- "
+             u"| ajfichier=Ajouter fichier | ajtotal=Ajouter tout | sep13=- | "
+             u"selectall=Selectionner tout"_s);
 
     // With nothing selected, the pop-up's "Copier" asks the user to select a file.
-    QVERIFY(window.Form_Load());
     f.dialogs.clear();
-    window.menuItem(QStringLiteral("copier"))->trigger();
+    window.menuItem(u"copier"_s)->trigger();
     QCOMPARE(f.dialogs.calls().size(), 1);
-    QCOMPARE(f.dialogs.calls().first().text, QStringLiteral("Selectionner un fichier!"));
+    QCOMPARE(f.dialogs.calls().first().text, u"Selectionner un fichier!"_s);
 
     // "Options" opens one modeless dialog, brought back rather than opened twice.
-    window.menuItem(QStringLiteral("opt"))->trigger();
+    window.menuItem(u"opt"_s)->trigger();
     QPointer<OptionsDialog> options = window.optionsDialog();
     QVERIFY(options && options->isVisible() && !options->isModal());
-    window.menuItem(QStringLiteral("opt"))->trigger();
+    window.menuItem(u"opt"_s)->trigger();
     QCOMPARE(window.optionsDialog(), options.data());
 }
 
-void MainWindowTest::tabSwitch()
+void MainWindowTest::startupAndTabSwitch()
 {
     Fixture f;
     MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-    auto* tabs = window.findChild<QTabBar*>(QStringLiteral("TS1"));
-    auto* frame2 = window.findChild<QGroupBox*>(QStringLiteral("Frame2"));
-    tabs->setCurrentIndex(1);
-    QVERIFY(window.renamePanel()->isHidden());
-    QVERIFY(!window.convertPanel()->isHidden());
-    QVERIFY(!window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
-    QVERIFY(window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
-    QCOMPARE(frame2->title(), QStringLiteral("Liste des fichiers à convertir"));
-    tabs->setCurrentIndex(0);
-    QVERIFY(!window.renamePanel()->isHidden());
-    QVERIFY(window.convertPanel()->isHidden());
-    QVERIFY(window.toolbarAction(QStringLiteral("renommer"))->isEnabled());
-    QVERIFY(!window.toolbarAction(QStringLiteral("conversion"))->isEnabled());
-    QCOMPARE(frame2->title(), QStringLiteral("Liste des fichiers à renomer"));
+    QVERIFY(f.dialogs.calls().isEmpty());
+    QVERIFY(f.codecs.isOpen());
+    QCOMPARE(window.windowTitle(), u"Morvane"_s);
+    QCOMPARE(f.store->readText(n::repertNom), u"/opt/morvane"_s);
+    QCOMPARE(window.convertPanel()->outputFormats()->count(), 6);
+    QCOMPARE(window.convertPanel()->outputFormats()->currentText(), u"JPG - JPG Images"_s);
+    auto* tabs = window.findChild<QTabBar*>(u"TS1"_s);
+    auto* frame2 = window.findChild<QGroupBox*>(u"Frame2"_s);
+    // The window opens on "Renommer"; each tab shows its panel and enables its own button.
+    for (const int index : {0, 1, 0}) {
+        tabs->setCurrentIndex(index);
+        const bool renaming = index == 0;
+        QCOMPARE(window.renamePanel()->isHidden(), !renaming);
+        QCOMPARE(window.convertPanel()->isHidden(), renaming);
+        QCOMPARE(window.toolbarAction(u"renommer"_s)->isEnabled(), renaming);
+        QCOMPARE(window.toolbarAction(u"conversion"_s)->isEnabled(), !renaming);
+        QCOMPARE(frame2->title(), renaming ? u"Liste des fichiers à renomer"_s
+                                           : u"Liste des fichiers à convertir"_s);
+    }
 }
 
-void MainWindowTest::everyControlHasAFrenchAccessibleName()
+void MainWindowTest::everyControlHasAFrenchAccessibleNameAndValuesAreRead()
 {
     Fixture f;
     MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
     QStringList unnamed;
-    const QList<QWidget*> widgets = window.findChildren<QWidget*>();
-    for (QWidget* widget : widgets) {
+    for (QWidget* widget : window.findChildren<QWidget*>()) {
         const bool control = qobject_cast<QAbstractButton*>(widget) ||
                              qobject_cast<QComboBox*>(widget) || qobject_cast<QLineEdit*>(widget) ||
                              qobject_cast<QAbstractItemView*>(widget) ||
@@ -443,95 +291,16 @@ void MainWindowTest::everyControlHasAFrenchAccessibleName()
         // A button with a caption is read by its caption.
         const auto* button = qobject_cast<QAbstractButton*>(widget);
         if (widget->accessibleName().isEmpty() && !(button && !button->text().isEmpty()))
-            unnamed.append(widget->objectName() + QLatin1Char(':') +
+            unnamed.append(widget->objectName() + u':' +
                            QLatin1String(widget->metaObject()->className()));
     }
-    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
-}
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
 
-void MainWindowTest::lastFolderFilterAndSizeComeBackWhenAsked()
-{
-    Fixture first;
-    QVERIFY(QDir(first.dir.path()).mkpath(QStringLiteral("photos/2026")));
-    const QString photos = first.dir.filePath(QStringLiteral("photos/2026/"));
-    QSize chosen; // above the least size, which the window keeps to
-    {
-        MainWindow& window = first.make();
-        QVERIFY(window.Form_Load());
-        QVERIFY(window.browsePanel()->openFolder(photos));
-        window.browsePanel()->typeFilter()->setCurrentIndex(5);
-        chosen = window.minimumSize() + QSize(37, 23);
-        window.resize(chosen);
-        // Off (the default): nothing is kept.
-        session::save(window, *first.store);
-        QVERIFY(first.store->readSession(settings::session::dossier).isEmpty());
-        QVERIFY(first.store->write(n::dernierDossier, QStringLiteral("1")));
-        session::save(window, *first.store);
-    }
-    // The folder went away meanwhile: its nearest existing ancestor is opened.
-    QVERIFY(QDir(photos).removeRecursively());
-    first.window.reset();
-    Fixture second(first.store->filePath());
-    MainWindow& window = second.make();
-    QVERIFY(window.Form_Load());
-    session::restore(window, *second.store);
-    QCOMPARE(window.browsePanel()->folder(), first.dir.filePath(QStringLiteral("photos/")));
-    QCOMPARE(window.browsePanel()->typeFilter()->currentIndex(), 5);
-    QCOMPARE(window.size(), chosen);
-    QVERIFY(second.dialogs.calls().isEmpty());
-}
-
-void MainWindowTest::largerWindowGrowsTheLists()
-{
-    Fixture f;
-    MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* dir1 = window.findChild<QTreeView*>(QStringLiteral("Dir1"));
-    QListView* lv1 = window.browsePanel()->files();
-    auto* lv2 = window.findChild<QTreeView*>(QStringLiteral("LV2"));
-    const QSize start = window.size();
-    const QRect startTree = dir1->geometry();
-    const QSize startWork = lv2->size();
-
-    // "Convertir" fits in the start size.
-    window.findChild<QTabBar*>(QStringLiteral("TS1"))->setCurrentIndex(1);
-    QApplication::processEvents();
-    QCOMPARE(window.size(), start);
-    window.findChild<QTabBar*>(QStringLiteral("TS1"))->setCurrentIndex(0);
-
-    window.resize(1200, 950);
-    QTRY_COMPARE(window.size(), QSize(1200, 950));
-    QApplication::processEvents();
-    QVERIFY(dir1->height() > startTree.height() + 100);
-    QVERIFY(lv1->height() > BrowsePanel::listHeightWithPreview + 100);
-    QVERIFY(lv2->height() > startWork.height() + 200);
-    // The three columns share the view, names the widest.
-    QHeaderView* header = lv2->header();
-    QCOMPARE(header->sectionPosition(2) + header->sectionSize(2), lv2->viewport()->width());
-    QVERIFY(header->sectionSize(0) > header->sectionSize(1));
-    QVERIFY(header->sectionSize(0) > header->sectionSize(2));
-
-    // Back at the start size, the start layout.
-    window.resize(start);
-    QTRY_COMPARE(window.size(), start);
-    QApplication::processEvents();
-    QCOMPARE(dir1->geometry(), startTree);
-    QCOMPARE(lv1->height(), BrowsePanel::listHeightWithPreview);
-    QCOMPARE(header->sectionSize(0), 130);
-    QCOMPARE(header->sectionPosition(2), lv2->viewport()->width());
-}
-
-void MainWindowTest::valueLabelsAreReadByTheirValue()
-{
-    Fixture f;
-    MainWindow& window = f.make();
-    QVERIFY(window.Form_Load());
+    // Value labels are read by their value, described by their caption.
     window.workListPanel()->ajouter(f.dir.path() + u'/', {u"a.jpg"_s, u"b.jpg"_s});
     window.convertPanel()->outputPath()->setText(u"/tmp/sortie.png"_s);
     const std::pair<QLabel*, QString> labels[] = {
-        {window.findChild<QLabel*>(QStringLiteral("StatusCount")), u"Nombre de fichiers"_s},
+        {window.findChild<QLabel*>(u"StatusCount"_s), u"Nombre de fichiers"_s},
         {window.convertPanel()->outputPath(), u"Fichier de sortie"_s},
     };
     for (const auto& [label, caption] : labels) {
@@ -544,6 +313,83 @@ void MainWindowTest::valueLabelsAreReadByTheirValue()
         QCOMPARE(read->text(QAccessible::Description), caption);
     }
     QCOMPARE(labels[0].first->text(), u"2 fichier(s) séléctionné(s)"_s);
+}
+
+void MainWindowTest::lastFolderFilterAndSizeComeBackWhenAsked()
+{
+    Fixture first;
+    QVERIFY(QDir(first.dir.path()).mkpath(u"photos/2026"_s));
+    const QString photos = first.dir.filePath(u"photos/2026/"_s);
+    QSize chosen; // above the least size, which the window keeps to
+    {
+        MainWindow& window = first.make();
+        QVERIFY(window.browsePanel()->openFolder(photos));
+        window.browsePanel()->typeFilter()->setCurrentIndex(5);
+        chosen = window.minimumSize() + QSize(37, 23);
+        window.resize(chosen);
+        // Off (the default): nothing is kept.
+        session::save(window, *first.store);
+        QVERIFY(first.store->readSession(settings::session::dossier).isEmpty());
+        QVERIFY(first.store->write(n::dernierDossier, u"1"_s));
+        session::save(window, *first.store);
+    }
+    // The folder went away meanwhile: its nearest existing ancestor is opened.
+    QVERIFY(QDir(photos).removeRecursively());
+    first.window.reset();
+    Fixture second(first.store->filePath());
+    MainWindow& window = second.make();
+    session::restore(window, *second.store);
+    QCOMPARE(window.browsePanel()->folder(), first.dir.filePath(u"photos/"_s));
+    QCOMPARE(window.browsePanel()->typeFilter()->currentIndex(), 5);
+    QCOMPARE(window.size(), chosen);
+    QVERIFY(second.dialogs.calls().isEmpty());
+}
+
+void MainWindowTest::largerWindowGrowsTheLists()
+{
+    Fixture f;
+    MainWindow& window = f.make();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* dir1 = window.findChild<QTreeView*>(u"Dir1"_s);
+    QListView* lv1 = window.browsePanel()->files();
+    auto* lv2 = window.findChild<QTreeView*>(u"LV2"_s);
+    QHeaderView* header = lv2->header();
+    const QSize start = window.size();
+    const QRect startTree = dir1->geometry();
+    const QSize startWork = lv2->size();
+    // At the start size "Fichiers" (130) and "Chemin d'accés" fill LV2 as they did alone;
+    // "Nouveau nom" comes after them.
+    const auto startLayout = [&] {
+        QCOMPARE(lv1->height(), BrowsePanel::listHeightWithPreview);
+        QCOMPARE(header->sectionSize(0), 130);
+        QCOMPARE(header->sectionPosition(1), 130);
+        QCOMPARE(header->sectionPosition(2), lv2->viewport()->width());
+    };
+    startLayout();
+
+    // "Convertir" fits in the start size.
+    window.findChild<QTabBar*>(u"TS1"_s)->setCurrentIndex(1);
+    QApplication::processEvents();
+    QCOMPARE(window.size(), start);
+    window.findChild<QTabBar*>(u"TS1"_s)->setCurrentIndex(0);
+
+    window.resize(1200, 950);
+    QTRY_COMPARE(window.size(), QSize(1200, 950));
+    QApplication::processEvents();
+    QVERIFY(dir1->height() > startTree.height() + 100);
+    QVERIFY(lv1->height() > BrowsePanel::listHeightWithPreview + 100);
+    QVERIFY(lv2->height() > startWork.height() + 200);
+    // The three columns share the view, names the widest.
+    QCOMPARE(header->sectionPosition(2) + header->sectionSize(2), lv2->viewport()->width());
+    QVERIFY(header->sectionSize(0) > header->sectionSize(1));
+    QVERIFY(header->sectionSize(0) > header->sectionSize(2));
+
+    window.resize(start);
+    QTRY_COMPARE(window.size(), start);
+    QApplication::processEvents();
+    QCOMPARE(dir1->geometry(), startTree);
+    startLayout();
 }
 
 void MainWindowTest::messageBoxesShowTheirWholeTitle()
@@ -567,18 +413,75 @@ void MainWindowTest::messageBoxesShowTheirWholeTitle()
 void MainWindowTest::helpWindowClosesOnEscape()
 {
     Fixture f;
-    QFile help(f.dir.filePath(QStringLiteral("morvane.hlp")));
-    QVERIFY(help.open(QIODevice::WriteOnly));
-    help.write("<h1>Aide de Morvane</h1>");
-    help.close();
+    writeHelp(f.dir.filePath(u"morvane.hlp"_s));
     MainWindow& window = f.make(f.dir.path());
-    QVERIFY(window.Form_Load());
-    window.menuItem(QStringLiteral("aide"))->trigger();
+    window.menuItem(u"aide"_s)->trigger();
     QPointer<QTextBrowser> shown = window.helpCommand()->window();
     QVERIFY(shown && shown->isVisible());
     QVERIFY(QTest::qWaitForWindowActive(shown));
     QTest::keyClick(shown, Qt::Key_Escape);
     QTRY_VERIFY(!shown || !shown->isVisible());
+}
+
+void MainWindowTest::helpFileBesideOrInstalledOrNone()
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath(u"bin"_s);
+    QVERIFY(QDir().mkpath(bin));
+    QCOMPARE(help::helpFilePath(bin), QString());
+    // Without a help file the command shows nothing and asks nobody.
+    RecordingDesktop desktop;
+    bool probed = false;
+    HelpCommand command(bin, &desktop, [&](const QString&) { return probed = true; });
+    command.aide();
+    QVERIFY(!probed && desktop.urls.isEmpty() && !command.window());
+    const QString installed = dir.filePath(u"share/morvane/morvane.hlp"_s);
+    writeHelp(installed);
+    QCOMPARE(help::helpFilePath(bin), installed);
+    writeHelp(bin + u"/morvane.hlp"_s);
+    QCOMPARE(help::helpFilePath(bin + QLatin1Char('/')), bin + u"/morvane.hlp"_s);
+}
+
+// The desktop's program for the help file gets it only when it is also the one for web
+// pages; otherwise, or when it fails to start, the help shows in its own window.
+void MainWindowTest::opensWithTheDesktopsProgramOrShowsItself()
+{
+    // The desktop's programs for the help file and for web pages, whether the opener starts,
+    // whether the file is handed over, and whether the help shows in its own window.
+    const std::tuple<QString, QString, bool, bool, bool> rows[] = {
+        {u"browser.desktop"_s, u"browser.desktop"_s, true, true, false},
+        {u"helpviewer.desktop"_s, u"browser.desktop"_s, true, false, true}, // another format's
+        {{}, {}, true, false, true},
+        {u"browser.desktop"_s, u"browser.desktop"_s, false, true, true}, // opener fails
+    };
+    for (const auto& [helpProgram, htmlProgram, opens, handedOver, ownWindow] : rows) {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"morvane.hlp"_s);
+        writeHelp(path);
+        RecordingDesktop desktop;
+        desktop.opens = opens;
+        desktop.types.insert(path, u"application/winhlp"_s);
+        desktop.defaults.insert(u"application/winhlp"_s, helpProgram);
+        desktop.defaults.insert(u"text/html"_s, htmlProgram);
+        QStringList probed;
+        HelpCommand command(dir.path(), &desktop, [&](const QString& file) {
+            probed.append(file);
+            return help::opensWithDesktop(desktop, file);
+        });
+        command.aide();
+
+        QCOMPARE(probed, QStringList{path});
+        QCOMPARE(desktop.urls.size(), handedOver ? 1 : 0);
+        QCOMPARE(bool(command.window()), ownWindow);
+        if (ownWindow) {
+            QVERIFY(command.window()->isVisible());
+            QVERIFY(command.window()->toPlainText().contains(u"Aide de Morvane"_s));
+            // A second request reuses the window.
+            QTextBrowser* first = command.window();
+            command.aide();
+            QCOMPARE(command.window(), first);
+        }
+    }
 }
 
 QTEST_MAIN(MainWindowTest)

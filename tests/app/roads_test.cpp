@@ -1,43 +1,25 @@
-#include "app/mainwindow.h"
-#include "convert/codecregistry.h"
 #include "convert/convertpanel.h"
-#include "lists/browsepanel.h"
 #include "lists/listscontroller.h"
 #include "lists/worklist.h"
 #include "lists/worklistpanel.h"
-#include "recordingdesktop.h"
 #include "rename/renamepanel.h"
-#include "scripteddialogs.h"
 #include "settings/settingsschema.h"
-#include "settings/settingsstore.h"
 #include "testimages.h"
+#include "windowfixture.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenu>
 #include <QTabBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
-#include <memory>
-
-namespace {
-
-QStringList filesIn(const QString& folder)
-{
-    QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
-    return names;
-}
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 // The user's roads through the main window, with scripted answers.
 class RoadsTest : public QObject
@@ -45,13 +27,18 @@ class RoadsTest : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_settingsDir;
+    QTemporaryDir m_home;
+    std::unique_ptr<Fixture> m_f;
+    MainWindow* m_window = nullptr;
     std::unique_ptr<QTemporaryDir> m_photoDir;
-    std::unique_ptr<SettingsStore> m_store;
-    ScriptedDialogs m_dialogs;
-    RecordingDesktop m_desktop;
-    convert::CodecSession m_codecs;
-    std::unique_ptr<MainWindow> m_window;
+
+    static QStringList filesIn(const QString& folder)
+    {
+        return QDir(folder).entryList(QDir::Files, QDir::Name);
+    }
+    // The names of a blank-separated list.
+    static QStringList words(const char* text) { return QString::fromUtf8(text).split(u' '); }
+    QString statusCount() const { return m_window->findChild<QLabel*>(u"StatusCount"_s)->text(); }
 
     // Browses to the photo folder, filters on `filter`, selects `names` and adds them.
     void browseSelectAndAdd(int filter, const QStringList& names)
@@ -90,80 +77,54 @@ private:
     }
 
 private Q_SLOTS:
-    // Rename runs write their journal under the state folder: a temporary one here.
     void initTestCase()
     {
-        QVERIFY(m_settingsDir.isValid());
-        qputenv("HOME", QFile::encodeName(m_settingsDir.path()));
-        qputenv("XDG_STATE_HOME",
-                QFile::encodeName(m_settingsDir.filePath(QStringLiteral("state"))));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_settingsDir.filePath(QStringLiteral("data"))));
+        QVERIFY(m_home.isValid());
+        useHome(m_home.path());
     }
-
     void init()
     {
+        m_f = std::make_unique<Fixture>();
+        m_window = &m_f->make();
         m_photoDir = std::make_unique<QTemporaryDir>();
-        m_store = std::make_unique<SettingsStore>(m_settingsDir.filePath(QStringLiteral("m.ini")));
-        m_dialogs.clear();
-        MainWindowServices services;
-        services.settings = m_store.get();
-        services.dialogs = &m_dialogs;
-        services.codecs = &m_codecs;
-        services.desktop = &m_desktop;
-        services.programFolder = m_settingsDir.path();
-        services.exit = [](int) {};
-        services.hasHelpHandler = [](const QString&) { return false; };
-        m_window = std::make_unique<MainWindow>(services);
-        QVERIFY(m_window->Form_Load());
         const QImage picture = testimages::quadrants(64, 48);
         for (const char* name : {"IMG_0002.JPG", "IMG_0001.JPG", "IMG_0003.JPG", "logo.png"})
             QVERIFY(testimages::write(picture, m_photoDir->filePath(QLatin1String(name)),
                                       QByteArray(name).endsWith(".png") ? "PNG" : "JPEG"));
     }
-    void cleanup()
-    {
-        m_window.reset();
-        m_codecs.end();
-    }
+    void cleanup() { m_f.reset(); }
 
     void renameRoad()
     {
         // "JPG/JPEG" lists the three photos; two are picked, in list order.
-        browseSelectAndAdd(3, {QStringLiteral("IMG_0001.JPG"), QStringLiteral("IMG_0003.JPG")});
+        browseSelectAndAdd(3, words("IMG_0001.JPG IMG_0003.JPG"));
         WorkListPanel* workList = m_window->workListPanel();
         QCOMPARE(workList->workList().count(), 2);
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("StatusCount"))->text(),
-                 QStringLiteral("2 fichier(s) séléctionné(s)"));
+        QCOMPARE(statusCount(), u"2 fichier(s) séléctionné(s)"_s);
 
         // Form 20 with a name text and the style "000".
         RenamePanel* panel = m_window->renamePanel();
         panel->nameForms()->setCurrentIndex(20);
         Q_EMIT panel->nameForms()->activated(20);
-        panel->nameText()->setText(QStringLiteral("vacances"));
+        panel->nameText()->setText(u"vacances"_s);
         panel->numberingStyles()->setCurrentIndex(2);
         Q_EMIT panel->numberingStyles()->activated(2);
-        QCOMPARE(m_store->readText(settings::names::format), QStringLiteral("2"));
-        QCOMPARE(panel->example()->text(), QStringLiteral("vacances001.JPG"));
+        QCOMPARE(m_f->store->readText(settings::names::format), u"2"_s);
+        QCOMPARE(panel->example()->text(), u"vacances001.JPG"_s);
 
-        m_dialogs.answerAsk(true);
-        m_window->toolbarAction(QStringLiteral("renommer"))->trigger();
+        m_f->dialogs.answerAsk(true);
+        m_window->toolbarAction(u"renommer"_s)->trigger();
 
-        QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().value(0).text));
-        QCOMPARE(
-            filesIn(m_photoDir->path()),
-            (QStringList{QStringLiteral("IMG_0002.JPG"), QStringLiteral("logo.png"),
-                         QStringLiteral("vacances001.JPG"), QStringLiteral("vacances002.JPG")}));
+        QVERIFY2(m_f->dialogs.messages().isEmpty(),
+                 qPrintable(m_f->dialogs.messages().value(0).text));
+        QCOMPARE(filesIn(m_photoDir->path()),
+                 words("IMG_0002.JPG logo.png vacances001.JPG vacances002.JPG"));
         QVERIFY(workList->workList().isEmpty());
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("StatusCount"))->text(), QString());
+        QCOMPARE(statusCount(), QString());
         QCOMPARE(panel->example()->text(), QString());
         // The browse list shows the folder as it is now.
-        QListView* lv1 = m_window->browsePanel()->files();
-        QStringList listed;
-        for (int row = 0; row < lv1->model()->rowCount(); ++row)
-            listed.append(lv1->model()->index(row, 0).data().toString());
-        QCOMPARE(listed,
-                 (QStringList{QStringLiteral("IMG_0002.JPG"), QStringLiteral("vacances001.JPG"),
-                              QStringLiteral("vacances002.JPG")}));
+        QCOMPARE(m_window->browsePanel()->names(),
+                 words("IMG_0002.JPG vacances001.JPG vacances002.JPG"));
     }
 
     // Every road without the mouse: browse, add, remove, rename, convert, copy, move, delete
@@ -172,10 +133,10 @@ private Q_SLOTS:
     {
         const QString folder = QDir(m_photoDir->path()).canonicalPath();
         QTemporaryDir destination;
-        QVERIFY(m_store->write(settings::names::format, QStringLiteral("2"))); // "000"
+        QVERIFY(m_f->store->write(settings::names::format, u"2"_s)); // "000"
         m_window->show();
-        QApplication::setActiveWindow(m_window.get());
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QApplication::setActiveWindow(m_window);
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
         BrowsePanel* browse = m_window->browsePanel();
         QListView* lv1 = browse->files();
         QAbstractItemView* lv2 = m_window->workListPanel()->view();
@@ -213,80 +174,72 @@ private Q_SLOTS:
         QCOMPARE(filesIn(folder).size(), 4); // Delete in the work list deletes no file
 
         // Rename with F2: "image" and a number.
-        m_dialogs.answerAsk(true);
+        m_f->dialogs.answerAsk(true);
         press(Qt::Key_F2);
-        QVERIFY2(m_dialogs.messages().isEmpty(), qPrintable(m_dialogs.messages().value(0).text));
-        QCOMPARE(filesIn(folder),
-                 (QStringList{QStringLiteral("IMG_0003.JPG"), QStringLiteral("image001.JPG"),
-                              QStringLiteral("image002.JPG"), QStringLiteral("logo.png")}));
+        QVERIFY2(m_f->dialogs.messages().isEmpty(),
+                 qPrintable(m_f->dialogs.messages().value(0).text));
+        QCOMPARE(filesIn(folder), words("IMG_0003.JPG image001.JPG image002.JPG logo.png"));
 
         // Convert with Ctrl+E on the "Convertir" tab, reached by Ctrl+Page Down.
         press(Qt::Key_PageDown, Qt::ControlModifier);
         QVERIFY(!m_window->convertPanel()->isHidden());
         QVERIFY(tabTo(lv1, Qt::ShiftModifier));
-        pick(QStringLiteral("logo"));
+        pick(u"logo"_s);
         press(Qt::Key_Return);
-        m_dialogs.clear();
+        m_f->dialogs.clear();
         press(Qt::Key_E, Qt::ControlModifier);
-        QCOMPARE(m_dialogs.messages().size(), 1);
-        QCOMPARE(m_dialogs.messages().first(),
-                 ScriptedDialogs::shown(QStringLiteral("la conversion du fichier est terminée !"),
-                                        QStringLiteral("Morvane"), DialogIcon::Information));
-        QCOMPARE(QImage(folder + QStringLiteral("/logo.jpg")).size(), QSize(64, 48));
+        QCOMPARE(m_f->dialogs.messages().size(), 1);
+        QCOMPARE(m_f->dialogs.messages().first(),
+                 ScriptedDialogs::shown(u"la conversion du fichier est terminée !"_s, u"Morvane"_s,
+                                        DialogIcon::Information));
+        QCOMPARE(QImage(folder + u"/logo.jpg"_s).size(), QSize(64, 48));
 
         // Copy, move and delete from the browse list.
         QVERIFY(tabTo(lv1));
-        pick(QStringLiteral("image001"));
-        m_dialogs.answerAsk(true);
-        m_dialogs.answerFolder(destination.path());
+        pick(u"image001"_s);
+        m_f->dialogs.answerAsk(true);
+        m_f->dialogs.answerFolder(destination.path());
         press(Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
-        pick(QStringLiteral("image002"));
-        m_dialogs.answerAsk(true);
-        m_dialogs.answerFolder(destination.path());
+        pick(u"image002"_s);
+        m_f->dialogs.answerAsk(true);
+        m_f->dialogs.answerFolder(destination.path());
         press(Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
-        pick(QStringLiteral("IMG_0003"));
-        m_dialogs.answerAsk(true);
+        pick(u"IMG_0003"_s);
+        m_f->dialogs.answerAsk(true);
         press(Qt::Key_Delete);
-        QCOMPARE(filesIn(folder),
-                 (QStringList{QStringLiteral("image001.JPG"), QStringLiteral("logo.jpg"),
-                              QStringLiteral("logo.png")}));
-        QCOMPARE(filesIn(destination.path()),
-                 (QStringList{QStringLiteral("image001.JPG"), QStringLiteral("image002.JPG")}));
+        QCOMPARE(filesIn(folder), words("image001.JPG logo.jpg logo.png"));
+        QCOMPARE(filesIn(destination.path()), words("image001.JPG image002.JPG"));
 
         // Open through the menu's mnemonics: Alt+F, then O.
-        pick(QStringLiteral("logo.png"));
+        pick(u"logo.png"_s);
         press(Qt::Key_F, Qt::AltModifier);
-        QMenu* fichier = m_window->menuItem(QStringLiteral("fich"))->menu();
+        QMenu* fichier = m_window->menuItem(u"fich"_s)->menu();
         QTRY_VERIFY(fichier->isVisible());
         QTest::keyClick(fichier, Qt::Key_O);
-        QTRY_COMPARE(m_desktop.urls.size(), 1);
-        QCOMPARE(m_desktop.urls.first().toLocalFile(), folder + QStringLiteral("/logo.png"));
+        QTRY_COMPARE(m_f->desktop.urls.size(), 1);
+        QCOMPARE(m_f->desktop.urls.first().toLocalFile(), folder + u"/logo.png"_s);
     }
 
     void conversionRoad()
     {
-        auto* tabs = m_window->findChild<QTabBar*>(QStringLiteral("TS1"));
+        auto* tabs = m_window->findChild<QTabBar*>(u"TS1"_s);
         tabs->setCurrentIndex(1);
         QComboBox* formats = m_window->convertPanel()->outputFormats();
 
         // The single conversion is on the keyboard road. Several files: the batch conversion to
         // PNG; the PNG original is skipped.
-        browseSelectAndAdd(0, {QStringLiteral("IMG_0001.JPG"), QStringLiteral("IMG_0002.JPG"),
-                               QStringLiteral("logo.png")});
+        browseSelectAndAdd(0, words("IMG_0001.JPG IMG_0002.JPG logo.png"));
         QCOMPARE(m_window->workListPanel()->workList().count(), 3);
         formats->setCurrentIndex(3);
-        m_window->toolbarAction(QStringLiteral("conversion"))->trigger();
-        QCOMPARE(m_dialogs.messages().size(), 1);
-        QCOMPARE(m_dialogs.messages().first().text,
-                 QStringLiteral("les conversions sont terminées !"));
-        QCOMPARE(filesIn(m_photoDir->path()),
-                 (QStringList{QStringLiteral("IMG_0001.JPG"), QStringLiteral("IMG_0001.PNG"),
-                              QStringLiteral("IMG_0002.JPG"), QStringLiteral("IMG_0002.PNG"),
-                              QStringLiteral("IMG_0003.JPG"), QStringLiteral("logo.png")}));
-        QCOMPARE(QImage(m_photoDir->filePath(QStringLiteral("IMG_0002.PNG"))).size(),
-                 QSize(64, 48));
+        m_window->toolbarAction(u"conversion"_s)->trigger();
+        QCOMPARE(m_f->dialogs.messages().size(), 1);
+        QCOMPARE(m_f->dialogs.messages().first().text, u"les conversions sont terminées !"_s);
+        QCOMPARE(
+            filesIn(m_photoDir->path()),
+            words("IMG_0001.JPG IMG_0001.PNG IMG_0002.JPG IMG_0002.PNG IMG_0003.JPG logo.png"));
+        QCOMPARE(QImage(m_photoDir->filePath(u"IMG_0002.PNG"_s)).size(), QSize(64, 48));
         QVERIFY(m_window->workListPanel()->workList().isEmpty());
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("StatusCount"))->text(), QString());
+        QCOMPARE(statusCount(), QString());
     }
 };
 

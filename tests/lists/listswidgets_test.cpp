@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -82,11 +83,18 @@ struct Fixture
     }
 
     QString file(const QString& name) const { return files.filePath(name); }
-    // Files of a few bytes named `names`, then Dir1 on their folder.
+    // Files of a few bytes named `names`, their folders made as needed.
+    void touch(const char* names)
+    {
+        for (const QString& name : words(names)) {
+            QVERIFY(QDir(files.path()).mkpath(QFileInfo(file(name)).path()));
+            QVERIFY(testimages::writeBytes(file(name), "x"));
+        }
+    }
+    // The files, then Dir1 on their folder.
     void listFiles(const char* names)
     {
-        for (const QString& name : words(names))
-            QVERIFY(testimages::writeBytes(file(name), "x"));
+        touch(names);
         QVERIFY(browse->setFolder(files.path()));
     }
     void picture(const QString& name, QSize size, const char* format)
@@ -121,6 +129,11 @@ struct Fixture
             result << entry.name;
         return result;
     }
+    // The work list as the user sees it: "count | marker | names".
+    QString state() const
+    {
+        return countText + u" | "_s + work->marker()->text() + u" | "_s + workNames().join(u' ');
+    }
     int selectedWorkRow() const
     {
         const QModelIndexList rows = lv2()->selectionModel()->selectedRows();
@@ -139,15 +152,11 @@ class ListsWidgetsTest : public QObject
 private Q_SLOTS:
     void browseListsTheFolderThroughTheFilter();
     void aFolderThatCannotBeListedIsReportedAndNothingMoves();
-    void volumeChangeFallsBackSilently_data();
     void volumeChangeFallsBackSilently();
-    void addingSkipsFilesAlreadyListed();
-    void countTextAndExample();
-    void movesAtTheEndsAndSelectionFollows();
-    void previewOfAClick_data();
-    void previewOfAClick();
+    void addingRemovingAndEmptying();
+    void movesAndSelectionFollows();
     void workListClickAndTheConversionTab();
-    void previewFollowsTheKeyboard();
+    void previewFollowsClicksAndTheKeyboard();
     void enlargedView();
     void dropsPickedTreesAndArgumentsAddLikeThePlusButton();
     void aVanishedFolderMovesTheBrowsePanelToItsParent();
@@ -157,10 +166,10 @@ void ListsWidgetsTest::browseListsTheFolderThroughTheFilter()
 {
     Fixture f;
     QCOMPARE(f.browse->typeFilter()->currentIndex(), 0);
-    f.listFiles("b.JPG a.jpeg c.png d.txt .e.jpg");
+    f.listFiles("b.JPG a.jpeg d.txt");
     QCOMPARE(f.browse->folder(), f.files.path() + u'/');
-    QCOMPARE(f.browse->names(), words("a.jpeg b.JPG c.png"));
     QCOMPARE(f.lv1()->model()->index(1, 0).data().toString(), u"b.JPG"_s);
+    QCOMPARE(f.browse->names(), words("a.jpeg b.JPG"));
 
     // Choosing "JPG/JPEG - JPG Images" lists *.JPG only and clears the preview.
     f.box()->showNotAvailable();
@@ -192,142 +201,79 @@ void ListsWidgetsTest::aFolderThatCannotBeListedIsReportedAndNothingMoves()
     QCOMPARE(f.browse->folder(), f.files.path() + u'/');
     QCOMPARE(f.browse->names(), words("a.jpg"));
     QCOMPARE(model->filePath(f.browse->folders()->currentIndex()), f.files.path());
-
-    // Opening a folder of Dir1 (Enter or double click) makes it the current folder.
-    const QModelIndex sub = model->index(f.file(u"sub"_s));
-    QVERIFY(sub.isValid());
-    Q_EMIT f.browse->folders()->activated(sub);
-    QCOMPARE(f.browse->folder(), f.file(u"sub/"_s));
-    QVERIFY(f.browse->names().isEmpty());
 }
 
-void ListsWidgetsTest::volumeChangeFallsBackSilently_data()
-{
-    QTest::addColumn<bool>("previousPulledOut");
-    QTest::addColumn<QString>("expected"); // "previous" or "startup"
-    QTest::newRow("unreadable volume: back to the previous one") << false << u"previous"_s;
-    QTest::newRow("previous pulled out too: the start-up volume") << true << u"startup"_s;
-}
-
+// An unreadable volume falls back to the previous one, or to the start-up one when the
+// previous was pulled out too.
 void ListsWidgetsTest::volumeChangeFallsBackSilently()
 {
-    QFETCH(bool, previousPulledOut);
-    QFETCH(QString, expected);
     Fixture f;
-    QDir root(f.files.path());
-    for (const char* name : {"startup", "previous"})
-        QVERIFY(root.mkdir(QString::fromUtf8(name)));
-    QVERIFY(testimages::writeBytes(f.file(u"startup/s.jpg"_s), "x"));
-    QVERIFY(testimages::writeBytes(f.file(u"previous/p.jpg"_s), "x"));
-    QVERIFY(testimages::writeBytes(f.file(u"card"_s), "not a folder"));
-    const QString startup = f.file(u"startup/"_s);
-    const QString previous = f.file(u"previous/"_s);
-    const QString card = f.file(u"card/"_s);
+    f.touch("startup/s.jpg previous/p.jpg card");
+    const QString startup = f.file(u"startup/"_s), previous = f.file(u"previous/"_s),
+                  card = f.file(u"card/"_s);
     f.browse->setVolumes({{startup, startup}, {previous, previous}, {card, card}}, startup);
-
     f.browse->chooseVolume(previous);
-    QCOMPARE(f.browse->folder(), previous);
-    if (previousPulledOut)
-        QVERIFY(QDir(previous).removeRecursively());
     f.browse->chooseVolume(card);
-
-    const QString landed = expected == u"previous"_s ? previous : startup;
-    QCOMPARE(f.browse->folder(), landed);
-    QCOMPARE(f.browse->drives()->currentData().toString(), landed);
-    QCOMPARE(f.browse->names(), previousPulledOut ? words("s.jpg") : words("p.jpg"));
+    QCOMPARE(f.browse->folder(), previous);
+    QVERIFY(QDir(previous).removeRecursively());
+    f.browse->chooseVolume(card);
+    QCOMPARE(f.browse->folder(), startup);
+    QCOMPARE(f.browse->drives()->currentData().toString(), startup);
+    QCOMPARE(f.browse->names(), words("s.jpg"));
     QVERIFY(f.dialogs.calls().isEmpty());
 }
 
-void ListsWidgetsTest::addingSkipsFilesAlreadyListed()
+// The count, the marker and the example follow every change of the list.
+void ListsWidgetsTest::addingRemovingAndEmptying()
 {
     Fixture f;
+    f.visu(u"0"_s); // no preview of these few bytes
     f.listFiles("A.JPG a.jpg b.jpg");
     QCOMPARE(f.work->marker()->text(), u"non"_s);
+    f.select(words("b.jpg"));
+    QTest::mouseClick(f.work->addButton(), Qt::LeftButton);
+    QCOMPARE(f.state(), u"1 fichier(s) séléctionné(s) | oui | b.jpg"_s);
+    // Removing the only entry empties the count and the example.
+    f.click(f.lv2(), 0);
+    QTest::mouseClick(f.work->removeButton(), Qt::LeftButton);
+    QCOMPARE(f.state(), u" | non | "_s);
+    QCOMPARE(f.examplesCleared, 1);
 
+    // Adding all appends only the new file. A double click adds the selection; with nothing
+    // new, or nothing selected, the count and the example are refreshed all the same.
     f.select(words("A.JPG a.jpg"));
     QTest::mouseClick(f.work->addButton(), Qt::LeftButton);
-    QCOMPARE(f.workNames(), words("A.JPG a.jpg"));
-    QCOMPARE(f.countText, u"2 fichier(s) séléctionné(s)"_s);
-    QCOMPARE(f.work->marker()->text(), u"oui"_s);
-    QCOMPARE(f.entriesAdded, 1);
-
-    // Adding all: only the new file is appended; the example is recomputed all the same.
     QTest::mouseClick(f.work->addAllButton(), Qt::LeftButton);
-    QCOMPARE(f.workNames(), words("A.JPG a.jpg b.jpg"));
-    QCOMPARE(f.entriesAdded, 2);
-
-    // A double click on an entry adds the selection; nothing new here.
     f.select(words("b.jpg"));
-    const QModelIndex b = f.lv1()->model()->index(f.row(u"b.jpg"_s), 0);
-    Q_EMIT f.lv1()->doubleClicked(b);
-    QCOMPARE(f.work->workList().count(), 3);
-    QCOMPARE(f.entriesAdded, 3);
-
-    // With nothing selected the rows, count and example are refreshed anyway.
+    Q_EMIT f.lv1()->doubleClicked(f.lv1()->model()->index(f.row(u"b.jpg"_s), 0));
     f.select({});
     f.countText.clear();
     f.lists->ajouter();
-    QCOMPARE(f.countText, u"3 fichier(s) séléctionné(s)"_s);
-    QCOMPARE(f.entriesAdded, 4);
+    QCOMPARE(f.state(), u"3 fichier(s) séléctionné(s) | oui | A.JPG a.jpg b.jpg"_s);
+    QCOMPARE(f.entriesAdded, 5);
+
+    // Emptying clears rows, count, marker and example together; emptying again says nothing.
+    f.examplesCleared = 0;
+    QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
+    QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
+    QCOMPARE(f.state(), u" | non | "_s);
+    QCOMPARE(f.lv2()->model()->rowCount(), 0);
+    QVERIFY(f.examplesCleared >= 1);
     QVERIFY(f.work->workList().isConsistent());
     QVERIFY(f.dialogs.calls().isEmpty());
 }
 
-void ListsWidgetsTest::countTextAndExample()
-{
-    Fixture f;
-    f.visu(u"0"_s);
-    f.listFiles("only.jpg");
-    f.lists->tout();
-    QCOMPARE(f.countText, u"1 fichier(s) séléctionné(s)"_s);
-    QCOMPARE(f.examplesCleared, 0);
-
-    // Removing the only entry empties the count and the example.
-    f.click(f.lv2(), 0);
-    QTest::mouseClick(f.work->removeButton(), Qt::LeftButton);
-    QVERIFY(f.work->workList().isEmpty());
-    QCOMPARE(f.countText, QString());
-    QCOMPARE(f.examplesCleared, 1);
-    QCOMPARE(f.work->marker()->text(), u"non"_s);
-
-    // Emptying an empty list: no change, no message.
-    QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
-    QVERIFY(f.work->workList().isEmpty());
-    QCOMPARE(f.countText, QString());
-    QVERIFY(f.dialogs.calls().isEmpty());
-
-    // Emptying a filled list clears rows, count, marker and example together.
-    f.lists->tout();
-    f.examplesCleared = 0;
-    f.work->videLV2();
-    QCOMPARE(f.lv2()->model()->rowCount(), 0);
-    QCOMPARE(f.countText, QString());
-    QCOMPARE(f.work->marker()->text(), u"non"_s);
-    QVERIFY(f.examplesCleared >= 1);
-}
-
-void ListsWidgetsTest::movesAtTheEndsAndSelectionFollows()
+void ListsWidgetsTest::movesAndSelectionFollows()
 {
     Fixture f;
     f.listFiles("1.jpg 2.jpg 3.jpg");
     f.lists->tout();
     QSignalSpy counts(f.work, &WorkListPanel::countTextChanged);
-
-    // Nothing selected: nothing moves.
-    QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
-    QCOMPARE(f.workNames(), words("1.jpg 2.jpg 3.jpg"));
-
     f.click(f.lv2(), 2);
     QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
     QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
     QCOMPARE(f.workNames(), words("3.jpg 1.jpg 2.jpg"));
     QCOMPARE(f.selectedWorkRow(), 0);
-    QTest::mouseClick(f.work->upButton(), Qt::LeftButton); // first row up
-    QCOMPARE(f.workNames(), words("3.jpg 1.jpg 2.jpg"));
-
-    f.click(f.lv2(), 2);
-    QTest::mouseClick(f.work->downButton(), Qt::LeftButton); // last row down
-    QCOMPARE(f.workNames(), words("3.jpg 1.jpg 2.jpg"));
     f.click(f.lv2(), 1);
     QTest::mouseClick(f.work->downButton(), Qt::LeftButton);
     QCOMPARE(f.workNames(), words("3.jpg 2.jpg 1.jpg"));
@@ -336,59 +282,7 @@ void ListsWidgetsTest::movesAtTheEndsAndSelectionFollows()
     QVERIFY(f.work->workList().isConsistent());
 }
 
-void ListsWidgetsTest::previewOfAClick_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("visu");
-    QTest::addColumn<QString>("outcome"); // "picture", "unavailable", "nothing" or a message
-
-    QTest::newRow("JPEG") << u"photo.jpg"_s << u"1"_s << u"picture"_s;
-    QTest::newRow("upper-case BMP") << u"WIDE.BMP"_s << u"1"_s << u"picture"_s;
-    QTest::newRow("PNG named .jpg: judged by content")
-        << u"png-inside.jpg"_s << u"1"_s << u"picture"_s;
-    QTest::newRow("PNG is not previewable") << u"plain.png"_s << u"1"_s << u"unavailable"_s;
-    QTest::newRow("preview off") << u"photo.jpg"_s << u"0"_s << u"nothing"_s;
-    QTest::newRow("preview neither on nor off") << u"photo.jpg"_s << u"True"_s << u"nothing"_s;
-    QTest::newRow("text named .jpg") << u"text.jpg"_s << u"1"_s << u"Image incorrecte"_s;
-    QTest::newRow("vanished after listing")
-        << u"vanished.jpg"_s << u"1"_s << u"Fichier introuvable"_s;
-}
-
-void ListsWidgetsTest::previewOfAClick()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, visu);
-    QFETCH(QString, outcome);
-    Fixture f;
-    f.picture(u"photo.jpg"_s, {400, 300}, "JPEG");
-    f.picture(u"WIDE.BMP"_s, {600, 100}, "BMP");
-    f.picture(u"png-inside.jpg"_s, {50, 80}, "PNG");
-    f.picture(u"plain.png"_s, {50, 80}, "PNG");
-    QVERIFY(testimages::writeBytes(f.file(u"text.jpg"_s), "not a picture"));
-    f.listFiles("vanished.jpg");
-    QVERIFY(QFile::remove(f.file(u"vanished.jpg"_s)));
-    f.visu(visu);
-    f.box()->showNotAvailable(); // something to clear
-
-    f.click(f.lv1(), f.row(name));
-
-    const bool picture = outcome == u"picture"_s;
-    QCOMPARE(f.box()->hasPicture(), picture);
-    QCOMPARE(f.box()->notAvailableLabel()->isVisible(), outcome == u"unavailable"_s);
-    QCOMPARE(f.label6(), visu == u"1"_s ? u"LV1"_s : u"Label6"_s);
-    const bool message = !picture && outcome != u"unavailable"_s && outcome != u"nothing"_s;
-    QList<ScriptedDialogs::Call> expected;
-    if (message)
-        expected.append(ScriptedDialogs::shown(outcome, u"Morvane"_s, DialogIcon::Warning));
-    QCOMPARE(f.dialogs.calls(), expected);
-    if (picture) {
-        QCOMPARE(f.box()->area(), QSize(205, 149));
-        const QImage natural(f.file(name));
-        QCOMPARE(f.box()->target(),
-                 preview::fitAndDraw(natural.width(), natural.height(), 205, 149));
-    }
-}
-
+// A click previews the entry, or shows the loader's message; nothing unless "Visu" is "1".
 void ListsWidgetsTest::workListClickAndTheConversionTab()
 {
     Fixture f;
@@ -417,23 +311,41 @@ void ListsWidgetsTest::workListClickAndTheConversionTab()
     QTRY_COMPARE(conversion.count(), 2);
 }
 
-void ListsWidgetsTest::previewFollowsTheKeyboard()
+// A click or a run of key presses previews the entry the list reached, or shows the loader's
+// message; nothing unless "Visu" is "1".
+void ListsWidgetsTest::previewFollowsClicksAndTheKeyboard()
 {
     Fixture f;
     f.picture(u"a.jpg"_s, {400, 300}, "JPEG");
     f.picture(u"b.jpg"_s, {100, 40}, "JPEG");
     f.picture(u"c.png"_s, {50, 80}, "PNG");
-    QVERIFY(f.browse->setFolder(f.files.path()));
-    f.lv1()->setFocus();
+    f.listFiles("0.jpg"); // not a picture
+    f.visu(u"True"_s);
+    f.box()->showNotAvailable(); // something to clear
+    f.click(f.lv1(), f.row(u"a.jpg"_s));
+    QVERIFY(!f.box()->hasPicture() && f.box()->notAvailableLabel()->isHidden());
+    QCOMPARE(f.label6(), u"Label6"_s);
+
+    f.visu(u"1"_s);
+    f.click(f.lv1(), f.row(u"a.jpg"_s));
+    QVERIFY(f.box()->hasPicture());
+    QCOMPARE(f.label6(), u"LV1"_s);
+    QCOMPARE(f.box()->area(), QSize(205, 149));
+    QCOMPARE(f.box()->target(), preview::fitAndDraw(400, 300, 205, 149));
+    f.click(f.lv1(), f.row(u"0.jpg"_s));
+    QVERIFY(!f.box()->hasPicture());
+    const QList<ScriptedDialogs::Call> message = {
+        ScriptedDialogs::shown(u"Image incorrecte"_s, u"Morvane"_s, DialogIcon::Warning)};
+    QCOMPARE(f.dialogs.calls(), message);
 
     // A run of key presses decodes once, for the entry the last one reached.
+    f.lv1()->setFocus();
     QTest::keyClick(f.lv1(), Qt::Key_Home);
+    QTest::keyClick(f.lv1(), Qt::Key_Down);
     QTest::keyClick(f.lv1(), Qt::Key_Down);
     QVERIFY(!f.box()->hasPicture());
     QTRY_VERIFY(f.box()->hasPicture());
-    QCOMPARE(f.label6(), u"LV1"_s);
     QCOMPARE(f.box()->target(), preview::fitAndDraw(100, 40, 205, 149));
-
     // A PNG: not previewable by default, previewable with "ApercuTout".
     QTest::keyClick(f.lv1(), Qt::Key_End);
     QTRY_VERIFY(f.box()->notAvailableLabel()->isVisible());
@@ -442,7 +354,7 @@ void ListsWidgetsTest::previewFollowsTheKeyboard()
     QTest::keyClick(f.lv1(), Qt::Key_End);
     QTRY_VERIFY(f.box()->hasPicture());
     QCOMPARE(f.box()->target(), preview::fitAndDraw(50, 80, 205, 149));
-    QVERIFY(f.dialogs.calls().isEmpty());
+    QCOMPARE(f.dialogs.calls(), message);
 }
 
 void ListsWidgetsTest::enlargedView()
@@ -516,12 +428,8 @@ void ListsWidgetsTest::enlargedView()
 void ListsWidgetsTest::dropsPickedTreesAndArgumentsAddLikeThePlusButton()
 {
     Fixture f;
-    QVERIFY(QDir(f.files.path()).mkpath(u"tree/sub/.hidden"_s));
-    for (const char* name :
-         {"one.jpg", "tree/b.png", "tree/sub/c.jpg", "tree/sub/.hidden/d.jpg", "tree/e.txt"})
-        QVERIFY(testimages::writeBytes(f.file(QString::fromUtf8(name)), "x"));
+    f.listFiles("one.jpg tree/b.png tree/sub/c.jpg tree/sub/.hidden/d.jpg tree/e.txt");
     const listtest::TooDeepFolder deep(f.file(u"tree"_s));
-    f.listFiles("one.jpg");
     f.select(words("one.jpg"));
     f.lists->ajouter();
 
@@ -539,16 +447,13 @@ void ListsWidgetsTest::dropsPickedTreesAndArgumentsAddLikeThePlusButton()
     // Read, never moved: the file manager must not delete what it dropped.
     QCOMPARE(drop.dropAction(), Qt::CopyAction);
     QVERIFY(finished.wait());
-    QCOMPARE(f.workNames(), words("one.jpg b.png c.jpg"));
+    QCOMPARE(f.state(), u"3 fichier(s) séléctionné(s) | oui | one.jpg b.png c.jpg"_s);
     QVERIFY(f.work->workList().isConsistent());
-    QCOMPARE(f.countText, u"3 fichier(s) séléctionné(s)"_s);
+    // The unreadable folders' text is the walk's own; here it reaches the user once.
     QCOMPARE(f.dialogs.calls().size(), 1);
     const ScriptedDialogs::Call message = f.dialogs.calls().first();
-    QVERIFY(message.text.startsWith(u"Ces dossiers n'ont pas pu être lus, leurs images n'ont pas "
-                                    u"été ajoutées :\n"_s +
-                                    deep.top()));
-    QCOMPARE(message.title, u"Morvane"_s);
-    QCOMPARE(message.icon, DialogIcon::Warning);
+    QVERIFY(message.text.contains(u":\n"_s + deep.top()));
+    QCOMPARE(message, ScriptedDialogs::shown(message.text, u"Morvane"_s, DialogIcon::Warning));
 
     // The Edition item through the folder picker, filtered by the type filter: JPG only.
     f.dialogs.clear();
@@ -573,9 +478,7 @@ void ListsWidgetsTest::dropsPickedTreesAndArgumentsAddLikeThePlusButton()
 void ListsWidgetsTest::aVanishedFolderMovesTheBrowsePanelToItsParent()
 {
     Fixture f;
-    QVERIFY(QDir(f.files.path()).mkpath(u"a/b/c"_s));
-    QVERIFY(testimages::writeBytes(f.file(u"a/p.jpg"_s), "x"));
-    QVERIFY(testimages::writeBytes(f.file(u"a/b/c/q.jpg"_s), "x"));
+    f.touch("a/p.jpg a/b/c/q.jpg");
     QVERIFY(f.browse->openFolder(f.file(u"a/b/c"_s)));
     QCOMPARE(f.browse->names(), words("q.jpg"));
 

@@ -27,49 +27,42 @@ inline bool touch(const QString& path)
 }
 
 // A chain of folders under `parent` whose deepest levels have paths longer than the system
-// accepts: they cannot be opened by their path, whoever asks (root included). Made and
-// removed level by level through paths relative to each level; the deepest holds lost.jpg.
+// accepts (20 levels of 251 bytes, well over PATH_MAX): they cannot be opened by their path,
+// whoever asks (root included). Made and removed level by level through paths relative to
+// each level; the deepest holds lost.jpg.
 class TooDeepFolder
 {
 public:
-    explicit TooDeepFolder(const QString& parent) : m_parent(parent)
-    {
-        int fd = ::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY);
-        for (int i = 0; fd >= 0 && i < levels; ++i) {
-            const int next = ::mkdirat(fd, level().c_str(), 0755) == 0
-                                 ? ::openat(fd, level().c_str(), O_RDONLY | O_DIRECTORY)
-                                 : -1;
-            ::close(fd);
-            fd = next;
-        }
-        if (fd >= 0) {
-            ::close(::openat(fd, "lost.jpg", O_CREAT | O_WRONLY, 0644));
-            ::close(fd);
-        }
-    }
-    ~TooDeepFolder()
-    {
-        std::vector<int> fds{
-            ::open(QFile::encodeName(m_parent).constData(), O_RDONLY | O_DIRECTORY)};
-        for (int i = 0; i < levels && fds.back() >= 0; ++i)
-            fds.push_back(::openat(fds.back(), level().c_str(), O_RDONLY | O_DIRECTORY));
-        ::unlinkat(fds.back(), "lost.jpg", 0);
-        for (std::size_t i = fds.size() - 1; i > 0; --i) {
-            ::close(fds[i]);
-            ::unlinkat(fds[i - 1], level().c_str(), AT_REMOVEDIR);
-        }
-        ::close(fds[0]);
-    }
+    explicit TooDeepFolder(const QString& parent) : m_parent(parent) { walk(true); }
+    ~TooDeepFolder() { walk(false); }
     TooDeepFolder(const TooDeepFolder&) = delete;
     TooDeepFolder& operator=(const TooDeepFolder&) = delete;
 
     // The first level, below `parent`.
-    QString top() const { return m_parent + u'/' + QString::fromStdString(level()); }
-
-    static constexpr int levels = 20; // 20 x 251 bytes: well over PATH_MAX (4096)
+    QString top() const { return m_parent + u'/' + QString(250, u'd'); }
 
 private:
-    static std::string level() { return std::string(250, 'd'); }
+    // Down the chain, making each level when `make`; back up, removing each level otherwise.
+    void walk(bool make) const
+    {
+        const std::string level(250, 'd');
+        std::vector<int> fds{::open(QFile::encodeName(m_parent).constData(), O_RDONLY)};
+        for (int i = 0; i < 20 && fds.back() >= 0; ++i) {
+            if (make)
+                ::mkdirat(fds.back(), level.c_str(), 0755);
+            fds.push_back(::openat(fds.back(), level.c_str(), O_RDONLY | O_DIRECTORY));
+        }
+        if (make)
+            ::close(::openat(fds.back(), "lost.jpg", O_CREAT | O_WRONLY, 0644));
+        else
+            ::unlinkat(fds.back(), "lost.jpg", 0);
+        for (std::size_t i = fds.size() - 1; i > 0; --i) {
+            ::close(fds[i]);
+            if (!make)
+                ::unlinkat(fds[i - 1], level.c_str(), AT_REMOVEDIR);
+        }
+        ::close(fds[0]);
+    }
     QString m_parent;
 };
 

@@ -13,30 +13,22 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+
 namespace n = settings::names;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// The settings path under `dir`; under a regular file when `blocked`, so no write can succeed,
-// even as root.
-QString settingsPath(const QTemporaryDir& dir, bool blocked)
-{
-    if (!blocked)
-        return dir.filePath(u"Morvane.ini"_s);
-    QFile blocker(dir.filePath(u"blocker"_s));
-    if (!blocker.open(QIODevice::WriteOnly))
-        qFatal("cannot create the blocker file");
-    return dir.filePath(u"blocker/Morvane.ini"_s);
-}
-
-// The dialog over a store in a temporary folder, initialised with the program's folder
-// "/opt/morvane" and loaded as the dialog opens.
+// The dialog over a store in a temporary folder (under a regular file when `blocked`, so no
+// write can succeed, even as root), initialised with "/opt/morvane" and loaded.
 struct Rig
 {
     explicit Rig(bool blocked = false, const QList<std::pair<QString, QString>>& values = {})
-        : store(settingsPath(dir, blocked))
+        : store(dir.filePath(blocked ? u"blocker/Morvane.ini"_s : u"Morvane.ini"_s))
     {
+        if (blocked && !QFile(dir.filePath(u"blocker"_s)).open(QIODevice::WriteOnly))
+            qFatal("cannot create the blocker file");
         store.initialise(u"/opt/morvane"_s);
         for (const auto& [name, value] : values)
             store.write(name, value);
@@ -67,41 +59,41 @@ class OptionsDialogTest : public QObject
 
 private Q_SLOTS:
     void freshLoad();
-    void loadedPairs_data();
     void loadedPairs();
-    void folderIsStoredAtOnceEvenWhenCancelled();
-    void okWritesOnlyWhatChanged();
+    void storedOnOkOnly_data();
+    void storedOnOkOnly();
     void failedWritesAreReportedOnce();
-    void dateOptions();
 };
 
 void OptionsDialogTest::freshLoad()
 {
     Rig rig;
-    for (const char* on : {"Option3", "Option1", "Option5", "Check1", "ChkGarderMeta"})
+    for (const char* on : {"Option3", "Option1", "Option5", "Check1", "ChkGarderMeta",
+                           "OptDateModif", "OptOrdreJMA"})
         QVERIFY2(rig.checked(on), on);
-    for (const char* off : {"Option4", "Option2", "Check2", "Check3", "ChkCorbeille",
-                            "ChkGarderDates", "ChkApercuTout", "ChkDernierDossier"})
+    for (const char* off :
+         {"Option4", "Option2", "Check2", "Check3", "ChkCorbeille", "ChkGarderDates",
+          "ChkApercuTout", "ChkDernierDossier", "OptDatePriseDeVue", "OptOrdreAMJ"})
         QVERIFY2(!rig.checked(off), off);
     for (const char* greyed : {"Option1", "Option2", "Command3", "Command4"})
         QVERIFY2(!rig.enabled(greyed), greyed);
     QCOMPARE(rig.child<QLineEdit>("Text1")->text(), u"/opt/morvane"_s);
     QCOMPARE(rig.child<QLineEdit>("Text2")->text(), u"/opt/morvane"_s);
     QVERIFY(rig.child<QLineEdit>("Text1")->isReadOnly());
-    // The "Renommer" tab shows its two frames only.
-    for (const char* frame : {"Frame1", "Frame4"})
-        QVERIFY(!rig.child<QWidget>(frame)->isHidden());
-    for (const char* frame : {"Frame2", "Frame3"})
-        QVERIFY(rig.child<QWidget>(frame)->isHidden());
-    QVERIFY(!rig.child<QWidget>("Frame5")->isVisibleTo(&rig.dialog));
-    // The fourth tab shows its own frame only.
+    // Each tab shows its own frames only: "Renommer" two, "Options avancées" one.
+    const auto shownFrames = [&rig] {
+        QStringList shown;
+        for (const char* frame : {"Frame1", "Frame2", "Frame3", "Frame4", "Frame5"})
+            if (rig.child<QWidget>(frame)->isVisibleTo(&rig.dialog))
+                shown << QLatin1String(frame);
+        return shown.join(u' ');
+    };
+    QCOMPARE(shownFrames(), u"Frame1 Frame4"_s);
     auto* tabs = rig.child<QTabBar>("TS1");
     QCOMPARE(tabs->count(), 4);
     QCOMPARE(tabs->tabText(3), u"Options avancées"_s);
     tabs->setCurrentIndex(3);
-    QVERIFY(rig.child<QWidget>("Frame5")->isVisibleTo(&rig.dialog));
-    for (const char* frame : {"Frame1", "Frame4", "Frame2", "Frame3"})
-        QVERIFY(rig.child<QWidget>(frame)->isHidden());
+    QCOMPARE(shownFrames(), u"Frame5"_s);
 
     // Enablings follow the clicks.
     QTest::mouseClick(rig.child("Check3"), Qt::LeftButton);
@@ -110,98 +102,92 @@ void OptionsDialogTest::freshLoad()
     QVERIFY(rig.enabled("Command4"));
     rig.click("Option5");
     QVERIFY(!rig.enabled("Command4"));
+    // Ok leaves the date options it did not change unstored.
+    rig.click("Command1");
+    QVERIFY(!rig.store.exists(n::datePriseDeVue) && !rig.store.exists(n::ordreDates));
 }
 
-void OptionsDialogTest::loadedPairs_data()
-{
-    QTest::addColumn<QString>("orig");
-    QTest::addColumn<QString>("dest");
-    QTest::addColumn<bool>("origOn");
-    QTest::addColumn<bool>("destOn");
-    QTest::newRow("words") << u"False"_s << u"True"_s << false << true;
-    QTest::newRow("french words and digits") << u"vrai"_s << u"0"_s << true << false;
-    QTest::newRow("both true: the one set second wins") << u"True"_s << u"1"_s << false << true;
-    QTest::newRow("both false: both off") << u"faux"_s << u"False"_s << false << false;
-}
-
+// Of two options of one pair both stored as on, the one loaded second wins.
 void OptionsDialogTest::loadedPairs()
 {
-    QFETCH(QString, orig);
-    QFETCH(QString, dest);
-    QFETCH(bool, origOn);
-    QFETCH(bool, destOn);
-    Rig rig(false, {{n::renomOrig, orig}, {n::renomDest, dest}});
-    QCOMPARE(rig.checked("Option3"), origOn);
-    QCOMPARE(rig.checked("Option4"), destOn);
-    QCOMPARE(rig.enabled("Command3"), !origOn);
+    const std::tuple<QString, QString, bool, bool> rows[] = {
+        {u"vrai"_s, u"0"_s, true, false},
+        {u"True"_s, u"1"_s, false, true},
+        {u"faux"_s, u"False"_s, false, false},
+    };
+    for (const auto& [orig, dest, origOn, destOn] : rows) {
+        Rig rig(false, {{n::renomOrig, orig}, {n::renomDest, dest}});
+        QCOMPARE(rig.checked("Option3"), origOn);
+        QCOMPARE(rig.checked("Option4"), destOn);
+        QCOMPARE(rig.enabled("Command3"), !origOn);
+    }
 }
 
-void OptionsDialogTest::folderIsStoredAtOnceEvenWhenCancelled()
+void OptionsDialogTest::storedOnOkOnly_data()
 {
-    Rig rig;
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("Ok") << true;
+    QTest::newRow("Annuler") << false;
+}
+
+// Every tab's controls changed, then Ok or Annuler. Only the folder is stored at once.
+void OptionsDialogTest::storedOnOkOnly()
+{
+    QFETCH(bool, ok);
+    Rig rig(false, {{n::supOriginal, u"1"_s},
+                    {n::corbeille, u"Vrai"_s},
+                    {n::garderMeta, u"peut-être"_s},
+                    {n::datePriseDeVue, u"Vrai"_s},
+                    {n::ordreDates, u" AAAA-MM-JJ"_s}});
+    QVERIFY(rig.checked("ChkCorbeille") && rig.checked("ChkGarderMeta")); // unreadable: default
+    QVERIFY(rig.checked("OptDatePriseDeVue") && rig.checked("OptOrdreAMJ"));
     rig.click("Option4");
     rig.dialogs.answerFolder(rig.dir.path() + u"/"_s);
     rig.click("Command3");
     QCOMPARE(rig.store.readText(n::repertNom), rig.dir.path());
     QCOMPARE(rig.child<QLineEdit>("Text1")->text(), rig.dir.path());
+    rig.click("Command3"); // a cancelled picker changes nothing and says nothing
+    const ScriptedDialogs::Call picker{ScriptedDialogs::Kind::PickFolder, {}, {}, DialogIcon::None};
+    QCOMPARE(rig.dialogs.calls(), QList({picker, picker}));
 
-    // A cancelled picker changes nothing and says nothing.
-    rig.click("Command3");
-    QCOMPARE(rig.store.readText(n::repertNom), rig.dir.path());
-
-    rig.click("ChkCorbeille");
-    rig.click("Command2");
-    QCOMPARE(rig.dialog.result(), int(QDialog::Rejected));
-    QCOMPARE(rig.store.readText(n::renomDest), u"0"_s);
-    QVERIFY(!rig.store.exists(n::corbeille));
-    QVERIFY(rig.dialogs.messages().isEmpty());
-    QCOMPARE(rig.dialogs.calls().size(), 2);
-    QCOMPARE(rig.dialogs.calls().first().kind, ScriptedDialogs::Kind::PickFolder);
-    QCOMPARE(rig.dialogs.calls().first().title, QString());
-}
-
-void OptionsDialogTest::okWritesOnlyWhatChanged()
-{
-    Rig rig(false,
-            {{n::supOriginal, u"1"_s}, {n::corbeille, u"Vrai"_s}, {n::garderMeta, u"peut-être"_s}});
-    QVERIFY(rig.checked("ChkCorbeille"));
-    QVERIFY(rig.checked("ChkGarderMeta")); // unreadable: its default
     // Another window stores its own choices while this dialog is open.
     SettingsStore other(rig.store.filePath());
     QVERIFY(other.write(n::supOriginal, u"0"_s));
     QVERIFY(other.writeFlag(n::convDest, true));
+    QFile file(rig.store.filePath());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
     QCOMPARE(rig.child<QSpinBox>("SpinQualiteJPEG")->value(), 90);
     rig.child<QSpinBox>("SpinQualiteJPEG")->setValue(80);
     rig.child<QLineEdit>("TextTailleMax")->setText(u"1920 X 1080"_s);
     for (const char* control :
-         {"Check3", "Check1", "Option2", "Option4", "ChkCorbeille", "ChkGarderMeta",
-          "ChkGarderDates", "ChkApercuTout", "ChkDernierDossier", "Command1"})
+         {"Check3", "Check1", "Option2", "ChkCorbeille", "ChkGarderMeta", "ChkGarderDates",
+          "ChkApercuTout", "ChkDernierDossier", "OptDateModif", "OptOrdreJMA"})
         rig.click(control);
+    rig.click(ok ? "Command1" : "Command2");
 
-    QCOMPARE(rig.dialog.result(), int(QDialog::Accepted));
-    const std::pair<QString, const char*> expected[] = {
-        {n::visu, "0"},
-        {n::supOriginal, "0"},
-        {n::copieOriginal, "1"},
-        {n::repertCopieOriginal, "True"},
-        {n::repertCopieDest, "False"},
-        {n::renomOrig, "False"},
-        {n::renomDest, "True"},
-        {n::convOrig, "1"},
-        {n::convDest, "True"},
-        {n::corbeille, "0"},
-        {n::garderMeta, "0"},
-        {n::garderDates, "1"},
-        {n::apercuTout, "1"},
-        {n::dernierDossier, "1"},
-        {n::format, "4"},
-        {n::qualiteJpeg, "80"},
-        {n::tailleMax, "1920x1080"},
-    };
-    for (const auto& [name, text] : expected)
-        QCOMPARE(rig.store.readText(name), QLatin1String(text));
+    QCOMPARE(rig.dialogs.calls().size(), 2);
+    QCOMPARE(rig.dialog.result(), int(ok ? QDialog::Accepted : QDialog::Rejected));
+    if (!ok) {
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        return;
+    }
+    QStringList stored;
+    for (const QString& name :
+         {n::visu, n::supOriginal, n::copieOriginal, n::repertCopieOriginal, n::repertCopieDest,
+          n::renomOrig, n::renomDest, n::convOrig, n::convDest, n::corbeille, n::garderMeta,
+          n::garderDates, n::apercuTout, n::dernierDossier, n::datePriseDeVue, n::ordreDates,
+          n::format, n::qualiteJpeg, n::tailleMax})
+        stored << name + u'=' + rig.store.readText(name);
+    QCOMPARE(stored.join(u' '),
+             u"Visu=0 SupOriginal=0 CopieOriginal=1 RepertCopieOriginal=True "
+             u"RepertCopieDest=False RenomOrig=False RenomDest=True ConvOrig=1 ConvDest=True "
+             u"Corbeille=0 GarderMeta=0 GarderDates=1 ApercuTout=1 DernierDossier=1 "
+             u"DatePriseDeVue=0 OrdreDates=jj-mm-aaaa Format=4 QualiteJPEG=80 "
+             u"TailleMax=1920x1080"_s);
     QVERIFY(!rig.store.exists(n::compressionPng) && !rig.store.exists(n::tiffWebp));
-    QVERIFY(rig.dialogs.calls().isEmpty());
 }
 
 void OptionsDialogTest::failedWritesAreReportedOnce()
@@ -221,25 +207,6 @@ void OptionsDialogTest::failedWritesAreReportedOnce()
     const auto warning =
         ScriptedDialogs::shown(rig.store.writeFailureText(), u"Morvane"_s, DialogIcon::Warning);
     QCOMPARE(rig.dialogs.messages(), QList({warning, warning, warning}));
-}
-
-void OptionsDialogTest::dateOptions()
-{
-    {
-        // Unset, each shows its default, and an Ok without a change stores neither.
-        Rig rig;
-        QVERIFY(rig.checked("OptDateModif") && rig.checked("OptOrdreJMA"));
-        QVERIFY(!rig.checked("OptDatePriseDeVue") && !rig.checked("OptOrdreAMJ"));
-        rig.click("Command1");
-        QVERIFY(!rig.store.exists(n::datePriseDeVue) && !rig.store.exists(n::ordreDates));
-    }
-    Rig rig(false, {{n::datePriseDeVue, u"Vrai"_s}, {n::ordreDates, u" AAAA-MM-JJ"_s}});
-    QVERIFY(rig.checked("OptDatePriseDeVue") && rig.checked("OptOrdreAMJ"));
-    rig.click("OptDateModif");
-    rig.click("OptOrdreJMA");
-    rig.click("Command1");
-    QCOMPARE(rig.store.readText(n::datePriseDeVue), u"0"_s);
-    QCOMPARE(rig.store.readText(n::ordreDates), u"jj-mm-aaaa"_s);
 }
 
 QTEST_MAIN(OptionsDialogTest)

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 namespace n = settings::names;
@@ -35,7 +37,7 @@ protected:
     QString iniPath() const { return dir.filePath(u"config/Morvane/Morvane.ini"_s); }
 };
 
-TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsInOrder)
+TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsAndFlagsReadAsWritten)
 {
     SettingsStore store(iniPath());
     const StartupReport report = store.initialise(u"/opt/morvane/bin/"_s);
@@ -58,13 +60,18 @@ TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsInOrder)
     QSettings raw(iniPath(), QSettings::IniFormat);
     raw.beginGroup(u"software/Morvane"_s);
     EXPECT_EQ(raw.childKeys().size(), 12);
-}
 
-TEST_F(SettingsStoreTest, FolderDefaultKeepsOnlyTheRootSeparator)
-{
-    EXPECT_EQ(SettingsStore::folderText(u"/"_s), u"/"_s);
-    EXPECT_EQ(SettingsStore::folderText(u"/usr/bin/"_s), u"/usr/bin"_s);
-    EXPECT_EQ(SettingsStore::folderText(u"/usr/bin"_s), u"/usr/bin"_s);
+    // Flags written as words read like digits.
+    ASSERT_TRUE(store.writeFlag(n::renomDest, true));
+    ASSERT_TRUE(store.writeFlag(n::renomOrig, false));
+    EXPECT_EQ(store.readText(n::renomDest) + store.readText(n::renomOrig), u"TrueFalse"_s);
+    const SettingsSnapshot snapshot = store.snapshot();
+    EXPECT_TRUE(snapshot.renomDest);
+    EXPECT_FALSE(snapshot.renomOrig);
+    EXPECT_TRUE(snapshot.repertCopieDest);
+    EXPECT_EQ(snapshot.format, 4);
+    EXPECT_EQ(snapshot.visu, u"1"_s);
+    EXPECT_FALSE(snapshot.garderDates); // never stored: its default
 }
 
 TEST_F(SettingsStoreTest, ExistingValuesSurviveLaterStarts)
@@ -84,70 +91,43 @@ TEST_F(SettingsStoreTest, ExistingValuesSurviveLaterStarts)
     EXPECT_EQ(again.readText(n::format), u"garbage"_s);
 }
 
-TEST(SettingsReaders, FlagAndNumberForms)
-{
-    struct Row
-    {
-        const char* text;
-        bool flag;
-        long long number;
-    };
-    const Row rows[] = {
-        {"True", true, 0},   {"true", true, 0},  {"VRAI", true, 0},  {"vrai", true, 0},
-        {"1", true, 1},      {" 1 ", true, 1},   {"-3", true, -3},   {"2.5", true, 0},
-        {"False", false, 0}, {"FAUX", false, 0}, {"faux", false, 0}, {"0", false, 0},
-        {"0.0", false, 0},   {"", false, 0},     {"oui", false, 0},  {"4", true, 4},
-    };
-    for (const Row& row : rows) {
-        const QString text = QString::fromUtf8(row.text);
-        EXPECT_EQ(SettingsStore::parseFlag(text), row.flag) << row.text;
-        EXPECT_EQ(SettingsStore::parseNumber(text), row.number) << row.text;
-    }
-}
-
-TEST_F(SettingsStoreTest, FlagsWrittenAsWordsReadLikeDigits)
+// Each stored text as a flag, a number, the JPEG quality (0 to 100, else 75), the PNG
+// compression (0 to 9, else -1) and an advanced flag (anything but a flag: its default, on).
+TEST_F(SettingsStoreTest, FlagNumberFormsAndFallbacks)
 {
     SettingsStore store(iniPath());
     store.initialise(u"/a"_s);
-    EXPECT_FALSE(store.readFlag(n::renomDest)); // "0"
-    ASSERT_TRUE(store.writeFlag(n::renomDest, true));
-    EXPECT_EQ(store.readText(n::renomDest), u"True"_s);
-    EXPECT_TRUE(store.readFlag(n::renomDest));
-    ASSERT_TRUE(store.writeFlag(n::renomOrig, false));
-    EXPECT_EQ(store.readText(n::renomOrig), u"False"_s);
-
-    const SettingsSnapshot snapshot = store.snapshot();
-    EXPECT_TRUE(snapshot.renomDest);
-    EXPECT_FALSE(snapshot.renomOrig);
-    EXPECT_TRUE(snapshot.repertCopieDest);
-    EXPECT_EQ(snapshot.format, 4);
-    EXPECT_EQ(snapshot.visu, u"1"_s);
-    // Missing after the first start: the advanced options read as their defaults.
-    EXPECT_TRUE(snapshot.garderMeta);
-    EXPECT_FALSE(snapshot.garderDates);
-    ASSERT_TRUE(store.write(n::garderMeta, u"Faux"_s));
-    EXPECT_FALSE(store.snapshot().garderMeta);
-}
-
-TEST_F(SettingsStoreTest, StoredQualityAndCompressionOutOfRangeFallBack)
-{
-    SettingsStore store(iniPath());
-    store.initialise(u"/a"_s);
-    EXPECT_EQ(store.snapshot().qualiteJpeg, 90); // nothing stored
-    EXPECT_EQ(store.snapshot().compressionPng, -1);
-    const std::pair<const char*, int> rows[] = {{"0", 0},   {" 100 ", 100}, {"101", 75},
-                                                {"-1", 75}, {"haute", 75},  {"", 75}};
-    for (const auto& [text, quality] : rows) {
-        ASSERT_TRUE(store.write(n::qualiteJpeg, QString::fromLatin1(text)));
-        EXPECT_EQ(store.snapshot().qualiteJpeg, quality) << text;
+    const SettingsSnapshot fresh = store.snapshot();
+    EXPECT_EQ(fresh.qualiteJpeg, 90); // nothing stored
+    EXPECT_EQ(fresh.compressionPng, -1);
+    const std::tuple<const char*, bool, long long, int, int, bool> rows[] = {
+        {"True", true, 0, 75, -1, true},    {"true", true, 0, 75, -1, true},
+        {"VRAI", true, 0, 75, -1, true},    {"vrai", true, 0, 75, -1, true},
+        {"1", true, 1, 1, 1, true},         {" 1 ", true, 1, 1, 1, true},
+        {"-3", true, -3, 75, -1, true},     {"2.5", true, 0, 75, -1, true},
+        {"False", false, 0, 75, -1, false}, {"FAUX", false, 0, 75, -1, false},
+        {"faux", false, 0, 75, -1, false},  {"0", false, 0, 0, 0, false},
+        {"0.0", false, 0, 75, -1, false},   {"", false, 0, 75, -1, true},
+        {"oui", false, 0, 75, -1, true},    {"9", true, 9, 9, 9, true},
+        {"10", true, 10, 10, -1, true},     {" 100 ", true, 100, 100, -1, true},
+        {"101", true, 101, 75, -1, true},
+    };
+    for (const auto& [bytes, flag, number, quality, compression, advanced] : rows) {
+        SCOPED_TRACE(bytes);
+        const QString text = QString::fromUtf8(bytes);
+        EXPECT_EQ(SettingsStore::parseFlag(text), flag);
+        EXPECT_EQ(SettingsStore::parseNumber(text), number);
+        for (const QString& name : {n::qualiteJpeg, n::compressionPng, n::garderMeta})
+            ASSERT_TRUE(store.write(name, text));
+        const SettingsSnapshot snapshot = store.snapshot();
+        EXPECT_EQ(snapshot.qualiteJpeg, quality);
+        EXPECT_EQ(snapshot.compressionPng, compression);
+        EXPECT_EQ(snapshot.garderMeta, advanced);
     }
-    ASSERT_TRUE(store.write(n::compressionPng, u"10"_s));
-    EXPECT_EQ(store.snapshot().compressionPng, -1);
-    ASSERT_TRUE(store.write(n::compressionPng, u"9"_s));
-    EXPECT_EQ(store.snapshot().compressionPng, 9);
+    EXPECT_EQ(SettingsStore::folderText(u"/"_s), u"/"_s);
 }
 
-TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAtTheNextRead)
+TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAndABrokenFileIsNotOverwritten)
 {
     SettingsStore store(iniPath());
     store.initialise(u"/a"_s);
@@ -162,6 +142,12 @@ TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAtTheNextRead)
     EXPECT_FALSE(store.exists(n::visu));
     EXPECT_EQ(store.readText(n::visu), QString());
     EXPECT_EQ(store.readNumber(n::format), 2);
+
+    // Broken while running: the next write fails and leaves the file as it is.
+    const QByteArray broken = readAll(iniPath()) + "Morvane\\Visu\n";
+    writeAll(iniPath(), broken);
+    EXPECT_FALSE(store.write(n::format, u"1"_s));
+    EXPECT_EQ(readAll(iniPath()), broken);
 }
 
 TEST_F(SettingsStoreTest, UnwritableFileIsReportedAndReadsStillWork)
@@ -190,12 +176,7 @@ TEST_F(SettingsStoreTest, OnlyAFileReadEntirelyIsRewritten)
     const QString text = u"[software]\nMorvane\\Visu=0\n"_s;
     const QByteArray utf16 =
         "\xFF\xFE" + QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    const struct
-    {
-        const char* name;
-        QByteArray bytes;
-        bool kept;
-    } rows[] = {
+    const std::tuple<const char*, QByteArray, bool> rows[] = {
         {"unclosed section", "[software/Morvane\nVisu=0\n", false},
         {"random bytes", random, false},
         {"NUL bytes", QByteArray(4096, '\0'), false},
@@ -205,24 +186,24 @@ TEST_F(SettingsStoreTest, OnlyAFileReadEntirelyIsRewritten)
         {"comments and blank lines, 1 MiB",
          valid + ';' + QByteArray(RegAccess::maxFileSize - valid.size() - 2, 'x') + '\n', true},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, bytes, kept] : rows) {
+        SCOPED_TRACE(name);
         QTemporaryDir rowDir;
         const QString path = rowDir.filePath(u"Morvane.ini"_s);
-        writeAll(path, row.bytes);
+        writeAll(path, bytes);
 
         SettingsStore store(path);
         const StartupReport report = store.initialise(u"/a"_s);
         EXPECT_TRUE(report.defaultsStored);
         EXPECT_EQ(store.readText(n::format), u"4"_s);
-        if (row.kept) {
+        if (kept) {
             EXPECT_FALSE(report.movedAside);
             EXPECT_EQ(store.readText(n::visu), u"0"_s);
             continue;
         }
         ASSERT_TRUE(report.movedAside);
         EXPECT_TRUE(report.movedAside->second.startsWith(path + u".illisible-"_s));
-        EXPECT_EQ(readAll(report.movedAside->second), row.bytes);
+        EXPECT_EQ(readAll(report.movedAside->second), bytes);
         EXPECT_EQ(store.readText(n::visu), u"1"_s);
     }
 }
@@ -243,16 +224,6 @@ TEST_F(SettingsStoreTest, LeftoverLockFileIsRemoved)
         EXPECT_TRUE(store.initialise(u"/a"_s).defaultsStored);
         EXPECT_FALSE(QFile::exists(path + u".lock"_s));
     }
-}
-
-TEST_F(SettingsStoreTest, FileBrokenWhileRunningIsNotOverwritten)
-{
-    SettingsStore store(iniPath());
-    store.initialise(u"/a"_s);
-    const QByteArray broken = readAll(iniPath()) + "Morvane\\Visu\n";
-    writeAll(iniPath(), broken);
-    EXPECT_FALSE(store.write(n::format, u"1"_s));
-    EXPECT_EQ(readAll(iniPath()), broken);
 }
 
 } // namespace

@@ -3,20 +3,18 @@
 QList<ScriptedDialogs::Call> ScriptedDialogs::messages() const
 {
     QList<Call> result;
-    for (const Call& call : m_calls) {
+    for (const Call& call : m_calls)
         if (call.kind == Kind::Message)
             result.append(call);
-    }
     return result;
 }
 
 bool ScriptedDialogs::askOkCancel(const QString& text, const QString& title, DialogIcon icon)
 {
     m_calls.append({Kind::Ask, text, title, icon});
-    if (m_asks.empty())
-        return false;
-    const bool answer = m_asks.front();
-    m_asks.pop_front();
+    const bool answer = !m_asks.empty() && m_asks.front();
+    if (!m_asks.empty())
+        m_asks.pop_front();
     return answer;
 }
 
@@ -30,10 +28,8 @@ std::optional<QString> ScriptedDialogs::pickFolder(const QString& title)
     m_calls.append({Kind::PickFolder, QString(), title, DialogIcon::None});
     if (m_folders.empty())
         return std::nullopt;
-    const auto [picked, folder] = m_folders.front();
+    const std::optional<QString> folder = m_folders.front();
     m_folders.pop_front();
-    if (!picked)
-        return std::nullopt;
     return folder;
 }
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <deque>
+#include <optional>
 
 // Dialogs for tests: records every call and answers from a script. An unscripted
 // question answers Cancel and an unscripted picker is cancelled, so no test blocks.
@@ -34,10 +35,7 @@ public:
 
     void answerAsk(bool ok) { m_asks.push_back(ok); }
     // A folder to pick, or std::nullopt for a cancelled picker.
-    void answerFolder(const std::optional<QString>& folder)
-    {
-        m_folders.push_back({folder.has_value(), folder.value_or(QString())});
-    }
+    void answerFolder(const std::optional<QString>& folder) { m_folders.push_back(folder); }
 
     const QList<Call>& calls() const { return m_calls; }
     QList<Call> messages() const;
@@ -50,8 +48,7 @@ public:
 private:
     QList<Call> m_calls;
     std::deque<bool> m_asks;
-    // Whether the picker returns a folder, and which.
-    std::deque<std::pair<bool, QString>> m_folders;
+    std::deque<std::optional<QString>> m_folders;
 };
 
 // Readable calls in Qt Test failures.

@@ -24,16 +24,14 @@ QImage quadrants(int width, int height, bool withAlpha)
 
 bool write(const QImage& image, const QString& path, const char* format)
 {
-    QImageWriter writer(path, format);
-    return writer.write(image);
+    return QImageWriter(path, format).write(image);
 }
 
 bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    return file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 } // namespace testimages
