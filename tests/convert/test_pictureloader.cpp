@@ -112,8 +112,6 @@ TEST_F(PictureLoaderTest, DecompressionBombIsRefusedBeforeDecoding)
                   QFileInfo(bomb).size() + qint64(row.width) * row.height * 4);
         EXPECT_EQ(PictureLoader::load(bomb).status, row.status);
         EXPECT_EQ(PictureLoader::loadFitted(bomb, QSize(200, 150)).status, row.status);
-        EXPECT_EQ(VersPNG(registry, bomb, path(u"out.png"_s)), row.status);
-        EXPECT_FALSE(QFileInfo::exists(path(u"out.png"_s)));
     }
 }
 
@@ -150,9 +148,6 @@ TEST_F(PictureLoaderTest, ExifOrientationTurnsThePictureUpright)
         EXPECT_TRUE(near(image.pixel(3 * w / 4, h / 4), QColor(200, 30, 30)));
         EXPECT_TRUE(near(image.pixel(3 * w / 4, 3 * h / 4), QColor(30, 160, 40)));
     }
-
-    ASSERT_EQ(VersPNG(registry, photo, path(u"upright.png"_s)), Status::Ok);
-    EXPECT_EQ(QImage(path(u"upright.png"_s)).size(), QSize(40, 80));
 }
 
 TEST_F(PictureLoaderTest, IconGivesItsLargestImage)
