@@ -60,17 +60,6 @@ QByteArray shortPaletteBmp(int entries)
     return bytes;
 }
 
-quint32 crc32(QByteArrayView data)
-{
-    quint32 crc = 0xFFFFFFFF;
-    for (const char c : data) {
-        crc ^= uchar(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
 // Everything written to the standard error (descriptor 2) while `run` runs.
 QByteArray standardError(const std::function<void()>& run)
 {
@@ -278,25 +267,15 @@ TEST_F(BadInputTest, ShortPalettesAreCompletedBeforeEncoding)
     EXPECT_EQ(errors.toStdString(), "");
 }
 
-// The warnings of Qt's image plugins and of libpng (here about a colour profile that does
-// not hold together) never reach the standard error, nor libpng's errors on a damaged
-// file; other messages still do.
-TEST_F(BadInputTest, ImageLibraryWarningsStayQuiet)
+// The errors libpng and libtiff print themselves on a damaged file never reach the standard
+// error; other messages still do.
+TEST_F(BadInputTest, ImageLibraryErrorsStayQuiet)
 {
-    QByteArray png = encoded(detailed(32, 32), "PNG");
-    const QByteArray profile = qCompress(QByteArray(300, 'x')).mid(4); // the zlib stream
-    const QByteArray chunk = "iCCP" + QByteArray("bad\0\0", 5) + profile;
-    QByteArray length(4, '\0');
-    qToBigEndian(quint32(chunk.size() - 4), length.data());
-    QByteArray crc(4, '\0');
-    qToBigEndian(crc32(chunk), crc.data());
-    png.insert(8 + 25, length + chunk + crc); // after IHDR
-    ASSERT_TRUE(testimages::writeBytes(path(u"profile.png"_s), png));
-    // libpng prints its errors itself: a picture chunk failing its CRC must not reach it.
+    // A picture chunk failing its CRC.
     QByteArray badCrc = encoded(detailed(32, 32), "PNG");
     badCrc[badCrc.indexOf("IDAT") + 10] ^= 0x55;
     ASSERT_TRUE(testimages::writeBytes(path(u"crc.png"_s), badCrc));
-    // libtiff prints its errors itself too; a cut TIFF or WebP is damaged.
+    // A cut TIFF or WebP is damaged.
     for (const char* format : {"tiff", "webp"})
         ASSERT_TRUE(testimages::writeBytes(path(u"cut."_s + QLatin1String(format)),
                                            encoded(detailed(64, 64), format).left(200)));
@@ -306,8 +285,6 @@ TEST_F(BadInputTest, ImageLibraryWarningsStayQuiet)
             EXPECT_EQ(VersPNG(registry, path(QLatin1String(name)), path(u"cut.png"_s)),
                       Status::SourceDamaged)
                 << name;
-        EXPECT_EQ(VersJPEG(registry, path(u"profile.png"_s), path(u"out.jpg"_s), 90), Status::Ok);
-        EXPECT_EQ(VersPNG(registry, path(u"profile.png"_s), path(u"out.png"_s)), Status::Ok);
         EXPECT_EQ(PictureLoader::probe(path(u"crc.png"_s)).status, Status::Ok);
         EXPECT_EQ(VersJPEG(registry, path(u"crc.png"_s), path(u"crc.jpg"_s), 90),
                   Status::SourceDamaged);
