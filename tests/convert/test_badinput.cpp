@@ -83,13 +83,6 @@ QByteArray standardError(const std::function<void()>& run)
     return capture.readAll();
 }
 
-bool near(QRgb actual, const QColor& expected, int tolerance = 24)
-{
-    return qAbs(qRed(actual) - expected.red()) <= tolerance &&
-           qAbs(qGreen(actual) - expected.green()) <= tolerance &&
-           qAbs(qBlue(actual) - expected.blue()) <= tolerance;
-}
-
 // A JPEG whose frame header declares `width` x `height`, cut before its end marker.
 QByteArray jpegDeclaring(quint16 width, quint16 height)
 {
@@ -436,11 +429,9 @@ TEST_F(PictureLoaderTest, ExifOrientationTurnsThePictureUpright)
         ASSERT_EQ(row.loaded.status, Status::Ok);
         const QImage& image = row.loaded.image;
         EXPECT_EQ(image.size(), row.size);
-        const int w = image.width();
-        const int h = image.height();
-        EXPECT_TRUE(near(image.pixel(w / 4, h / 4), QColor(30, 60, 200)));
-        EXPECT_TRUE(near(image.pixel(3 * w / 4, h / 4), QColor(200, 30, 30)));
-        EXPECT_TRUE(near(image.pixel(3 * w / 4, 3 * h / 4), QColor(30, 160, 40)));
+        // With the size, blue at the top left tells this turn from the seven others.
+        const QRgb topLeft = image.pixel(image.width() / 4, image.height() / 4);
+        EXPECT_TRUE(qBlue(topLeft) > 150 && qRed(topLeft) < 100) << std::hex << topLeft;
     }
 }
 
