@@ -190,7 +190,6 @@ TEST_F(ConversionTest, LinkAtTheOutputIsReplacedNotFollowed)
 
         EXPECT_EQ(VersPNG(registry, source, output), Status::Ok);
         EXPECT_FALSE(QFileInfo(output).isSymLink());
-        EXPECT_EQ(QImage(output).size(), QSize(16, 16));
         EXPECT_EQ(contents(source), sourceBytes);
         EXPECT_EQ(contents(outside), "outside");
         EXPECT_FALSE(QFileInfo::exists(path(u"missing.png"_s)));
