@@ -48,7 +48,7 @@ inline QByteArray encoded(const QImage& picture, const char* format)
     return bytes;
 }
 
-// Writes `picture` as "BMP", "JPEG", "PNG", "ICO", or "GIF" through the project's encoder.
+// Writes `picture` in `format`, GIF through the project's own encoder.
 inline bool writePicture(const QImage& picture, const QString& path, const char* format)
 {
     if (qstrcmp(format, "GIF") == 0)

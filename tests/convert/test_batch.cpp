@@ -6,12 +6,8 @@
 
 #include "convertfixture.h"
 
-#include <QImageWriter>
-
 #include <algorithm>
 #include <cerrno>
-#include <map>
-#include <numeric>
 #include <vector>
 
 #include <fcntl.h>
@@ -34,202 +30,78 @@ protected:
         convert::testing::setDeletionCheckHook({});
     }
 
-    // Writes a plain picture of the type its name says (PNG for a name of no type).
+    // Writes a plain picture; its name, not its content, decides what the batch does with it.
     QString make(const QString& name, QColor colour = QColor(200, 30, 30), int width = 48)
     {
         QImage picture(width, width * 3 / 4, QImage::Format_RGB32);
         picture.fill(colour);
         const QString file = path(name);
         QDir().mkpath(QFileInfo(file).absolutePath());
-        const std::map<SourceType, const char*> formats{
-            {SourceType::Bmp, "BMP"},  {SourceType::Gif, "GIF"},   {SourceType::Ico, "ICO"},
-            {SourceType::Jpg, "JPEG"}, {SourceType::Jpeg, "JPEG"}, {SourceType::None, "PNG"},
-            {SourceType::Png, "PNG"}};
-        EXPECT_TRUE(writePicture(picture, file, formats.at(sourceTypeOf(name))));
+        EXPECT_TRUE(testimages::write(picture, file, "PNG"));
         return file;
     }
 };
 
 } // namespace
 
-TEST_F(BatchTest, MatrixConvertsEveryOtherTypeAndSkipsTheRest)
+TEST_F(BatchTest, EachTargetConvertsTheOtherTypesAndSkipsTheRest)
 {
-    const QStringList names{u"a.bmp"_s, u"b.png"_s, u"c.jpg"_s, u"d.JPEG"_s,
-                            u"e.gif"_s, u"f.ico"_s, u"g.tif"_s};
-    // Per target: the outputs expected, in work-list order ("" for a skipped entry).
-    const std::map<int, QStringList> expected{
-        {0, {u""_s, u"b.BMP"_s, u"c.BMP"_s, u"d.BMP"_s, u"e.BMP"_s, u"f.BMP"_s, u""_s}},
-        {1, {u"a.GIF"_s, u"b.GIF"_s, u"c.GIF"_s, u"d.GIF"_s, u""_s, u"f.GIF"_s, u""_s}},
-        {2, {u"a.JPG"_s, u"b.JPG"_s, u""_s, u""_s, u"e.JPG"_s, u"f.JPG"_s, u""_s}},
-        {3, {u"a.PNG"_s, u""_s, u"c.PNG"_s, u"d.PNG"_s, u"e.PNG"_s, u"f.PNG"_s, u""_s}},
+    const QStringList names{u"a.bmp"_s, u"b.png"_s, u"c.jpg"_s,  u"d.JPEG"_s, u"e.gif"_s,
+                            u"f.ico"_s, u"g.tif"_s, u"h.TIFF"_s, u"i.webp"_s};
+    struct Row
+    {
+        int position;
+        bool tiffWebp;
+        const char* types; // each entry's output type, "-" where it is skipped
     };
-    for (const auto& [position, outputs] : expected) {
-        const OutputFormat& target = *outputFormatAt(position);
-        SCOPED_TRACE(target.entryPointName.data());
-        const QString folder = u"t%1/"_s.arg(position);
-        const QDir run(path(folder));
+    const std::vector<Row> rows{
+        {0, false, "- BMP BMP BMP BMP BMP - - -"},
+        {1, false, "GIF GIF GIF GIF - GIF - - -"},
+        {2, false, "JPG JPG - - JPG JPG - - -"},
+        {3, false, "PNG - PNG PNG PNG PNG - - -"},
+        {3, true, "PNG - PNG PNG PNG PNG PNG PNG PNG"},
+        {4, true, "TIF TIF TIF TIF TIF TIF - - TIF"},
+        {5, true, "WEBP WEBP WEBP WEBP WEBP WEBP WEBP WEBP -"},
+    };
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        SCOPED_TRACE(rows[r].types);
+        const QString folder = u"t%1/"_s.arg(r);
         QStringList sources;
         for (const QString& name : names)
             sources.append(make(folder + name));
         BatchSettings settings;
         settings.supOriginal = 1;
-        const std::vector<BatchResult> results = runBatch(registry, sources, target, settings);
+        settings.tiffWebp = rows[r].tiffWebp;
+        const std::vector<BatchResult> results =
+            runBatch(registry, sources, *outputFormatAt(rows[r].position), settings);
         ASSERT_EQ(results.size(), std::size_t(names.size()));
-        QStringList written = names;
+        const QStringList types = QString::fromLatin1(rows[r].types).split(u' ');
+        QStringList left; // skipped entries are kept, converted ones deleted
         for (int i = 0; i < names.size(); ++i) {
             const BatchResult& result = results[std::size_t(i)];
-            EXPECT_EQ(result.source, sources[i]);
-            if (outputs[i].isEmpty()) {
-                EXPECT_EQ(result.outcome, Outcome::Skipped) << i;
-                EXPECT_TRUE(QFile::exists(sources[i])) << "skipped entries are kept";
-            } else {
-                EXPECT_EQ(result.outcome, Outcome::Converted) << i;
-                EXPECT_EQ(result.output, run.filePath(outputs[i]));
-                EXPECT_TRUE(result.originalDeleted);
+            const bool skipped = types[i] == u"-"_s;
+            EXPECT_EQ(result.outcome, skipped ? Outcome::Skipped : Outcome::Converted) << i;
+            left.append(skipped ? names[i] : names[i].left(2) + types[i]);
+            if (!skipped) {
+                EXPECT_EQ(result.output, path(folder + left.last()));
                 EXPECT_FALSE(QImage(result.output).isNull());
-                written[i] = outputs[i];
             }
         }
-        written.sort();
-        EXPECT_EQ(entries(run.path()), written);
+        left.sort();
+        EXPECT_EQ(entries(path(folder)), left);
     }
 }
 
-TEST_F(BatchTest, TiffAndWebpTakeTheirWholeExtensionOnlyWhenAsked)
+// Turned pictures fit the box upright: see ConversionTest.MetadataIsKeptUprightWithoutThumbnail...
+TEST_F(BatchTest, MaxSizeScalesDownAndNeverUp)
 {
-    const QColor colour(40, 120, 220);
-    QImage picture(40, 30, QImage::Format_RGB32);
-    picture.fill(colour);
-    const QStringList names{u"a.png"_s, u"b.webp"_s, u"c.TIFF"_s, u"d.tif"_s};
-    QStringList sources;
-    for (const auto& [name, format] :
-         {std::pair{names[0], "png"}, {names[1], "webp"}, {names[2], "tiff"}, {names[3], "tiff"}}) {
-        sources.append(path(name));
-        QImageWriter writer(sources.last(), format);
-        writer.setQuality(100);
-        ASSERT_TRUE(writer.write(picture)) << format;
-    }
-    struct Row
-    {
-        int position;
-        bool tiffWebp;
-        QStringList outputs; // "" for a skipped entry
-    };
-    const std::vector<Row> rows{
-        {4, true, {u"a.TIF"_s, u"b.TIF"_s, u""_s, u""_s}},
-        {5, true, {u"a.WEBP"_s, u""_s, u"c.WEBP"_s, u"d.WEBP"_s}},
-        {3, true, {u""_s, u"b.PNG"_s, u"c.PNG"_s, u"d.PNG"_s}},
-        {3, false, {u""_s, u""_s, u""_s, u""_s}},
-    };
-    for (const Row& row : rows) {
-        const OutputFormat& target = *outputFormatAt(row.position);
-        SCOPED_TRACE(::testing::Message() << target.entryPointName.data() << row.tiffWebp);
-        BatchSettings settings;
-        settings.convDest = true;
-        settings.repertConv = path(u"out%1%2"_s.arg(row.position).arg(row.tiffWebp));
-        QDir().mkpath(settings.repertConv);
-        settings.tiffWebp = row.tiffWebp;
-        const std::vector<BatchResult> results = runBatch(registry, sources, target, settings);
-        QStringList written;
-        for (int i = 0; i < names.size(); ++i) {
-            const BatchResult& result = results[std::size_t(i)];
-            if (row.outputs[i].isEmpty()) {
-                EXPECT_EQ(result.outcome, Outcome::Skipped) << i;
-                continue;
-            }
-            EXPECT_EQ(result.outcome, Outcome::Converted) << i;
-            EXPECT_EQ(result.output, settings.repertConv + u'/' + row.outputs[i]);
-            const QImage back(result.output);
-            ASSERT_EQ(back.size(), picture.size());
-            const QRgb centre = back.pixel(20, 15);
-            EXPECT_LE(qAbs(qRed(centre) - colour.red()) + qAbs(qBlue(centre) - colour.blue()), 8);
-            written.append(row.outputs[i]);
-        }
-        written.sort();
-        EXPECT_EQ(entries(settings.repertConv), written);
-    }
-}
-
-TEST_F(BatchTest, MaxSizeScalesDownIntoTheUprightBoxAndNeverUp)
-{
-    // Stored 400 x 200 and turned a quarter: 200 x 400 upright.
-    const QString turned = path(u"turned.jpg"_s);
-    QImageWriter writer(turned, "jpeg");
-    writer.setTransformation(QImageIOHandler::TransformationRotate90);
-    ASSERT_TRUE(writer.write(testimages::quadrants(400, 200)));
-    const QStringList sources{turned, make(u"wide.bmp"_s, Qt::red, 300), make(u"small.png"_s)};
+    const QStringList sources{make(u"wide.bmp"_s, Qt::red, 300), make(u"small.png"_s)};
     BatchSettings settings;
     settings.maxSize = QSize(100, 100);
     const std::vector<BatchResult> results =
-        runBatch(registry, sources, *outputFormatForCode(formatCodeGif), settings);
-    const std::vector<QSize> sizes{QSize(50, 100), QSize(100, 75), QSize(48, 36)};
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-        ASSERT_EQ(results[i].outcome, Outcome::Converted) << i;
-        EXPECT_EQ(QImage(results[i].output).size(), sizes[i]) << i;
-    }
-    // Blue, the stored bottom-left quadrant, comes up at the top left.
-    const QRgb topLeft = QImage(results[0].output).pixel(10, 20);
-    EXPECT_GT(qBlue(topLeft), 150);
-    EXPECT_LT(qRed(topLeft), 100);
-}
-
-TEST_F(BatchTest, OutputFolderFromTheSettings)
-{
-    struct Row
-    {
-        QString source;
-        bool convDest;
-        QString repertConv;
-        QString output;
-    };
-    const OutputFormat& gif = *outputFormatAt(1);
-    const OutputFormat& png = *outputFormatAt(3);
-    const std::vector<Row> rows{
-        {u"/img/photo.JPEG"_s, false, u"/out"_s, u"/img/photo.GIF"_s},
-        {u"/img/photo.jpeg"_s, true, u"/out"_s, u"/out/photo.GIF"_s},
-        {u"/img/photo.png"_s, true, u"/out/"_s, u"/out/photo.GIF"_s},
-        {u"/img/x.y.Ico"_s, true, u"/"_s, u"/x.y.GIF"_s},
-    };
-    for (const Row& row : rows) {
-        BatchSettings settings;
-        settings.convDest = row.convDest;
-        settings.repertConv = row.repertConv;
-        const SourceType type = sourceTypeOf(row.source);
-        EXPECT_EQ(batchOutputPath(row.source, type, gif, settings), row.output);
-    }
-    BatchSettings next;
-    EXPECT_EQ(batchOutputPath(u"/img/photo.jpeg"_s, SourceType::Jpeg, png, next),
-              u"/img/photo.PNG"_s);
-}
-
-TEST_F(BatchTest, TwoEntriesWithOneOutputConvertOnlyTheFirst)
-{
-    BatchSettings settings;
-    settings.convDest = true;
-    settings.repertConv = path(u"out"_s);
-    settings.supOriginal = 1;
-    ASSERT_TRUE(QDir(dir.path()).mkdir(u"out"_s));
-    const QStringList sources{
-        make(u"card1/IMG_0001.PNG"_s, Qt::red), make(u"card2/IMG_0001.PNG"_s, Qt::blue),
-        make(u"card1/a.png"_s, Qt::green),      make(u"card1/a.gif"_s, Qt::yellow),
-        make(u"card1/A.bmp"_s, Qt::cyan), // another name where case matters
-    };
-    const std::vector<BatchResult> results =
-        runBatch(registry, sources, *outputFormatAt(2), settings);
-    const std::vector<Outcome> outcomes{Outcome::Converted, Outcome::Failed, Outcome::Converted,
-                                        Outcome::Failed, Outcome::Converted};
-    for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        EXPECT_EQ(results[i].outcome, outcomes[i]) << i;
-        if (outcomes[i] == Outcome::Failed) {
-            EXPECT_EQ(results[i].status, Status::DestinationTaken);
-            EXPECT_FALSE(results[i].originalDeleted);
-            EXPECT_TRUE(QFile::exists(sources[int(i)]));
-        }
-    }
-    EXPECT_EQ(entries(path(u"out"_s)), QStringList({u"A.JPG"_s, u"IMG_0001.JPG"_s, u"a.JPG"_s}));
-    // The first entry's picture, not the later one's.
-    EXPECT_GT(qRed(QImage(path(u"out/IMG_0001.JPG"_s)).pixel(5, 5)), 200);
-    EXPECT_GT(qGreen(QImage(path(u"out/a.JPG"_s)).pixel(5, 5)), 100);
+        runBatch(registry, sources, *outputFormatAt(1), settings);
+    EXPECT_EQ(QImage(results[0].output).size(), QSize(100, 75));
+    EXPECT_EQ(QImage(results[1].output).size(), QSize(48, 36));
 }
 
 TEST_F(BatchTest, ResultsFollowTheWorkListUnderParallelConversion)
@@ -252,23 +124,16 @@ TEST_F(BatchTest, ResultsFollowTheWorkListUnderParallelConversion)
     settings.threads = 4;
     settings.supOriginal = 1;
     settings.memoryBudget = 1; // every picture is over it: one at a time, and each still runs
-    std::vector<int> order;
+    int reported = 0;
     const std::vector<BatchResult> results = runBatch(
         registry, sources, *outputFormatAt(3), settings, [&](int index, const BatchResult& result) {
-            order.push_back(index);
-            EXPECT_EQ(result.source, sources[index]);
-            // Deletion happened before the report, in list order.
+            // Reported in list order, each original deleted before its report.
+            EXPECT_EQ(index, reported++);
             EXPECT_EQ(QFile::exists(sources[index]), result.outcome != Outcome::Converted);
         });
-    std::vector<int> wanted(sources.size());
-    std::iota(wanted.begin(), wanted.end(), 0);
-    EXPECT_EQ(order, wanted);
-    for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(reported, sources.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(results[i].outcome, expected[i]) << i;
-        if (expected[i] == Outcome::Failed) {
-            EXPECT_EQ(results[i].status, Status::SourceNotDecodable);
-        }
-    }
 }
 
 TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
@@ -289,23 +154,12 @@ TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
     for (std::size_t i = 0; i < results.size(); ++i) {
         const bool done = results[i].outcome == Outcome::Converted;
         converted += done ? 1 : 0;
-        if (!done) {
-            EXPECT_EQ(results[i].outcome, Outcome::Cancelled) << i;
-        }
+        EXPECT_TRUE(done || results[i].outcome == Outcome::Cancelled) << i;
         EXPECT_EQ(QFile::exists(results[i].output), done) << i;
         EXPECT_EQ(QFile::exists(results[i].source), !done) << i;
     }
     EXPECT_GE(converted, 1u);
     EXPECT_LT(converted, results.size());
-
-    // Cancelled before the start: nothing is touched.
-    const QStringList kept{make(u"k1.png"_s), make(u"k2.png"_s)};
-    const std::vector<BatchResult> none =
-        runBatch(registry, kept, *outputFormatAt(2), settings, {}, &cancel);
-    for (const BatchResult& result : none) {
-        EXPECT_EQ(result.outcome, Outcome::Cancelled);
-        EXPECT_FALSE(QFile::exists(result.output));
-    }
 }
 
 TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
@@ -334,7 +188,6 @@ TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
         runBatch(registry, sources, *outputFormatAt(0), settings);
     for (int i : {0, 1}) {
         EXPECT_TRUE(results[i].originalChanged) << i;
-        EXPECT_FALSE(results[i].clean()) << i;
         EXPECT_TRUE(QFile::exists(sources[i])) << i;
     }
     EXPECT_TRUE(results[2].originalDeleted);
@@ -345,8 +198,6 @@ TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
     EXPECT_FALSE(results[3].originalChanged);
     EXPECT_TRUE(results[4].clean());
     EXPECT_FALSE(QFile::exists(sources[4]));
-    for (const BatchResult& result : results)
-        EXPECT_EQ(result.outcome, Outcome::Converted);
 
     // Only supOriginal 1 deletes.
     for (const long long sup : {0LL, 2LL, -1LL}) {
@@ -377,8 +228,10 @@ TEST_F(BatchTest, MemoryBudgetHoldsBackWhatWouldExceedIt)
 
 TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
 {
-    const QStringList sources{make(u"a.png"_s), path(u"fifo.png"_s), make(u"d.png"_s),
-                              make(u"ro/r.png"_s), path(u"gone.png"_s)};
+    // b.jpg writes b.png's output; B.bmp does not, where case matters.
+    const QStringList sources{make(u"a.png"_s),    path(u"fifo.png"_s), make(u"d.png"_s),
+                              make(u"ro/r.png"_s), path(u"gone.png"_s), dir.path() + u"/./a.png"_s,
+                              make(u"b.png"_s),    make(u"b.jpg"_s),    make(u"B.bmp"_s)};
     ASSERT_EQ(::mkfifo(QFile::encodeName(sources[1]).constData(), 0600), 0);
     ASSERT_EQ(::symlink("nowhere", QFile::encodeName(path(u"d.GIF"_s)).constData()), 0);
     convert::testing::setDeletionCheckHook(
@@ -398,11 +251,15 @@ TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
         {u"L'original ne peut pas être supprimé de %1 (%2)."_s.arg(
             path(u"ro/"_s), fileops::systemDescription(EROFS))},
         {u"Fichier introuvable (%1)."_s.arg(fileops::systemDescription(ENOENT))},
+        {u"Fichier donné deux fois (déjà en position 1 : %1)."_s.arg(sources[0]),
+         u"Un autre fichier de la liste écrit déjà cette sortie."_s},
+        {},
+        {u"Même fichier de sortie que %1."_s.arg(sources[6])},
+        {},
     };
     for (std::size_t i = 0; i < expected.size(); ++i)
         EXPECT_EQ(checked[i].conflicts, expected[i]) << i;
-    EXPECT_EQ(conflictCount(checked), 4);
-    EXPECT_EQ(conflictLine(checked[1]), sources[1] + u" : "_s + notRegular);
+    EXPECT_EQ(conflictCount(checked), 6);
 
     // A dangling link is an output that exists, to skip as well.
     cli.existing = ExistingOutput::Skip;
@@ -412,7 +269,7 @@ TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
     PreflightRules window;
     window.missingSourceIsConflict = false;
     checked = preflightBatch(sources, *outputFormatAt(1), settings, window);
-    EXPECT_EQ(conflictCount(checked), 1);
+    EXPECT_EQ(conflictCount(checked), 3);
     EXPECT_EQ(checked[1].conflicts, QStringList{notRegular});
 
     // An output folder whose path leaves no room for the name; built one level at a time,
@@ -435,26 +292,21 @@ TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
               QStringList{u"Chemin de sortie trop long : %1/a.GIF"_s.arg(deep)});
 }
 
-// Originals to the Trash: one goes there; where the Trash cannot take one (its folder would be
-// under a regular file), it is kept and the entry says why, unless the fallback deletes it.
-TEST_F(BatchTest, OriginalsGoToTheTrashOrAreKept)
+// Where the Trash cannot take an original (its folder would be under a regular file), the
+// original is kept and the entry says why, unless the fallback deletes it. A trashed original:
+// see ConvertCliTest.OutputFolderAndOriginalsDeletedOrTrashed.
+TEST_F(BatchTest, OriginalTheTrashCannotTakeIsKeptOrLeftToTheFallback)
 {
     const QByteArray home = qgetenv("HOME");
     const QByteArray data = qgetenv("XDG_DATA_HOME");
+    ASSERT_TRUE(testimages::writeBytes(path(u"blocker"_s), "a file, not a folder"));
+    QDir().mkpath(path(u"home"_s)); // on the files' volume, so its Trash is the one
     qputenv("HOME", QFile::encodeName(path(u"home"_s)));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(path(u"home/data"_s)));
-    QDir().mkpath(path(u"home/data"_s));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path(u"blocker/data"_s)));
     BatchSettings settings;
     settings.supOriginal = 1;
     settings.removal.toTrash = true;
     const OutputFormat& bmp = *outputFormatForCode(formatCodeBmp);
-    const std::vector<BatchResult> trashed = runBatch(registry, {make(u"a.png"_s)}, bmp, settings);
-    EXPECT_TRUE(trashed[0].clean());
-    EXPECT_FALSE(QFile::exists(path(u"a.png"_s)));
-    EXPECT_TRUE(QFile::exists(path(u"home/data/Trash/files/a.png"_s)));
-
-    ASSERT_TRUE(testimages::writeBytes(path(u"blocker"_s), "a file, not a folder"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(path(u"blocker/data"_s)));
     std::vector<BatchResult> kept = runBatch(registry, {make(u"b.png"_s)}, bmp, settings);
     EXPECT_FALSE(kept[0].clean());
     EXPECT_FALSE(kept[0].trashFailure.isEmpty());
