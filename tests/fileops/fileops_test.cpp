@@ -9,7 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +18,7 @@ using namespace fileops;
 namespace hook = fileops::testing;
 using namespace Qt::StringLiterals;
 using filetest::contents;
+using filetest::failOn;
 using filetest::makeFile;
 using filetest::names;
 
@@ -44,13 +45,6 @@ mode_t modeOf(const QString& path)
 {
     struct stat st;
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
-// Fails the given call, every time it is made, with `error`.
-void failCall(hook::Call which, int error)
-{
-    hook::setFailureHook(
-        [which, error](hook::Call call, const QString&) { return call == which ? error : 0; });
 }
 
 } // namespace
@@ -94,44 +88,28 @@ TEST_F(FileOps, RenameChangesLetterCaseAndLeavesOwnPathAlone)
 TEST_F(FileOps, RenameFailuresCarryTheSystemsDescription)
 {
     ASSERT_TRUE(makeFile(at("file"), "F"));
-    struct Row
-    {
-        QString from;
-        QString to;
-        int error;
-        QString named;
-    };
     const QString longName(300, QLatin1Char('n'));
-    const Row rows[] = {
+    const std::tuple<QString, QString, int, QString> rows[] = {
         {at("missing"), at("x"), ENOENT, at("missing")},
         {at("file"), at("file/x"), ENOTDIR, at("file/x")},
         {at("file"), at("nofolder/x"), ENOENT, at("nofolder/x")},
         {at("file"), at(longName), ENAMETOOLONG, at(longName)},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.to.toStdString());
-        const FileResult result = renameNoReplace(row.from, row.to);
-        EXPECT_EQ(result.outcome, Outcome::SystemError);
-        EXPECT_EQ(result.error, row.error);
-        EXPECT_EQ(result.path, row.named);
-        EXPECT_EQ(describe(result), systemDescription(row.error) + u" : "_s + row.named);
+    for (const auto& [from, to, error, named] : rows) {
+        const FileResult result = renameNoReplace(from, to);
+        EXPECT_EQ(result.outcome, Outcome::SystemError) << to.toStdString();
+        EXPECT_EQ(result.error, error);
+        EXPECT_EQ(describe(result), systemDescription(error) + u" : "_s + named);
     }
     EXPECT_EQ(contents(at("file")), "F");
 }
 
 TEST_F(FileOps, RenameFallsBackWhereTheNoReplaceFlagIsRefused)
 {
-    struct Row
-    {
-        const char* what;
-        int linkError; // 0: links work
-    };
-    for (const Row& row : {Row{"link and unlink", 0}, Row{"no hard links", EPERM}}) {
-        SCOPED_TRACE(row.what);
-        hook::setFailureHook([&row](hook::Call call, const QString&) {
-            if (call == hook::Call::Rename)
-                return EINVAL;
-            return call == hook::Call::Link ? row.linkError : 0;
+    for (const int linkError : {0, EPERM}) { // 0: link and unlink, else no hard links
+        SCOPED_TRACE(linkError);
+        hook::setFailureHook([linkError](hook::Call call, const QString&) {
+            return call == hook::Call::Rename ? EINVAL : call == hook::Call::Link ? linkError : 0;
         });
         ASSERT_TRUE(makeFile(at("a"), "A"));
         ASSERT_TRUE(makeFile(at("taken"), "T"));
@@ -181,7 +159,7 @@ TEST_F(FileOps, FailedCopyLeavesNoPartialFile)
     for (hook::Call call : {hook::Call::Create, hook::Call::Write, hook::Call::SetTimes,
                             hook::Call::Sync, hook::Call::Rename}) {
         SCOPED_TRACE(static_cast<int>(call));
-        failCall(call, EIO);
+        failOn(call, EIO);
         for (const CopyMode mode : {CopyMode::Replace, CopyMode::NoReplace}) {
             const QString target = at(mode == CopyMode::Replace ? u"old"_s : u"new"_s);
             const FileResult result = copyFile(at("src"), target, mode);
@@ -210,23 +188,14 @@ TEST_F(FileOps, IdentityComparesFilesAndFolders)
     ASSERT_TRUE(QDir(folder).mkdir(u"Real2"_s));
     ASSERT_TRUE(QFile::link(at("real"), at("link")));
     ASSERT_TRUE(makeFile(at("real/f"), "F"));
-    ASSERT_EQ(::link(QFile::encodeName(at("real/f")).constData(),
-                     QFile::encodeName(at("real/hard")).constData()),
-              0);
-    struct Row
-    {
-        QString a;
-        QString b;
-        bool sameFolder;
-    };
-    const Row folders[] = {
+    ASSERT_EQ(filetest::hardLink(at("real/f"), at("real/hard")), 0);
+    const std::tuple<QString, QString, bool> folders[] = {
         {at("real/"), at("real"), true},         {at("real/"), at("link/"), true},
         {at("real/"), at("Real2/"), false},      {at("real/"), at("Real/"), false},
         {at("none/"), at("real/../none"), true},
     };
-    for (const Row& row : folders)
-        EXPECT_EQ(sameFolder(row.a, row.b), row.sameFolder)
-            << row.a.toStdString() << " " << row.b.toStdString();
+    for (const auto& [a, b, same] : folders)
+        EXPECT_EQ(sameFolder(a, b), same) << a.toStdString() << " " << b.toStdString();
 
     EXPECT_TRUE(sameFile(at("real/f"), at("link/f")));
     EXPECT_TRUE(sameFile(at("real/f"), at("real/hard")));
@@ -235,8 +204,26 @@ TEST_F(FileOps, IdentityComparesFilesAndFolders)
     EXPECT_FALSE(sameFile(at("real/new"), at("real/New")));
 }
 
+// In a zone with daylight saving: the cheap conversion gives Qt's local date and time on both
+// sides of a change, around midnight and outside the years the C library path takes, and a
+// file's time is read in local time.
 TEST_F(FileOps, ModificationTimeIsReadInLocalTime)
 {
+    const bool hadZone = qEnvironmentVariableIsSet("TZ");
+    const QByteArray zone = qgetenv("TZ");
+    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
+    readTimeZone();
+    const qint64 springForward = 1616893200; // 2021-03-28 02:00 CET becomes 03:00 CEST
+    const qint64 fallBack = 1635642000;      // 2021-10-31 03:00 CEST becomes 02:00 CET
+    const qint64 newYear = 1609455600;       // 2021-01-01 00:00 CET
+    EXPECT_EQ(localWallClock(springForward).time(), QTime(3, 0));
+    for (const qint64 secs : {springForward - 1, springForward, fallBack - 1, fallBack, newYear - 1,
+                              newYear, qint64(-86400), qint64(4102444800)}) {
+        const QDateTime qt = QDateTime::fromSecsSinceEpoch(secs);
+        EXPECT_EQ(localWallClock(secs).date(), qt.date()) << secs;
+        EXPECT_EQ(localWallClock(secs).time(), qt.time()) << secs;
+    }
+
     const QDateTime midnight(QDate(2020, 1, 31), QTime(0, 0, 0));
     ASSERT_TRUE(makeFile(at("m"), "M", midnight));
     QDateTime read;
@@ -255,26 +242,6 @@ TEST_F(FileOps, ModificationTimeIsReadInLocalTime)
     EXPECT_EQ(byFolder, wall);
     EXPECT_EQ(clocks.read(at(""), u"gone"_s, &byFolder).error, ENOENT);
     EXPECT_EQ(clocks.read(at("m/"), u"x"_s, &byFolder).error, ENOTDIR);
-}
-
-// The cheap conversion gives Qt's local date and time on both sides of a daylight-saving
-// change, around midnight and outside the years the C library path takes.
-TEST(LocalWallClock, MatchesQtLocalTimeAcrossDaylightSaving)
-{
-    const bool hadZone = qEnvironmentVariableIsSet("TZ");
-    const QByteArray zone = qgetenv("TZ");
-    qputenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3");
-    readTimeZone();
-    const qint64 springForward = 1616893200; // 2021-03-28 02:00 CET becomes 03:00 CEST
-    const qint64 fallBack = 1635642000;      // 2021-10-31 03:00 CEST becomes 02:00 CET
-    const qint64 newYear = 1609455600;       // 2021-01-01 00:00 CET
-    EXPECT_EQ(localWallClock(springForward).time(), QTime(3, 0));
-    for (const qint64 secs : {springForward - 1, springForward, fallBack - 1, fallBack, newYear - 1,
-                              newYear, qint64(-86400), qint64(4102444800)}) {
-        const QDateTime qt = QDateTime::fromSecsSinceEpoch(secs);
-        EXPECT_EQ(localWallClock(secs).date(), qt.date()) << secs;
-        EXPECT_EQ(localWallClock(secs).time(), qt.time()) << secs;
-    }
     if (hadZone)
         qputenv("TZ", zone);
     else
@@ -300,7 +267,7 @@ TEST_F(FileOps, MoveToAnotherFileSystemCopiesSyncsKeepsTimeAndRemovesTheSource)
     ASSERT_TRUE(makeFile(at("b.jpg"), "B"));
     EXPECT_EQ(renameNoReplace(at("b.jpg"), other.path() + u"moved.jpg"_s).outcome, Outcome::Exists);
     for (hook::Call call : {hook::Call::Sync, hook::Call::Unlink}) {
-        failCall(call, EIO);
+        failOn(call, EIO);
         const FileResult result = renameNoReplace(at("b.jpg"), other.path() + u"b.jpg"_s);
         EXPECT_EQ(result.error, EIO);
         EXPECT_EQ(contents(at("b.jpg")), "B");
@@ -314,13 +281,7 @@ TEST_F(FileOps, OnlyRegularFilesAreReadAndAFifoNeverBlocks)
     ASSERT_TRUE(makeFile(at("real.jpg"), "R"));
     ASSERT_TRUE(QFile::link(at("real.jpg"), at("link.jpg")));
     ASSERT_TRUE(QFile::link(at("gone.jpg"), at("dangling.jpg")));
-    struct Row
-    {
-        QString path;
-        Outcome outcome;
-        int error;
-    };
-    const Row rows[] = {
+    const std::tuple<QString, Outcome, int> rows[] = {
         {at("real.jpg"), Outcome::Ok, 0},
         {at("link.jpg"), Outcome::Ok, 0},
         {at("p.jpg"), Outcome::NotRegular, 0},
@@ -329,11 +290,10 @@ TEST_F(FileOps, OnlyRegularFilesAreReadAndAFifoNeverBlocks)
         {folder, Outcome::SystemError, EISDIR},
         {at("gone.jpg"), Outcome::SystemError, ENOENT},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.path.toStdString());
-        const FileResult kind = checkRegularFile(row.path);
-        EXPECT_EQ(kind.outcome, row.outcome);
-        EXPECT_EQ(kind.error, row.error);
+    for (const auto& [path, outcome, error] : rows) {
+        const FileResult kind = checkRegularFile(path);
+        EXPECT_EQ(kind.outcome, outcome) << path.toStdString();
+        EXPECT_EQ(kind.error, error) << path.toStdString();
     }
 
     // A copy, or a move to another file system, of a FIFO ends at once and writes nothing.
@@ -372,7 +332,7 @@ TEST_F(FileOps, LinksMoveToAnotherFileSystemAsLinks)
     // A taken name and a source link that cannot be removed leave the link where it was.
     EXPECT_EQ(renameNoReplace(at("m.jpg"), other.path() + u"taken.jpg"_s).outcome, Outcome::Exists);
     EXPECT_EQ(contents(other.path() + u"taken.jpg"_s), "T");
-    failCall(hook::Call::Unlink, EIO);
+    failOn(hook::Call::Unlink, EIO);
     EXPECT_EQ(renameNoReplace(at("m.jpg"), other.path() + u"m.jpg"_s).error, EIO);
     EXPECT_EQ(QFile::symLinkTarget(at("m.jpg")), at("photo.jpg"));
     EXPECT_EQ(names(other.path()), (QSet<QString>{u"l.jpg"_s, u"taken.jpg"_s}));
@@ -390,19 +350,15 @@ TEST_F(FileOps, CaseProbeDecidesByNameLookup)
     EXPECT_EQ(names(folder), QSet<QString>{u"Photo.jpg"_s}); // the probe is gone
     EXPECT_EQ(filetest::modified(folder).toSecsSinceEpoch(), 1183480000);
 
-    hook::setNameLookup([](const QString& path) -> std::optional<FileIdentity> {
+    hook::setNameLookup([this](const QString& path) -> std::optional<FileIdentity> {
         const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-        const QStringList entries =
-            QDir(path.left(path.lastIndexOf(u'/'))).entryList(QDir::Files | QDir::Hidden);
-        for (const QString& entry : entries) {
-            if (entry.compare(name, Qt::CaseInsensitive) == 0)
-                return FileIdentity{1, static_cast<ino_t>(qHash(name))};
-        }
-        return std::nullopt;
+        if (!QDir(folder).entryList(QDir::Files | QDir::Hidden).contains(name, Qt::CaseInsensitive))
+            return std::nullopt;
+        return FileIdentity{1, static_cast<ino_t>(qHash(name))};
     });
     EXPECT_TRUE(folderIgnoresCase(folder));
     // A folder that cannot be written: an existing name's other spelling tells.
-    failCall(hook::Call::Create, EACCES);
+    failOn(hook::Call::Create, EACCES);
     EXPECT_TRUE(folderIgnoresCase(folder));
     hook::setNameLookup({});
     EXPECT_FALSE(folderIgnoresCase(folder));

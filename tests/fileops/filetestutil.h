@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fileops/fileops.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -9,6 +11,7 @@
 #include <ostream>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -54,6 +57,22 @@ inline QSet<QString> names(const QString& folder)
     const QStringList list =
         QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     return QSet<QString>(list.begin(), list.end());
+}
+
+// Fails every `which` call on a path ending with one of `endings` (on any path when none).
+inline void failOn(fileops::testing::Call which, int error, const QStringList& endings = {})
+{
+    fileops::testing::setFailureHook([=](fileops::testing::Call call, const QString& path) {
+        bool hit = endings.isEmpty();
+        for (const QString& end : endings)
+            hit = hit || path.endsWith(end);
+        return call == which && hit ? error : 0;
+    });
+}
+
+inline int hardLink(const QString& from, const QString& to)
+{
+    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData());
 }
 
 } // namespace filetest
