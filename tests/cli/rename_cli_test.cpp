@@ -8,8 +8,7 @@
 
 #include <csignal>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <fstream>
 
 using namespace clirunner;
 
@@ -31,6 +30,15 @@ protected:
     {
         QFile file(path(name));
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    // One line per JSON row: result:target:status.
+    static QStringList rows(const Result& result)
+    {
+        QStringList all;
+        for (const QJsonObject& line : result.json())
+            all.append(line.value("result").toString() + ":" + line.value("target").toString() +
+                       ":" + QString::number(line.value("status").toInt()));
+        return all;
     }
     Result rename(QStringList arguments, const QStringList& files, Options options = {})
     {
@@ -67,33 +75,23 @@ TEST_F(RenameCliTest, DryRunPrintsThePlanAndChangesNothing)
 TEST_F(RenameCliTest, NamesThatAreNotUtf8AreRefusedBeforeTheRun)
 {
     const QByteArray raw = QFile::encodeName(folder()) + "/caf\xe9.jpg";
-    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
+    ASSERT_TRUE(std::ofstream(raw.constData()).good());
     make({"caf\uFFFD.jpg", "a.jpg"});
     const QStringList before = names(folder());
     const QString refusal = "caf\\xe9.jpg : nom de fichier non UTF-8 : refusé";
 
-    struct Case
-    {
-        const char* what;
-        QStringList arguments; // bash $'...' texts
-        QByteArray input;
+    const std::pair<QStringList, QByteArray> cases[] = {
+        // bash $'...' texts, standard input
+        {{"a.jpg", "caf\\351.jpg"}, {}},
+        {{"-"}, "a.jpg\ncaf\xe9.jpg\n"},
+        {{"--null", "-"}, QByteArray("a.jpg\0caf\xe9.jpg\0", 15)},
+        {{"--dest", "caf\\351.jpg", "a.jpg"}, {}},
     };
-    const std::vector<Case> cases{
-        {"argument", {"rename", "--form", "upper", "a.jpg", "caf\\351.jpg"}, {}},
-        {"standard input", {"rename", "--form", "upper", "-"}, "a.jpg\ncaf\xe9.jpg\n"},
-        {"standard input, NUL",
-         {"rename", "--form", "upper", "--null", "-"},
-         QByteArray("a.jpg\0caf\xe9.jpg\0", 15)},
-        {"--dest", {"rename", "--form", "upper", "--dest", "caf\\351.jpg", "a.jpg"}, {}},
-    };
-    for (const Case& row : cases) {
-        SCOPED_TRACE(row.what);
-        Options options;
-        options.workingDirectory = folder();
-        options.input = row.input;
-        const Result result = runWithRawArguments(row.arguments, options);
+    for (const auto& [arguments, input] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const Result result =
+            runWithRawArguments(QStringList{"rename", "--form", "upper"} + arguments,
+                                {.workingDirectory = folder(), .input = input});
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_TRUE(result.errText().contains(refusal)) << result.errText().toStdString();
         EXPECT_TRUE(result.out.isEmpty());
@@ -109,13 +107,6 @@ TEST_F(RenameCliTest, JsonRowsAndExitStatuses)
 {
     make({"a.jpg", "b.jpg", "c.jpg", "image.jpg"});
     const QStringList three{"a.jpg", "b.jpg", "c.jpg"};
-    const auto rows = [](const Result& result) {
-        QStringList all;
-        for (const QJsonObject& line : result.json())
-            all.append(line.value("result").toString() + ":" + line.value("target").toString() +
-                       ":" + QString::number(line.value("status").toInt()));
-        return all;
-    };
     Result result = rename({"--form", "text"}, {"a.jpg"});
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.errText(), "morvane-batch: a.jpg : Le fichier image.jpg existe déjà.\n"
@@ -123,16 +114,15 @@ TEST_F(RenameCliTest, JsonRowsAndExitStatuses)
     EXPECT_EQ(rows(rename({"--form", "text", "--json"}, {"a.jpg"})), QStringList{"conflict::0"});
 
     // c.jpg fails (EIO), then b.jpg cannot go back from x2.jpg.
-    Options options;
-    options.environment = {"MORVANE_BATCH_TEST_FAIL=rename:c.jpg,rename:x2.jpg"};
-    result = rename({"--form", "text", "--text", "x", "--json"}, three, options);
+    result = rename({"--form", "text", "--text", "x", "--json"}, three,
+                    {.environment = {"MORVANE_BATCH_TEST_FAIL=rename:c.jpg,rename:x2.jpg"}});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(rows(result), (QStringList{"undone::0", "stranded:x2.jpg:0", "failed::5"}));
     EXPECT_TRUE(result.errText().contains("ATTENTION : b.jpg : Le fichier est maintenant x2.jpg"));
     ASSERT_EQ(::rename(QFile::encodeName(path("x2.jpg")), QFile::encodeName(path("b.jpg"))), 0);
 
-    options.environment = {"MORVANE_BATCH_TEST_FAIL=rename:c.jpg"};
-    result = rename({"--form", "text", "--text", "x"}, three, options);
+    result = rename({"--form", "text", "--text", "x"}, three,
+                    {.environment = {"MORVANE_BATCH_TEST_FAIL=rename:c.jpg"}});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.errText().contains("Échec : 2 fichier(s) remis sous leur ancien nom."));
 
@@ -150,17 +140,13 @@ TEST_F(RenameCliTest, StopSignalThroughTheTestPausePutsFilesBack)
         m_dir.swap(dir);
         make({"a.jpg", "b.jpg", "c.jpg"});
         const Snapshot before = snapshot(folder());
-        Options options;
-        options.environment = {"MORVANE_BATCH_TEST_PAUSE_AFTER=2"};
-        options.atPause = [signal](qint64 pid) { ::kill(static_cast<pid_t>(pid), signal); };
-        const Result result = rename({"--form", "upper", "--keep-copy", "own", "--json"},
-                                     {"a.jpg", "b.jpg", "c.jpg"}, options);
+        const Result result =
+            rename({"--form", "upper", "--keep-copy", "own", "--json"}, {"a.jpg", "b.jpg", "c.jpg"},
+                   {.environment = {"MORVANE_BATCH_TEST_PAUSE_AFTER=2"},
+                    .atPause = [signal](qint64 pid) { ::kill(static_cast<pid_t>(pid), signal); }});
         EXPECT_EQ(result.exitCode, signal == SIGINT ? 130 : 143) << result.errText().toStdString();
         EXPECT_EQ(snapshot(folder()), before);
-        QStringList results;
-        for (const QJsonObject& line : result.json())
-            results.append(line.value("result").toString());
-        EXPECT_EQ(results, (QStringList{"undone", "undone", "not-run"}));
+        EXPECT_EQ(rows(result), (QStringList{"undone::0", "undone::0", "not-run::0"}));
     }
 }
 
@@ -173,11 +159,11 @@ TEST_F(RenameCliTest, UndoAfterSigkillRestoresEveryName)
         files.append(QString("image%1.jpg").arg(i));
     make(files);
     const Snapshot before = snapshot(folder());
-    Options options;
-    options.input = files.join('\n').toUtf8();
-    options.environment = {"MORVANE_BATCH_TEST_PAUSE_AFTER=1000"};
-    options.atPause = [](qint64 pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); };
-    Result result = rename({"--form", "text", "--style", "0"}, {"-"}, options);
+    Result result =
+        rename({"--form", "text", "--style", "0"}, {"-"},
+               {.input = files.join('\n').toUtf8(),
+                .environment = {"MORVANE_BATCH_TEST_PAUSE_AFTER=1000"},
+                .atPause = [](qint64 pid) { ::kill(static_cast<pid_t>(pid), SIGKILL); }});
     EXPECT_EQ(result.exitCode, -1);
     EXPECT_FALSE(names(folder()).filter(".morvane-cycle-").isEmpty());
 
@@ -196,13 +182,10 @@ TEST_F(RenameCliTest, UndoAfterSigkillRestoresEveryName)
 TEST_F(RenameCliTest, PathsFromStandardInputAndAfterDoubleDash)
 {
     make({"a.jpg", "b c.jpg", "-x.jpg"});
-    Options options;
-    options.input = "a.jpg\nb c.jpg\n";
-    Result result = rename({"--form", "upper"}, {"-"}, options);
+    Result result = rename({"--form", "upper"}, {"-"}, {.input = "a.jpg\nb c.jpg\n"});
     EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
     EXPECT_EQ(names(folder()), (QStringList{"-x.jpg", "A.jpg", "B C.jpg"}));
-    options.input = QByteArray("A.jpg\0B C.jpg\0", 14);
-    result = rename({"--form", "lower", "--null"}, {"-"}, options);
+    result = rename({"--form", "lower", "--null"}, {"-"}, {.input = {"A.jpg\0B C.jpg\0", 14}});
     EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
     result = rename({"--form", "upper", "--"}, {"-x.jpg"});
     EXPECT_EQ(result.exitCode, 0) << result.errText().toStdString();
@@ -231,9 +214,7 @@ TEST_F(RenameCliTest, UsageErrorsExitTwoWithAFrenchMessage)
     const Snapshot before = snapshot(folder());
     for (const auto& [arguments, message] : cases) {
         SCOPED_TRACE(arguments.join(' ').toStdString());
-        Options options;
-        options.workingDirectory = folder();
-        const Result result = run(arguments, options);
+        const Result result = run(arguments, {.workingDirectory = folder()});
         EXPECT_EQ(result.exitCode, 2);
         EXPECT_TRUE(result.errText().contains(QString::fromUtf8(message)))
             << result.errText().toStdString();
