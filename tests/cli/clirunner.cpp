@@ -15,11 +15,8 @@ namespace clirunner {
 QList<QJsonObject> Result::json() const
 {
     QList<QJsonObject> objects;
-    for (const QByteArray& line : out.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    for (const QString& line : outLines()) {
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
         EXPECT_TRUE(document.isObject()) << "not a JSON object: " << line.toStdString();
         objects.append(document.object());
     }

@@ -34,8 +34,6 @@ public:
         if (m_mounted)
             ::umount2(QFile::encodeName(m_mountPoint->path()).constData(), MNT_DETACH);
     }
-    SecondFileSystem(const SecondFileSystem&) = delete;
-    SecondFileSystem& operator=(const SecondFileSystem&) = delete;
 
     // A folder ending with '/', or empty.
     const QString& path() const { return m_path; }

@@ -40,7 +40,6 @@ protected:
         ASSERT_TRUE(m_dir->isValid());
         dir = m_dir->path() + u'/';
         options = {};
-        options.format = renaming::autoStyle;
     }
 
     // Makes the files (content: the name; a trailing '/' makes a folder).
