@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QString>
 
@@ -45,10 +46,7 @@ inline QByteArray contents(const QString& path)
 
 inline QDateTime modified(const QString& path)
 {
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    return QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+    return QFileInfo(path).lastModified();
 }
 
 // The names in a folder, hidden ones included.

@@ -73,14 +73,6 @@ protected:
         return QString::fromUtf8(names).split(u' ', Qt::SkipEmptyParts);
     }
 
-    static std::vector<Result> results(const RunReport& report)
-    {
-        std::vector<Result> all;
-        for (const EntryRun& entry : report.entries)
-            all.push_back(entry.result);
-        return all;
-    }
-
     std::optional<QTemporaryDir> m_dir;
     QString dir;
     RenameOptions options;
@@ -241,7 +233,10 @@ TEST_F(RenameEngine, AnUnfinishedRunPutsEveryFileBack)
     const Names before = names(dir);
     filetest::failOn(fileops::testing::Call::Rename, EIO, {u"/c.jpg"_s});
     RunReport report = run(files);
-    EXPECT_EQ(results(report),
+    std::vector<Result> results;
+    for (const EntryRun& entry : report.entries)
+        results.push_back(entry.result);
+    EXPECT_EQ(results,
               (std::vector{Result::Undone, Result::Undone, Result::Failed, Result::NotRun}));
     EXPECT_EQ(report.entries[2].error, EIO);
     EXPECT_EQ(names(dir), before);
@@ -305,10 +300,10 @@ TEST_F(RenameEngine, JournalAndUndo)
         for (const PlannedRename& entry : made.entries)
             EXPECT_EQ(entry.identity, fileops::identityOf(entry.source));
         ASSERT_TRUE(runPlan(made, controls).complete());
-        QFile written(journal.path());
-        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(written.readAll().contains(
-            QByteArray(' ' + QFile::encodeName(dir + u"b é.jpg"_s).toPercentEncoding("/") + ' ')));
+        EXPECT_TRUE(
+            contents(journal.path())
+                .contains(QByteArray(
+                    ' ' + QFile::encodeName(dir + u"b é.jpg"_s).toPercentEncoding("/") + ' ')));
     }
     // c.jpg's file is moved away since: it and its kept copy are left alone.
     ASSERT_TRUE(QFile::rename(dir + u"image3.jpg"_s, dir + u"moved.jpg"_s));
