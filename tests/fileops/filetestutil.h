@@ -11,7 +11,6 @@
 
 #include <ostream>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 // Readable QString values in test failures.
@@ -33,9 +32,8 @@ inline bool makeFile(const QString& path, const QByteArray& content,
                      const QDateTime& modified = stamp())
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush())
-        return false;
-    return file.setFileTime(modified, QFileDevice::FileModificationTime);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
+           file.flush() && file.setFileTime(modified, QFileDevice::FileModificationTime);
 }
 
 inline QByteArray contents(const QString& path)

@@ -34,9 +34,10 @@ protected:
     void SetUp() override { reset(); }
     void TearDown() override { fileops::testing::setFailureHook({}); }
 
-    void reset()
+    // A new folder, in the system's temporary folder or from `pattern`, and default options.
+    void reset(const QString& pattern = {})
     {
-        m_dir.emplace();
+        pattern.isEmpty() ? m_dir.emplace() : m_dir.emplace(pattern);
         ASSERT_TRUE(m_dir->isValid());
         dir = m_dir->path() + u'/';
         options = {};
@@ -197,9 +198,7 @@ TEST_F(RenameEngine, LetterCaseOnACaseInsensitiveVolume)
     const QString volume = qEnvironmentVariable("MORVANE_TEST_CASE_INSENSITIVE_DIR");
     if (volume.isEmpty())
         GTEST_SKIP() << "MORVANE_TEST_CASE_INSENSITIVE_DIR not set";
-    m_dir.emplace(volume + u"/rename-XXXXXX"_s);
-    ASSERT_TRUE(m_dir->isValid());
-    dir = m_dir->path() + u'/';
+    reset(volume + u"/rename-XXXXXX"_s);
     make({u"image.jpg"_s, u"x.jpg"_s});
     options.nameText = u"IMAGE"_s;
     EXPECT_TRUE(plan({u"x.jpg"_s}).refused());
