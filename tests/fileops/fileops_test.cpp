@@ -54,7 +54,7 @@ TEST_F(FileOps, RenameNeverReplacesAndRenamesInPlaceOrToAnotherFolder)
     ASSERT_TRUE(makeFile(at("a.jpg"), "A") && makeFile(at("b.jpg"), "B"));
     const FileResult taken = renameNoReplace(at("a.jpg"), at("b.jpg"));
     EXPECT_EQ(taken.outcome, Outcome::Exists);
-    EXPECT_EQ(contents(at("a.jpg")) + contents(at("b.jpg")), "AB");
+    EXPECT_EQ(QByteArray(contents(at("a.jpg")) + contents(at("b.jpg"))), "AB");
     EXPECT_EQ(describe(taken), systemDescription(EEXIST) + u" : "_s + at("b.jpg"));
 
     ASSERT_TRUE(QDir(folder).mkdir(u"sub"_s));
@@ -362,5 +362,5 @@ TEST_F(FileOps, CaseProbeDecidesByNameLookup)
     EXPECT_TRUE(renameNoReplace(at("a.jpg"), at("A.JPG")).ok());
     EXPECT_EQ(renameNoReplace(at("b.jpg"), at("a.jpg")).outcome, Outcome::Exists);
     EXPECT_EQ(names(folder), (QSet<QString>{u"A.JPG"_s, u"b.jpg"_s}));
-    EXPECT_EQ(contents(at("A.JPG")) + contents(at("b.jpg")), "AB");
+    EXPECT_EQ(QByteArray(contents(at("A.JPG")) + contents(at("b.jpg"))), "AB");
 }

@@ -242,10 +242,9 @@ TEST_F(RenameEngine, AnUnfinishedRunPutsEveryFileBack)
 
     fileops::testing::setFailureHook({});
     std::atomic<bool> cancel{false};
-    RunControls controls;
-    controls.cancel = &cancel;
-    controls.progress = [&cancel](int done, int, const QString&) { cancel = done == 2; };
-    report = run(files, controls);
+    report = run(files, {.cancel = &cancel, .progress = [&cancel](int done, int, const QString&) {
+                             cancel = done == 2;
+                         }});
     EXPECT_TRUE(report.cancelled);
     EXPECT_EQ(report.undone, 2);
     EXPECT_EQ(names(dir), before);
