@@ -50,8 +50,7 @@ Result runProgram(const QString& program, const QStringList& arguments, const Op
     for (const QString& entry : options.environment)
         environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
     process.setProcessEnvironment(environment);
-    if (!options.workingDirectory.isEmpty())
-        process.setWorkingDirectory(options.workingDirectory);
+    process.setWorkingDirectory(options.workingDirectory); // empty: this process's own
     process.start(program, arguments);
     Result result;
     if (!process.waitForStarted()) {

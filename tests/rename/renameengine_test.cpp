@@ -48,9 +48,7 @@ protected:
     {
         for (const QString& file : files) {
             ASSERT_TRUE(QDir().mkpath(QFileInfo(dir + file).path()));
-            if (!file.endsWith(u'/')) {
-                ASSERT_TRUE(makeFile(dir + file, file.toUtf8()));
-            }
+            ASSERT_TRUE(file.endsWith(u'/') || makeFile(dir + file, file.toUtf8()));
         }
     }
 
