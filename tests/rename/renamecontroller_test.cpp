@@ -38,6 +38,7 @@ struct Rig
     }
 
     QString at(const QString& name) const { return files.path() + u'/' + name; }
+    QSet<QString> names() const { return filetest::names(files.path()); }
     void addFiles(const QStringList& names)
     {
         for (const QString& name : names)
@@ -227,7 +228,7 @@ private Q_SLOTS:
         rig.renameConfirmed();
         QCOMPARE(rig.dialogs.messages().size(), 1);
         QVERIFY(rig.dialogs.messages().first().text.contains(problem));
-        QCOMPARE(filetest::names(rig.files.path()), QSet<QString>{u"a.jpg"_s});
+        QCOMPARE(rig.names(), QSet<QString>{u"a.jpg"_s});
 
         // A name put right clears the field's mark.
         for (int i = 0; i < 4; ++i)
@@ -250,7 +251,7 @@ private Q_SLOTS:
             rig.renameConfirmed();
             QCOMPARE(rig.dialogs.calls(),
                      {ScriptedDialogs::shown(message, u"Attention"_s, DialogIcon::Critical)});
-            QCOMPARE(filetest::names(rig.files.path()).size(), static_cast<qsizetype>(files));
+            QCOMPARE(rig.names().size(), static_cast<qsizetype>(files));
         }
     }
 
@@ -264,7 +265,7 @@ private Q_SLOTS:
         QCOMPARE(rig.dialogs.calls(),
                  {(ScriptedDialogs::Call{Kind::Ask, u"Voulez-vous changer le nom ?"_s,
                                          u"Confirmation "_s, DialogIcon::None})});
-        QCOMPARE(filetest::names(rig.files.path()), (QSet<QString>{u"b.jpg"_s, u"a.png"_s}));
+        QCOMPARE(rig.names(), (QSet<QString>{u"b.jpg"_s, u"a.png"_s}));
         QVERIFY(!QGuiApplication::overrideCursor());
 
         QStringList steps;
@@ -283,9 +284,8 @@ private Q_SLOTS:
         QCOMPARE(steps, (QStringList{u"browse busy"_s, u"preview busy"_s, u"list"_s}));
         QVERIFY(rig.panel.example()->text().isEmpty());
         QCOMPARE(rig.panel.nameText()->text(), u"image"_s);
-        QCOMPARE(
-            filetest::names(rig.files.path()),
-            (QSet<QString>{u"[03-07-2007][18.45.12]1.jpg"_s, u"[03-07-2007][18.45.12]2.png"_s}));
+        QCOMPARE(rig.names(), (QSet<QString>{u"[03-07-2007][18.45.12]1.jpg"_s,
+                                             u"[03-07-2007][18.45.12]2.png"_s}));
         QCOMPARE(rig.panel.nameForms()->currentIndex(), 18);
 
         // Ctrl+Z: every file gets its old name back.
@@ -298,7 +298,7 @@ private Q_SLOTS:
                 u"2 fichier(s) remis sous leur ancien nom, 0 copie(s) gardée(s) supprimée(s)."_s,
                 u"Morvane"_s, DialogIcon::Information)});
         QCOMPARE(filetest::contents(rig.at(u"b.jpg"_s)), "b.jpg");
-        QCOMPARE(filetest::names(rig.files.path()), (QSet<QString>{u"b.jpg"_s, u"a.png"_s}));
+        QCOMPARE(rig.names(), (QSet<QString>{u"b.jpg"_s, u"a.png"_s}));
     }
 
     void renomConflictChangesNothing()
@@ -319,8 +319,7 @@ private Q_SLOTS:
         QCOMPARE(rig.panel.nameText()->text(), u"x"_s);
         QCOMPARE(rig.panel.example()->text(), u"shown"_s);
         QCOMPARE(rig.list.count(), 2);
-        QCOMPARE(filetest::names(rig.files.path()),
-                 (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s, u"x2.jpg"_s}));
+        QCOMPARE(rig.names(), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s, u"x2.jpg"_s}));
     }
 
     // A run cut short (its journal neither marked nor locked) is offered back at start.
