@@ -15,11 +15,8 @@ namespace clirunner {
 QList<QJsonObject> Result::json() const
 {
     QList<QJsonObject> objects;
-    for (const QByteArray& line : out.split('\n')) {
-        if (line.isEmpty())
-            continue;
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(line, &error);
+    for (const QString& line : outLines()) {
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
         EXPECT_TRUE(document.isObject()) << "not a JSON object: " << line.toStdString();
         objects.append(document.object());
     }
@@ -28,7 +25,7 @@ QList<QJsonObject> Result::json() const
 
 QStringList Result::outLines() const
 {
-    return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    return QString::fromUtf8(out).split('\n', Qt::SkipEmptyParts);
 }
 
 QProcessEnvironment environment()
@@ -36,12 +33,11 @@ QProcessEnvironment environment()
     // One home per test process: rename journals never reach the real one.
     static const QTemporaryDir home;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    environment.insert(QStringLiteral("HOME"), home.path());
-    environment.insert(QStringLiteral("XDG_STATE_HOME"), home.path() + QStringLiteral("/state"));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(name);
+    environment.insert("HOME", home.path());
+    environment.insert("XDG_STATE_HOME", home.path() + "/state");
+    environment.insert("XDG_DATA_HOME", home.path() + "/data");
     return environment;
 }
 
@@ -51,13 +47,10 @@ Result runProgram(const QString& program, const QStringList& arguments, const Op
 {
     QProcess process;
     QProcessEnvironment environment = clirunner::environment();
-    for (const QString& entry : options.environment) {
-        const qsizetype equals = entry.indexOf(QLatin1Char('='));
-        environment.insert(entry.left(equals), entry.mid(equals + 1));
-    }
+    for (const QString& entry : options.environment)
+        environment.insert(entry.section('=', 0, 0), entry.section('=', 1));
     process.setProcessEnvironment(environment);
-    if (!options.workingDirectory.isEmpty())
-        process.setWorkingDirectory(options.workingDirectory);
+    process.setWorkingDirectory(options.workingDirectory); // empty: this process's own
     process.start(program, arguments);
     Result result;
     if (!process.waitForStarted()) {
@@ -91,17 +84,15 @@ Result runProgram(const QString& program, const QStringList& arguments, const Op
 
 Result run(const QStringList& arguments, const Options& options)
 {
-    return runProgram(QStringLiteral(MORVANE_BATCH_EXECUTABLE), arguments, options);
+    return runProgram(MORVANE_BATCH_EXECUTABLE, arguments, options);
 }
 
 Result runWithRawArguments(const QStringList& escapedArguments, const Options& options)
 {
-    QString script = QStringLiteral("exec \"$0\"");
+    QString script = "exec \"$0\"";
     for (const QString& argument : escapedArguments)
-        script += QStringLiteral(" $'%1'").arg(argument);
-    return runProgram(QStringLiteral("/bin/bash"),
-                      {QStringLiteral("-c"), script, QStringLiteral(MORVANE_BATCH_EXECUTABLE)},
-                      options);
+        script += QString(" $'%1'").arg(argument);
+    return runProgram("/bin/bash", {"-c", script, MORVANE_BATCH_EXECUTABLE}, options);
 }
 
 Snapshot snapshot(const QString& folder)

@@ -35,11 +35,11 @@ struct Result
 
 struct Options
 {
-    QString workingDirectory;
-    QByteArray input;        // standard input
-    QStringList environment; // extra NAME=VALUE entries
+    QString workingDirectory = {};
+    QByteArray input = {};        // standard input
+    QStringList environment = {}; // extra NAME=VALUE entries
     // Called once the tool has written "pause de test", with its process id.
-    std::function<void(qint64 pid)> atPause;
+    std::function<void(qint64 pid)> atPause = {};
 };
 
 Result run(const QStringList& arguments, const Options& options = {});

@@ -9,7 +9,7 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
+#include <tuple>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,6 +18,7 @@ using namespace fileops;
 namespace hook = fileops::testing;
 using namespace Qt::StringLiterals;
 using filetest::contents;
+using filetest::failOn;
 using filetest::makeFile;
 using filetest::names;
 
@@ -46,25 +47,14 @@ mode_t modeOf(const QString& path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
-// Fails the given call, every time it is made, with `error`.
-void failCall(hook::Call which, int error)
-{
-    hook::setFailureHook(
-        [which, error](hook::Call call, const QString&) { return call == which ? error : 0; });
-}
-
 } // namespace
 
 TEST_F(FileOps, RenameNeverReplacesAndRenamesInPlaceOrToAnotherFolder)
 {
-    ASSERT_TRUE(makeFile(at("a.jpg"), "A"));
-    ASSERT_TRUE(makeFile(at("b.jpg"), "B"));
-
+    ASSERT_TRUE(makeFile(at("a.jpg"), "A") && makeFile(at("b.jpg"), "B"));
     const FileResult taken = renameNoReplace(at("a.jpg"), at("b.jpg"));
     EXPECT_EQ(taken.outcome, Outcome::Exists);
-    EXPECT_EQ(taken.path, at("b.jpg"));
-    EXPECT_EQ(contents(at("a.jpg")), "A");
-    EXPECT_EQ(contents(at("b.jpg")), "B");
+    EXPECT_EQ(QByteArray(contents(at("a.jpg")) + contents(at("b.jpg"))), "AB");
     EXPECT_EQ(describe(taken), systemDescription(EEXIST) + u" : "_s + at("b.jpg"));
 
     ASSERT_TRUE(QDir(folder).mkdir(u"sub"_s));
@@ -79,8 +69,7 @@ TEST_F(FileOps, RenameChangesLetterCaseAndLeavesOwnPathAlone)
     EXPECT_TRUE(renameNoReplace(at("plage.jpg"), at("PLAGE.jpg")).ok());
     EXPECT_EQ(names(folder), QSet<QString>{u"PLAGE.jpg"_s});
 
-    const FileResult same = renameNoReplace(at("PLAGE.jpg"), at("PLAGE.jpg"));
-    EXPECT_TRUE(same.ok());
+    EXPECT_TRUE(renameNoReplace(at("PLAGE.jpg"), at("PLAGE.jpg")).ok());
     EXPECT_EQ(contents(at("PLAGE.jpg")), "P");
 
     // The route taken where the file system ignores case: through a temporary name.
@@ -94,47 +83,30 @@ TEST_F(FileOps, RenameChangesLetterCaseAndLeavesOwnPathAlone)
 TEST_F(FileOps, RenameFailuresCarryTheSystemsDescription)
 {
     ASSERT_TRUE(makeFile(at("file"), "F"));
-    struct Row
-    {
-        QString from;
-        QString to;
-        int error;
-        QString named;
-    };
     const QString longName(300, QLatin1Char('n'));
-    const Row rows[] = {
+    const std::tuple<QString, QString, int, QString> rows[] = {
         {at("missing"), at("x"), ENOENT, at("missing")},
         {at("file"), at("file/x"), ENOTDIR, at("file/x")},
         {at("file"), at("nofolder/x"), ENOENT, at("nofolder/x")},
         {at("file"), at(longName), ENAMETOOLONG, at(longName)},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.to.toStdString());
-        const FileResult result = renameNoReplace(row.from, row.to);
-        EXPECT_EQ(result.outcome, Outcome::SystemError);
-        EXPECT_EQ(result.error, row.error);
-        EXPECT_EQ(result.path, row.named);
-        EXPECT_EQ(describe(result), systemDescription(row.error) + u" : "_s + row.named);
+    for (const auto& [from, to, error, named] : rows) {
+        const FileResult result = renameNoReplace(from, to);
+        EXPECT_EQ(result.outcome, Outcome::SystemError) << to.toStdString();
+        EXPECT_EQ(result.error, error);
+        EXPECT_EQ(describe(result), systemDescription(error) + u" : "_s + named);
     }
     EXPECT_EQ(contents(at("file")), "F");
 }
 
 TEST_F(FileOps, RenameFallsBackWhereTheNoReplaceFlagIsRefused)
 {
-    struct Row
-    {
-        const char* what;
-        int linkError; // 0: links work
-    };
-    for (const Row& row : {Row{"link and unlink", 0}, Row{"no hard links", EPERM}}) {
-        SCOPED_TRACE(row.what);
-        hook::setFailureHook([&row](hook::Call call, const QString&) {
-            if (call == hook::Call::Rename)
-                return EINVAL;
-            return call == hook::Call::Link ? row.linkError : 0;
+    for (const int linkError : {0, EPERM}) { // 0: link and unlink, else no hard links
+        SCOPED_TRACE(linkError);
+        hook::setFailureHook([linkError](hook::Call call, const QString&) {
+            return call == hook::Call::Rename ? EINVAL : call == hook::Call::Link ? linkError : 0;
         });
-        ASSERT_TRUE(makeFile(at("a"), "A"));
-        ASSERT_TRUE(makeFile(at("taken"), "T"));
+        ASSERT_TRUE(makeFile(at("a"), "A") && makeFile(at("taken"), "T"));
         EXPECT_EQ(renameNoReplace(at("a"), at("taken")).outcome, Outcome::Exists);
         EXPECT_EQ(contents(at("taken")), "T");
         EXPECT_TRUE(renameNoReplace(at("a"), at("b")).ok());
@@ -156,8 +128,8 @@ TEST_F(FileOps, CopyKeepsTimeAndPermissionsAndNeverLosesATarget)
     EXPECT_EQ(filetest::modified(at("copy.png")), old);
     EXPECT_EQ(modeOf(at("copy.png")), 0640u);
 
-    const FileResult kept = copyFile(at("src.png"), at("other.png"), CopyMode::NoReplace);
-    EXPECT_EQ(kept.outcome, Outcome::Exists);
+    EXPECT_EQ(copyFile(at("src.png"), at("other.png"), CopyMode::NoReplace).outcome,
+              Outcome::Exists);
     EXPECT_EQ(contents(at("other.png")), "OTHER");
 
     EXPECT_TRUE(copyFile(at("src.png"), at("other.png"), CopyMode::Replace).ok());
@@ -176,12 +148,11 @@ TEST_F(FileOps, CopyKeepsTimeAndPermissionsAndNeverLosesATarget)
 
 TEST_F(FileOps, FailedCopyLeavesNoPartialFile)
 {
-    ASSERT_TRUE(makeFile(at("src"), "SOURCE"));
-    ASSERT_TRUE(makeFile(at("old"), "OLD"));
+    ASSERT_TRUE(makeFile(at("src"), "SOURCE") && makeFile(at("old"), "OLD"));
     for (hook::Call call : {hook::Call::Create, hook::Call::Write, hook::Call::SetTimes,
                             hook::Call::Sync, hook::Call::Rename}) {
         SCOPED_TRACE(static_cast<int>(call));
-        failCall(call, EIO);
+        failOn(call, EIO);
         for (const CopyMode mode : {CopyMode::Replace, CopyMode::NoReplace}) {
             const QString target = at(mode == CopyMode::Replace ? u"old"_s : u"new"_s);
             const FileResult result = copyFile(at("src"), target, mode);
@@ -199,9 +170,7 @@ TEST_F(FileOps, RemoveDeletesReadOnlyFilesAndReportsFailures)
     ASSERT_EQ(::chmod(QFile::encodeName(at("ro")).constData(), 0444), 0);
     EXPECT_TRUE(removeFile(at("ro")).ok());
     EXPECT_FALSE(QFile::exists(at("ro")));
-    const FileResult missing = removeFile(at("ro"));
-    EXPECT_EQ(missing.error, ENOENT);
-    EXPECT_EQ(missing.path, at("ro"));
+    EXPECT_EQ(describe(removeFile(at("ro"))), systemDescription(ENOENT) + u" : "_s + at("ro"));
 }
 
 TEST_F(FileOps, IdentityComparesFilesAndFolders)
@@ -210,23 +179,14 @@ TEST_F(FileOps, IdentityComparesFilesAndFolders)
     ASSERT_TRUE(QDir(folder).mkdir(u"Real2"_s));
     ASSERT_TRUE(QFile::link(at("real"), at("link")));
     ASSERT_TRUE(makeFile(at("real/f"), "F"));
-    ASSERT_EQ(::link(QFile::encodeName(at("real/f")).constData(),
-                     QFile::encodeName(at("real/hard")).constData()),
-              0);
-    struct Row
-    {
-        QString a;
-        QString b;
-        bool sameFolder;
-    };
-    const Row folders[] = {
+    ASSERT_EQ(filetest::hardLink(at("real/f"), at("real/hard")), 0);
+    const std::tuple<QString, QString, bool> folders[] = {
         {at("real/"), at("real"), true},         {at("real/"), at("link/"), true},
         {at("real/"), at("Real2/"), false},      {at("real/"), at("Real/"), false},
         {at("none/"), at("real/../none"), true},
     };
-    for (const Row& row : folders)
-        EXPECT_EQ(sameFolder(row.a, row.b), row.sameFolder)
-            << row.a.toStdString() << " " << row.b.toStdString();
+    for (const auto& [a, b, same] : folders)
+        EXPECT_EQ(sameFolder(a, b), same) << a.toStdString() << " " << b.toStdString();
 
     EXPECT_TRUE(sameFile(at("real/f"), at("link/f")));
     EXPECT_TRUE(sameFile(at("real/f"), at("real/hard")));
@@ -235,31 +195,10 @@ TEST_F(FileOps, IdentityComparesFilesAndFolders)
     EXPECT_FALSE(sameFile(at("real/new"), at("real/New")));
 }
 
+// In a zone with daylight saving: the cheap conversion gives Qt's local date and time on both
+// sides of a change, around midnight and outside the years the C library path takes, and a
+// file's time is read in local time.
 TEST_F(FileOps, ModificationTimeIsReadInLocalTime)
-{
-    const QDateTime midnight(QDate(2020, 1, 31), QTime(0, 0, 0));
-    ASSERT_TRUE(makeFile(at("m"), "M", midnight));
-    QDateTime read;
-    EXPECT_TRUE(modificationTime(at("m"), &read).ok());
-    EXPECT_EQ(read, midnight);
-    EXPECT_EQ(modificationTime(at("gone"), &read).error, ENOENT);
-    QDateTime wall;
-    EXPECT_TRUE(modificationWallClock(at("m"), &wall).ok());
-    EXPECT_EQ(wall.date(), midnight.date());
-    EXPECT_EQ(wall.time(), midnight.time());
-    EXPECT_EQ(modificationWallClock(at("gone"), &wall).error, ENOENT);
-    // Read through an opened folder: a file, a missing one, then a folder that cannot be opened.
-    FolderWallClocks clocks;
-    QDateTime byFolder;
-    EXPECT_TRUE(clocks.read(at(""), u"m"_s, &byFolder).ok());
-    EXPECT_EQ(byFolder, wall);
-    EXPECT_EQ(clocks.read(at(""), u"gone"_s, &byFolder).error, ENOENT);
-    EXPECT_EQ(clocks.read(at("m/"), u"x"_s, &byFolder).error, ENOTDIR);
-}
-
-// The cheap conversion gives Qt's local date and time on both sides of a daylight-saving
-// change, around midnight and outside the years the C library path takes.
-TEST(LocalWallClock, MatchesQtLocalTimeAcrossDaylightSaving)
 {
     const bool hadZone = qEnvironmentVariableIsSet("TZ");
     const QByteArray zone = qgetenv("TZ");
@@ -268,13 +207,27 @@ TEST(LocalWallClock, MatchesQtLocalTimeAcrossDaylightSaving)
     const qint64 springForward = 1616893200; // 2021-03-28 02:00 CET becomes 03:00 CEST
     const qint64 fallBack = 1635642000;      // 2021-10-31 03:00 CEST becomes 02:00 CET
     const qint64 newYear = 1609455600;       // 2021-01-01 00:00 CET
+    const auto text = [](const QDateTime& time) { return time.toString(u"yyyy-MM-dd hh:mm:ss"_s); };
     EXPECT_EQ(localWallClock(springForward).time(), QTime(3, 0));
     for (const qint64 secs : {springForward - 1, springForward, fallBack - 1, fallBack, newYear - 1,
-                              newYear, qint64(-86400), qint64(4102444800)}) {
-        const QDateTime qt = QDateTime::fromSecsSinceEpoch(secs);
-        EXPECT_EQ(localWallClock(secs).date(), qt.date()) << secs;
-        EXPECT_EQ(localWallClock(secs).time(), qt.time()) << secs;
-    }
+                              newYear, qint64(-86400), qint64(4102444800)})
+        EXPECT_EQ(text(localWallClock(secs)), text(QDateTime::fromSecsSinceEpoch(secs))) << secs;
+
+    const QDateTime midnight(QDate(2020, 1, 31), QTime(0, 0, 0));
+    ASSERT_TRUE(makeFile(at("m"), "M", midnight));
+    QDateTime read, wall, byFolder;
+    EXPECT_TRUE(modificationTime(at("m"), &read).ok());
+    EXPECT_EQ(read, midnight);
+    EXPECT_EQ(modificationTime(at("gone"), &read).error, ENOENT);
+    EXPECT_TRUE(modificationWallClock(at("m"), &wall).ok());
+    EXPECT_EQ(text(wall), text(midnight));
+    EXPECT_EQ(modificationWallClock(at("gone"), &wall).error, ENOENT);
+    // Read through an opened folder: a file, a missing one, then a folder that cannot be opened.
+    FolderWallClocks clocks;
+    EXPECT_TRUE(clocks.read(at(""), u"m"_s, &byFolder).ok());
+    EXPECT_EQ(byFolder, wall);
+    EXPECT_EQ(clocks.read(at(""), u"gone"_s, &byFolder).error, ENOENT);
+    EXPECT_EQ(clocks.read(at("m/"), u"x"_s, &byFolder).error, ENOTDIR);
     if (hadZone)
         qputenv("TZ", zone);
     else
@@ -300,7 +253,7 @@ TEST_F(FileOps, MoveToAnotherFileSystemCopiesSyncsKeepsTimeAndRemovesTheSource)
     ASSERT_TRUE(makeFile(at("b.jpg"), "B"));
     EXPECT_EQ(renameNoReplace(at("b.jpg"), other.path() + u"moved.jpg"_s).outcome, Outcome::Exists);
     for (hook::Call call : {hook::Call::Sync, hook::Call::Unlink}) {
-        failCall(call, EIO);
+        failOn(call, EIO);
         const FileResult result = renameNoReplace(at("b.jpg"), other.path() + u"b.jpg"_s);
         EXPECT_EQ(result.error, EIO);
         EXPECT_EQ(contents(at("b.jpg")), "B");
@@ -314,13 +267,7 @@ TEST_F(FileOps, OnlyRegularFilesAreReadAndAFifoNeverBlocks)
     ASSERT_TRUE(makeFile(at("real.jpg"), "R"));
     ASSERT_TRUE(QFile::link(at("real.jpg"), at("link.jpg")));
     ASSERT_TRUE(QFile::link(at("gone.jpg"), at("dangling.jpg")));
-    struct Row
-    {
-        QString path;
-        Outcome outcome;
-        int error;
-    };
-    const Row rows[] = {
+    const std::tuple<QString, Outcome, int> rows[] = {
         {at("real.jpg"), Outcome::Ok, 0},
         {at("link.jpg"), Outcome::Ok, 0},
         {at("p.jpg"), Outcome::NotRegular, 0},
@@ -329,11 +276,10 @@ TEST_F(FileOps, OnlyRegularFilesAreReadAndAFifoNeverBlocks)
         {folder, Outcome::SystemError, EISDIR},
         {at("gone.jpg"), Outcome::SystemError, ENOENT},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.path.toStdString());
-        const FileResult kind = checkRegularFile(row.path);
-        EXPECT_EQ(kind.outcome, row.outcome);
-        EXPECT_EQ(kind.error, row.error);
+    for (const auto& [path, outcome, error] : rows) {
+        const FileResult kind = checkRegularFile(path);
+        EXPECT_EQ(kind.outcome, outcome) << path.toStdString();
+        EXPECT_EQ(kind.error, error) << path.toStdString();
     }
 
     // A copy, or a move to another file system, of a FIFO ends at once and writes nothing.
@@ -360,9 +306,8 @@ TEST_F(FileOps, LinksMoveToAnotherFileSystemAsLinks)
     SKIP_WITHOUT_SECOND_FILE_SYSTEM(other);
     ASSERT_TRUE(makeFile(at("photo.jpg"), "PHOTO"));
     ASSERT_TRUE(makeFile(other.path() + u"taken.jpg"_s, "T"));
-    const QByteArray target = QFile::encodeName(at("photo.jpg"));
     for (const char* name : {"l.jpg", "m.jpg"})
-        ASSERT_EQ(::symlink(target.constData(), QFile::encodeName(at(name)).constData()), 0);
+        ASSERT_TRUE(QFile::link(at("photo.jpg"), at(name)));
 
     EXPECT_TRUE(renameNoReplace(at("l.jpg"), other.path() + u"l.jpg"_s).ok());
     EXPECT_EQ(QFile::symLinkTarget(other.path() + u"l.jpg"_s), at("photo.jpg"));
@@ -372,7 +317,7 @@ TEST_F(FileOps, LinksMoveToAnotherFileSystemAsLinks)
     // A taken name and a source link that cannot be removed leave the link where it was.
     EXPECT_EQ(renameNoReplace(at("m.jpg"), other.path() + u"taken.jpg"_s).outcome, Outcome::Exists);
     EXPECT_EQ(contents(other.path() + u"taken.jpg"_s), "T");
-    failCall(hook::Call::Unlink, EIO);
+    failOn(hook::Call::Unlink, EIO);
     EXPECT_EQ(renameNoReplace(at("m.jpg"), other.path() + u"m.jpg"_s).error, EIO);
     EXPECT_EQ(QFile::symLinkTarget(at("m.jpg")), at("photo.jpg"));
     EXPECT_EQ(names(other.path()), (QSet<QString>{u"l.jpg"_s, u"taken.jpg"_s}));
@@ -390,19 +335,15 @@ TEST_F(FileOps, CaseProbeDecidesByNameLookup)
     EXPECT_EQ(names(folder), QSet<QString>{u"Photo.jpg"_s}); // the probe is gone
     EXPECT_EQ(filetest::modified(folder).toSecsSinceEpoch(), 1183480000);
 
-    hook::setNameLookup([](const QString& path) -> std::optional<FileIdentity> {
+    hook::setNameLookup([this](const QString& path) -> std::optional<FileIdentity> {
         const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-        const QStringList entries =
-            QDir(path.left(path.lastIndexOf(u'/'))).entryList(QDir::Files | QDir::Hidden);
-        for (const QString& entry : entries) {
-            if (entry.compare(name, Qt::CaseInsensitive) == 0)
-                return FileIdentity{1, static_cast<ino_t>(qHash(name))};
-        }
-        return std::nullopt;
+        if (!QDir(folder).entryList(QDir::Files | QDir::Hidden).contains(name, Qt::CaseInsensitive))
+            return std::nullopt;
+        return FileIdentity{1, static_cast<ino_t>(qHash(name))};
     });
     EXPECT_TRUE(folderIgnoresCase(folder));
     // A folder that cannot be written: an existing name's other spelling tells.
-    failCall(hook::Call::Create, EACCES);
+    failOn(hook::Call::Create, EACCES);
     EXPECT_TRUE(folderIgnoresCase(folder));
     hook::setNameLookup({});
     EXPECT_FALSE(folderIgnoresCase(folder));
@@ -415,13 +356,11 @@ TEST_F(FileOps, CaseProbeDecidesByNameLookup)
         return;
     QTemporaryDir onVolume(QFile::decodeName(volume) + u"/case-XXXXXX"_s);
     ASSERT_TRUE(onVolume.isValid());
-    const QString dir = onVolume.path() + u'/';
-    ASSERT_TRUE(makeFile(dir + u"a.jpg"_s, "A"));
-    ASSERT_TRUE(makeFile(dir + u"b.jpg"_s, "B"));
-    EXPECT_TRUE(folderIgnoresCase(dir));
-    EXPECT_TRUE(renameNoReplace(dir + u"a.jpg"_s, dir + u"A.JPG"_s).ok());
-    EXPECT_EQ(renameNoReplace(dir + u"b.jpg"_s, dir + u"a.jpg"_s).outcome, Outcome::Exists);
-    EXPECT_EQ(names(dir), (QSet<QString>{u"A.JPG"_s, u"b.jpg"_s}));
-    EXPECT_EQ(contents(dir + u"A.JPG"_s), "A");
-    EXPECT_EQ(contents(dir + u"b.jpg"_s), "B");
+    folder = onVolume.path() + u'/';
+    ASSERT_TRUE(makeFile(at("a.jpg"), "A") && makeFile(at("b.jpg"), "B"));
+    EXPECT_TRUE(folderIgnoresCase(folder));
+    EXPECT_TRUE(renameNoReplace(at("a.jpg"), at("A.JPG")).ok());
+    EXPECT_EQ(renameNoReplace(at("b.jpg"), at("a.jpg")).outcome, Outcome::Exists);
+    EXPECT_EQ(names(folder), (QSet<QString>{u"A.JPG"_s, u"b.jpg"_s}));
+    EXPECT_EQ(QByteArray(contents(at("A.JPG")) + contents(at("b.jpg"))), "AB");
 }

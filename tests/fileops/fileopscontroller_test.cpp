@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <array>
 #include <cerrno>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
@@ -102,41 +102,31 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(f.source(u"a.jpg"_s)));
     }
 
-    void cancelledQuestionOrPickerTouchesNothing_data()
-    {
-        QTest::addColumn<int>("operation"); // 0 copy, 1 move, 2 delete
-        QTest::addColumn<bool>("confirm");
-        QTest::addColumn<QString>("question");
-        QTest::addColumn<QString>("title");
-        QTest::newRow("copy, Cancel") << 0 << false << u"Copier le(s) fichier(s) ?"_s
-                                      << u"Confirmation de copie de fichier"_s;
-        QTest::newRow("move, picker cancelled") << 1 << true << u"Déplacer le(s) fichier(s) ?"_s
-                                                << u"Confirmation de déplacement de fichier"_s;
-        QTest::newRow("delete, Cancel") << 2 << false << u"Supprimer le(s) fichier(s) ?"_s
-                                        << u"Confirmation de suppression de fichier"_s;
-    }
-
     void cancelledQuestionOrPickerTouchesNothing()
     {
-        QFETCH(int, operation);
-        const Routine routine = std::array{&FileOpsController::copie, &FileOpsController::deplace,
-                                           &FileOpsController::supprim}[size_t(operation)];
-        QFETCH(bool, confirm);
-        QFETCH(QString, question);
-        QFETCH(QString, title);
-        Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-        f.select({u"a.jpg"_s});
-        f.dialogs.answerAsk(confirm);
-        (f.controller.*routine)();
-        const auto& calls = f.dialogs.calls();
-        QCOMPARE(calls.first(), (ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask, question, title,
-                                                       DialogIcon::None}));
-        QCOMPARE(calls.size(), confirm ? 2 : 1);
-        if (confirm)
-            QCOMPARE(calls.last().title, u"Selectionnez un répertoire"_s);
-        QCOMPARE(f.cleanUps, QList<bool>{operation != 0});
-        QCOMPARE(f.sources(), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s}));
-        QVERIFY(filetest::names(f.target.path()).isEmpty());
+        const std::tuple<Routine, bool, QString, QString> rows[] = {
+            {&FileOpsController::copie, false, u"Copier le(s) fichier(s) ?"_s,
+             u"Confirmation de copie de fichier"_s},
+            {&FileOpsController::deplace, true,
+             u"Déplacer le(s) fichier(s) ?"_s, // picker cancelled
+             u"Confirmation de déplacement de fichier"_s},
+            {&FileOpsController::supprim, false, u"Supprimer le(s) fichier(s) ?"_s,
+             u"Confirmation de suppression de fichier"_s}};
+        for (const auto& [routine, confirm, question, title] : rows) {
+            Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+            f.select({u"a.jpg"_s});
+            f.dialogs.answerAsk(confirm);
+            (f.controller.*routine)();
+            const auto& calls = f.dialogs.calls();
+            QCOMPARE(calls.first(), (ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask, question,
+                                                           title, DialogIcon::None}));
+            QCOMPARE(calls.size(), confirm ? 2 : 1);
+            if (confirm)
+                QCOMPARE(calls.last().title, u"Selectionnez un répertoire"_s);
+            QCOMPARE(f.cleanUps, QList<bool>{routine != &FileOpsController::copie});
+            QCOMPARE(f.sources(), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s}));
+            QVERIFY(filetest::names(f.target.path()).isEmpty());
+        }
     }
 
     // a.jpg replaces an older copy, keeping its time; b.jpg's read-only copy stops the loop.
@@ -154,11 +144,10 @@ private Q_SLOTS:
         QCOMPARE(filetest::contents(f.copy(u"b.jpg"_s)), QByteArray("keep me"));
         // c.jpg never reached, and no temporary left behind.
         QCOMPARE(filetest::names(f.target.path()), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s}));
-        const auto messages = f.dialogs.messages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().title, u"Morvane"_s);
-        QCOMPARE(messages.first().icon, DialogIcon::Warning);
-        QVERIFY(messages.first().text.contains(u"b.jpg"_s));
+        const QString told = f.dialogs.messages().value(0).text;
+        QCOMPARE(f.dialogs.messages(),
+                 {ScriptedDialogs::shown(told, u"Morvane"_s, DialogIcon::Warning)});
+        QVERIFY(told.contains(u"b.jpg"_s));
         QCOMPARE(f.cleanUps, QList<bool>{false});
     }
 
@@ -191,92 +180,76 @@ private Q_SLOTS:
         const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
         Fixture f(files);
         QVERIFY(QFile::setPermissions(f.source(u"a.jpg"_s), QFile::ReadOwner));
-        fileops::testing::setFailureHook([](fileops::testing::Call call, const QString& path) {
-            return call == fileops::testing::Call::Unlink && path.endsWith(u"b.jpg"_s) ? EBUSY : 0;
-        });
+        filetest::failOn(fileops::testing::Call::Unlink, EBUSY, {u"/b.jpg"_s});
         f.run(&FileOpsController::supprim, files, {});
         fileops::testing::setFailureHook({});
 
         // The read-only a.jpg went, b.jpg failed, c.jpg was never reached.
         QCOMPARE(f.sources(), (QSet<QString>{u"b.jpg"_s, u"c.jpg"_s}));
-        const auto messages = f.dialogs.messages();
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.first().text,
-                 fileops::describe(fileops::FileResult::system(EBUSY, f.source(u"b.jpg"_s))));
+        const auto busy = fileops::FileResult::system(EBUSY, f.source(u"b.jpg"_s));
+        QCOMPARE(f.dialogs.messages(), {ScriptedDialogs::shown(fileops::describe(busy),
+                                                               u"Morvane"_s, DialogIcon::Warning)});
         QCOMPARE(f.cleanUps, QList<bool>{true});
     }
 
-    void deleteFollowsCorbeille_data()
-    {
-        QTest::addColumn<QString>("corbeille"); // empty: not stored
-        QTest::addColumn<bool>("toTrash");
-        QTest::newRow("on") << u"Vrai"_s << true;
-        QTest::newRow("missing: off") << QString() << false;
-        QTest::newRow("unreadable: off") << u"oui"_s << false;
-    }
-
+    // Corbeille on, missing (off) and unreadable (off).
     void deleteFollowsCorbeille()
     {
-        QFETCH(QString, corbeille);
-        QFETCH(bool, toTrash);
-        const QString trash = m_home.filePath(u"data/Trash"_s);
-        QDir(trash).removeRecursively();
-        Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-        if (!corbeille.isEmpty())
-            QVERIFY(f.settings.write(settings::names::corbeille, corbeille));
-        f.run(&FileOpsController::supprim, {u"a.jpg"_s, u"b.jpg"_s}, {});
+        for (const auto& [corbeille, toTrash] :
+             {std::pair{u"Vrai"_s, true}, std::pair{QString(), false},
+              std::pair{u"oui"_s, false}}) {
+            const QString trash = m_home.filePath(u"data/Trash"_s);
+            QDir(trash).removeRecursively();
+            Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+            if (!corbeille.isEmpty())
+                QVERIFY(f.settings.write(settings::names::corbeille, corbeille));
+            f.run(&FileOpsController::supprim, {u"a.jpg"_s, u"b.jpg"_s}, {});
 
-        QVERIFY(f.sources().isEmpty());
-        QCOMPARE(f.dialogs.calls().size(), 1); // the confirmation only
-        QCOMPARE(f.cleanUps, QList<bool>{true});
-        const QSet<QString> trashed =
-            toTrash ? QSet<QString>{u"a.jpg"_s, u"b.jpg"_s} : QSet<QString>{};
-        QCOMPARE(filetest::names(trash + u"/files"_s), trashed);
-        QCOMPARE(filetest::names(trash + u"/info"_s).size(), trashed.size());
-        if (toTrash)
-            QCOMPARE(filetest::contents(trash + u"/files/a.jpg"_s), QByteArray("a.jpg"));
+            QVERIFY(f.sources().isEmpty());
+            QCOMPARE(f.dialogs.calls().size(), 1); // the confirmation only
+            QCOMPARE(f.cleanUps, QList<bool>{true});
+            const QSet<QString> trashed =
+                toTrash ? QSet<QString>{u"a.jpg"_s, u"b.jpg"_s} : QSet<QString>{};
+            QCOMPARE(filetest::names(trash + u"/files"_s), trashed);
+            QCOMPARE(filetest::names(trash + u"/info"_s).size(), trashed.size());
+            if (toTrash)
+                QCOMPARE(filetest::contents(trash + u"/files/a.jpg"_s), QByteArray("a.jpg"));
+        }
     }
 
-    void trashFailureAsksBeforeDeletingForGood_data()
-    {
-        QTest::addColumn<QString>("dataHome"); // under m_home
-        QTest::addColumn<QString>("blocker");  // a regular file made under m_home
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("no Trash folder can be made")
-            << u"blocker/data"_s << u"blocker"_s
-            << u"la corbeille n'est pas disponible sur ce volume."_s;
-        QTest::newRow("info is a file")
-            << u"data2"_s << u"data2/Trash/info"_s << fileops::systemDescription(ENOTDIR) + u"."_s;
-    }
-
+    // No Trash folder can be made (its parent is a file), or its info folder is a file.
     void trashFailureAsksBeforeDeletingForGood()
     {
-        QFETCH(QString, dataHome);
-        QFETCH(QString, blocker);
-        QFETCH(QString, reason);
-        QVERIFY(QDir().mkpath(QFileInfo(m_home.filePath(blocker)).path()));
-        QVERIFY(filetest::makeFile(m_home.filePath(blocker), "not a folder"));
-        const QByteArray previous = qgetenv("XDG_DATA_HOME");
-        qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(dataHome)));
-        Fixture f({u"a.jpg"_s, u"b.jpg"_s});
-        QVERIFY(f.settings.write(settings::names::corbeille, u"1"_s));
-        f.select({u"a.jpg"_s, u"b.jpg"_s});
-        for (bool answer : {true, true, false}) // the confirmation, OK for a.jpg, Annuler for b.jpg
-            f.dialogs.answerAsk(answer);
-        f.controller.supprim();
-        qputenv("XDG_DATA_HOME", previous);
+        const std::tuple<QString, QString, QString> rows[] = {
+            // data home, blocker, reason
+            {u"blocker/data"_s, u"blocker"_s,
+             u"la corbeille n'est pas disponible sur ce volume."_s},
+            {u"data2"_s, u"data2/Trash/info"_s, fileops::systemDescription(ENOTDIR) + u"."_s}};
+        for (const auto& [dataHome, blocker, reason] : rows) {
+            QVERIFY(QDir().mkpath(QFileInfo(m_home.filePath(blocker)).path()));
+            QVERIFY(filetest::makeFile(m_home.filePath(blocker), "not a folder"));
+            const QByteArray previous = qgetenv("XDG_DATA_HOME");
+            qputenv("XDG_DATA_HOME", QFile::encodeName(m_home.filePath(dataHome)));
+            Fixture f({u"a.jpg"_s, u"b.jpg"_s});
+            QVERIFY(f.settings.write(settings::names::corbeille, u"1"_s));
+            f.select({u"a.jpg"_s, u"b.jpg"_s});
+            for (bool answer : {true, true, false}) // the confirmation, OK for a.jpg, not for b.jpg
+                f.dialogs.answerAsk(answer);
+            f.controller.supprim();
+            qputenv("XDG_DATA_HOME", previous);
 
-        const auto question = [&](const QString& name) {
-            return ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask,
-                                         u"Impossible de mettre « "_s + name +
-                                             u" » à la corbeille : "_s + reason +
-                                             u" Le supprimer définitivement ?"_s,
-                                         u"Morvane"_s, DialogIcon::Question};
-        };
-        QCOMPARE(f.dialogs.calls().mid(1), (QList{question(u"a.jpg"_s), question(u"b.jpg"_s)}));
-        QCOMPARE(f.sources(), QSet<QString>{u"b.jpg"_s});
-        QCOMPARE(filetest::contents(f.source(u"b.jpg"_s)), QByteArray("b.jpg"));
-        QCOMPARE(f.cleanUps, QList<bool>{true});
+            QList<ScriptedDialogs::Call> questions;
+            for (const QString& name : {u"a.jpg"_s, u"b.jpg"_s})
+                questions << ScriptedDialogs::Call{ScriptedDialogs::Kind::Ask,
+                                                   u"Impossible de mettre « "_s + name +
+                                                       u" » à la corbeille : "_s + reason +
+                                                       u" Le supprimer définitivement ?"_s,
+                                                   u"Morvane"_s, DialogIcon::Question};
+            QCOMPARE(f.dialogs.calls().mid(1), questions);
+            QCOMPARE(f.sources(), QSet<QString>{u"b.jpg"_s});
+            QCOMPARE(filetest::contents(f.source(u"b.jpg"_s)), QByteArray("b.jpg"));
+            QCOMPARE(f.cleanUps, QList<bool>{true});
+        }
     }
 
     void openOneFileOnly()

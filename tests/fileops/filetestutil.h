@@ -1,14 +1,17 @@
 #pragma once
 
+#include "fileops/fileops.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QString>
 
 #include <ostream>
 
-#include <sys/stat.h>
+#include <unistd.h>
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -29,9 +32,8 @@ inline bool makeFile(const QString& path, const QByteArray& content,
                      const QDateTime& modified = stamp())
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.flush())
-        return false;
-    return file.setFileTime(modified, QFileDevice::FileModificationTime);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size() &&
+           file.flush() && file.setFileTime(modified, QFileDevice::FileModificationTime);
 }
 
 inline QByteArray contents(const QString& path)
@@ -42,10 +44,7 @@ inline QByteArray contents(const QString& path)
 
 inline QDateTime modified(const QString& path)
 {
-    struct stat st;
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
-        return {};
-    return QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+    return QFileInfo(path).lastModified();
 }
 
 // The names in a folder, hidden ones included.
@@ -54,6 +53,22 @@ inline QSet<QString> names(const QString& folder)
     const QStringList list =
         QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     return QSet<QString>(list.begin(), list.end());
+}
+
+// Fails every `which` call on a path ending with one of `endings` (on any path when none).
+inline void failOn(fileops::testing::Call which, int error, const QStringList& endings = {})
+{
+    fileops::testing::setFailureHook([=](fileops::testing::Call call, const QString& path) {
+        bool hit = endings.isEmpty();
+        for (const QString& end : endings)
+            hit = hit || path.endsWith(end);
+        return call == which && hit ? error : 0;
+    });
+}
+
+inline int hardLink(const QString& from, const QString& to)
+{
+    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData());
 }
 
 } // namespace filetest

@@ -5,8 +5,6 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <memory>
-
 #include <sys/mount.h>
 #include <sys/stat.h>
 
@@ -18,24 +16,18 @@ class SecondFileSystem
 public:
     explicit SecondFileSystem(const QString& near)
     {
-        m_mountPoint = std::make_unique<QTemporaryDir>();
-        const QByteArray point = QFile::encodeName(m_mountPoint->path());
-        if (::mount("morvane-test", point.constData(), "tmpfs", 0, "size=64m") == 0) {
-            m_mounted = true;
-            m_path = m_mountPoint->path() + QLatin1Char('/');
-            return;
-        }
-        m_shm = std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/morvane-XXXXXX"));
-        if (m_shm->isValid() && device(m_shm->path()) != device(near))
-            m_path = m_shm->path() + QLatin1Char('/');
+        m_mounted = ::mount("morvane-test", QFile::encodeName(m_mountPoint.path()).constData(),
+                            "tmpfs", 0, "size=64m") == 0;
+        if (m_mounted)
+            m_path = m_mountPoint.path() + QLatin1Char('/');
+        else if (m_shm.isValid() && device(m_shm.path()) != device(near))
+            m_path = m_shm.path() + QLatin1Char('/');
     }
     ~SecondFileSystem()
     {
         if (m_mounted)
-            ::umount2(QFile::encodeName(m_mountPoint->path()).constData(), MNT_DETACH);
+            ::umount2(QFile::encodeName(m_mountPoint.path()).constData(), MNT_DETACH);
     }
-    SecondFileSystem(const SecondFileSystem&) = delete;
-    SecondFileSystem& operator=(const SecondFileSystem&) = delete;
 
     // A folder ending with '/', or empty.
     const QString& path() const { return m_path; }
@@ -47,8 +39,8 @@ public:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_mountPoint;
-    std::unique_ptr<QTemporaryDir> m_shm;
+    QTemporaryDir m_mountPoint;
+    QTemporaryDir m_shm{QStringLiteral("/dev/shm/morvane-XXXXXX")};
     bool m_mounted = false;
     QString m_path;
 };

@@ -17,6 +17,11 @@ using renaming::NameMark;
 
 namespace {
 
+QString text(const std::optional<QDateTime>& date)
+{
+    return date ? date->toString(u"yyyy-MM-dd hh:mm:ss"_s) : u"none"_s;
+}
+
 TEST(DateTaken, ExifDateTexts)
 {
     const std::pair<std::string_view, const char*> rows[] = {
@@ -26,12 +31,8 @@ TEST(DateTaken, ExifDateTexts)
         {"2007:07:03 24:00:00", "none"},
         {"2007-07-03 18:45:12", "none"},
     };
-    for (const auto& [text, expected] : rows) {
-        const std::optional<QDateTime> date = imaging::parseExifDateTime(text);
-        EXPECT_EQ(date ? date->toString(u"yyyy-MM-dd hh:mm:ss"_s) : u"none"_s,
-                  QLatin1String(expected))
-            << text;
-    }
+    for (const auto& [exif, expected] : rows)
+        EXPECT_EQ(text(imaging::parseExifDateTime(exif)), QLatin1String(expected)) << exif;
 }
 
 class DateTakenFiles : public ::testing::Test
@@ -49,9 +50,8 @@ protected:
             image->exifData()[key] = std::string(value);
         image->writeMetadata();
         QFile file(path(name));
-        ASSERT_TRUE(file.open(QIODevice::ReadWrite) &&
-                    file.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)),
-                                     QFileDevice::FileModificationTime));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime({{2001, 2, 3}, {4, 5, 6}}, QFileDevice::FileModificationTime));
     }
 
     QTemporaryDir m_dir;
@@ -77,12 +77,9 @@ TEST_F(DateTakenFiles, FirstValidTagElseNone)
         {u"cut.jpg"_s, "none"},
         {u"missing.jpg"_s, "none"},
     };
-    for (const auto& [name, expected] : rows) {
-        const std::optional<QDateTime> date = imaging::dateTaken(path(name));
-        EXPECT_EQ(date ? date->toString(u"yyyy-MM-dd hh:mm:ss"_s) : u"none"_s,
-                  QLatin1String(expected))
+    for (const auto& [name, expected] : rows)
+        EXPECT_EQ(text(imaging::dateTaken(path(name))), QLatin1String(expected))
             << name.toStdString();
-    }
 }
 
 // The plan (and so the run) and the new-name column give one name from one date; the column

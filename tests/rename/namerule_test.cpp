@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <utility>
 
 using namespace renaming;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -15,14 +17,7 @@ const QDateTime file20070703(QDate(2007, 7, 3), QTime(18, 45, 12));
 // Plage.JPG, name text "image", number 1, style "00", twelve entries.
 NameInput plage(int form)
 {
-    return {QStringLiteral("Plage.JPG"),
-            form,
-            QStringLiteral("image"),
-            QStringLiteral("1"),
-            1,
-            12,
-            clock20080212,
-            file20070703};
+    return {u"Plage.JPG"_s, form, u"image"_s, u"1"_s, 1, 12, clock20080212, file20070703};
 }
 
 QString nameOf(const NameInput& input)
@@ -36,31 +31,15 @@ QString nameOf(const NameInput& input)
 
 TEST(NameRule, EveryFormOnPlage)
 {
-    const char* expected[nameFormCount] = {
-        "Plage.JPG",
-        "pLAGE.JPG",
-        "(12-02-2008)Plage.JPG",
-        "[03-07-2007]Plage.JPG",
-        "Plage(12-02-2008).JPG",
-        "Plage[03-07-2007].JPG",
-        "Plage(20.59.43).JPG",
-        "(20.59.43)Plage.JPG",
-        "Plage[18.45.12].JPG",
-        "[18.45.12]Plage.JPG",
-        "PLAGE.JPG",
-        "plage.JPG",
-        "plage.JPG",
-        "Plage.JPG",
-        "(12-02-2008)01.JPG",
-        "(12-02-2008)(20.59.43)01.JPG",
-        "(20.59.43)01.JPG",
-        "[03-07-2007]01.JPG",
-        "[03-07-2007][18.45.12]01.JPG",
-        "[18.45.12]01.JPG",
-        "image01.JPG",
-    };
+    QStringList names;
     for (int form = 0; form < nameFormCount; ++form)
-        EXPECT_EQ(nameOf(plage(form)), QString::fromUtf8(expected[form])) << "form " << form;
+        names.append(nameOf(plage(form)));
+    EXPECT_EQ(names.join(u' '),
+              u"Plage.JPG pLAGE.JPG (12-02-2008)Plage.JPG [03-07-2007]Plage.JPG "
+              "Plage(12-02-2008).JPG Plage[03-07-2007].JPG Plage(20.59.43).JPG (20.59.43)Plage.JPG "
+              "Plage[18.45.12].JPG [18.45.12]Plage.JPG PLAGE.JPG plage.JPG plage.JPG Plage.JPG "
+              "(12-02-2008)01.JPG (12-02-2008)(20.59.43)01.JPG (20.59.43)01.JPG [03-07-2007]01.JPG "
+              "[03-07-2007][18.45.12]01.JPG [18.45.12]01.JPG image01.JPG"_s);
 }
 
 TEST(NameRule, OneEntryCarriesNoNumber)
@@ -138,13 +117,8 @@ TEST(NameRule, ReadsAsNumber)
 
 TEST(NameRule, BaseAndExtension)
 {
-    struct Row
-    {
-        const char* name;
-        int form;
-        const char* result;
-    };
-    const Row rows[] = {
+    // The last two: no dot at all, the whole name is the base and no dot is added.
+    const std::tuple<const char*, int, const char*> rows[] = {
         {"Plage.jpeg", 11, "plage.jpe"},
         {"scan.tiff", 10, "SCAN.tif"},
         {"Photo.WebP", 11, "photo.WebP"},
@@ -156,14 +130,13 @@ TEST(NameRule, BaseAndExtension)
         {"x.p", 11, "x.p"},
         {"x.", 10, "X."},
         {".jpg", 20, "image01.jpg"},
-        // No dot at all: the whole name is the base and no dot is added.
         {"README", 11, "readme"},
         {"README", 8, "README[18.45.12]"},
     };
-    for (const Row& row : rows) {
-        NameInput input = plage(row.form);
-        input.name = QString::fromUtf8(row.name);
-        EXPECT_EQ(nameOf(input), QString::fromUtf8(row.result)) << row.name << " form " << row.form;
+    for (const auto& [name, form, result] : rows) {
+        NameInput input = plage(form);
+        input.name = QString::fromUtf8(name);
+        EXPECT_EQ(nameOf(input), QString::fromUtf8(result)) << name << " form " << form;
     }
 }
 
@@ -179,29 +152,21 @@ TEST(NameRule, TimeAtMidnightIsStillWritten)
 
 TEST(NameRule, RefusesNamesThatAreNoFileNames)
 {
-    struct Row
-    {
-        QString name;
-        QString text;
-        QString refused;
+    const std::tuple<QString, QString, QString> rows[] = {
+        {u"Plage.JPG"_s, u"../x"_s, u"../x01.JPG"_s},
+        {u"Plage.JPG"_s, u"a/b"_s, u"a/b01.JPG"_s},
+        {u"Plage.JPG"_s, u"a\0"_s, u"a\\001.JPG"_s},
+        {u"noext"_s, u"."_s, u"."_s},
+        {u"noext"_s, u".."_s, u".."_s},
     };
-    const Row rows[] = {
-        {QStringLiteral("Plage.JPG"), QStringLiteral("../x"), QStringLiteral("../x01.JPG")},
-        {QStringLiteral("Plage.JPG"), QStringLiteral("a/b"), QStringLiteral("a/b01.JPG")},
-        {QStringLiteral("Plage.JPG"), QStringLiteral("a") + QChar(0), QStringLiteral("a\\001.JPG")},
-        {QStringLiteral("noext"), QStringLiteral("."), QStringLiteral(".")},
-        {QStringLiteral("noext"), QStringLiteral(".."), QStringLiteral("..")},
-    };
-    for (const Row& row : rows) {
+    for (const auto& [name, text, refused] : rows) {
         NameInput input = plage(textForm);
-        input.name = row.name;
-        input.nameText = row.text;
-        if (!row.name.contains(QLatin1Char('.')))
-            input.entryCount = 1;
+        input.name = name;
+        input.nameText = text;
+        input.entryCount = name.contains(u'.') ? 12 : 1;
         const NameResult result = newName(input);
-        EXPECT_FALSE(result.ok()) << row.text.toStdString();
-        EXPECT_EQ(result.error,
-                  QStringLiteral("Nom de fichier incorrect : « %1 »").arg(row.refused));
+        EXPECT_FALSE(result.ok()) << text.toStdString();
+        EXPECT_EQ(result.error, u"Nom de fichier incorrect : « %1 »"_s.arg(refused));
     }
     EXPECT_FALSE(newName(plage(21)).ok());
     EXPECT_FALSE(newName(plage(-1)).ok());

@@ -106,62 +106,51 @@ private Q_SLOTS:
         QTRY_COMPARE(rig.column(), QStringList({QString(), QString()}));
     }
 
-    void marksAndTheirReasons_data()
-    {
-        QTest::addColumn<QStringList>("onDisk");
-        QTest::addColumn<QStringList>("listed");
-        QTest::addColumn<int>("form");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("reasons");
-        QTest::addColumn<bool>("keepCopies");
-        const QString taken = u"Nom déjà pris"_s;
-        const QString twice = u"Nom donné deux fois"_s;
-        const QString refused = u"Nom refusé par le système de fichiers"_s;
-        QTest::newRow("a file outside the list has the name")
-            << QStringList{u"p.jpg"_s, u"q.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
-            << u"q"_s << QStringList{taken} << false;
-        QTest::newRow("two entries get one name, a third keeps its own")
-            << QStringList{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s}
-            << QStringList{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s} << 11 << u"image"_s
-            << QStringList{twice, twice, QString()} << false;
-        // x.jpg takes f1.jpg's name while f1.jpg moves on to f2.jpg: free.
-        QTest::newRow("a name the run frees is not taken")
-            << QStringList{u"x.jpg"_s, u"f1.jpg"_s} << QStringList{u"x.jpg"_s, u"f1.jpg"_s}
-            << renaming::textForm << u"f"_s << QStringList{QString(), QString()} << false;
-        QTest::newRow("unless the run keeps a copy under the old name")
-            << QStringList{u"x.jpg"_s, u"f1.jpg"_s} << QStringList{u"x.jpg"_s, u"f1.jpg"_s}
-            << renaming::textForm << u"f"_s << QStringList{taken, QString()} << true;
-        QTest::newRow("too long for the folder")
-            << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm
-            << QString(300, u'n') << QStringList{refused} << false;
-        QTest::newRow("a text the name rule refuses")
-            << QStringList{u"p.jpg"_s} << QStringList{u"p.jpg"_s} << renaming::textForm << u"a/b"_s
-            << QStringList{u"Nom de fichier incorrect"_s} << false;
-    }
-
     void marksAndTheirReasons()
     {
-        QFETCH(QStringList, onDisk);
-        QFETCH(QStringList, listed);
-        QFETCH(int, form);
-        QFETCH(QString, text);
-        QFETCH(QStringList, reasons);
-        QFETCH(bool, keepCopies);
-        Rig rig;
-        if (keepCopies)
-            QVERIFY(rig.store.write(settings::names::copieOriginal, u"1"_s));
-        rig.panel.nameForms()->setCurrentIndex(form);
-        rig.panel.nameText()->setText(text);
-        QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
-        rig.addFiles(onDisk, listed);
-        QTRY_COMPARE(marked.size(), 1);
-        QCOMPARE(rig.column(Qt::ToolTipRole).size(), reasons.size());
-        for (int row = 0; row < reasons.size(); ++row) {
-            const QModelIndex cell = rig.model.index(row, WorkListModel::NewNameColumn);
-            const bool mark = !reasons[row].isEmpty();
-            QCOMPARE(cell.data(Qt::DecorationRole).isValid(), mark);
-            if (mark)
-                QCOMPARE(cell.data(Qt::ToolTipRole).toString(), reasons[row]);
+        const QString taken = u"Nom déjà pris"_s;
+        const QString twice = u"Nom donné deux fois"_s;
+        const QString none;
+        struct Row
+        {
+            QStringList onDisk;
+            int form;
+            QString text;
+            QStringList reasons;
+            bool keepCopies = false;
+            QStringList listed = {}; // empty: all of onDisk
+        };
+        const Row rows[] = {
+            {{u"p.jpg"_s, u"q.jpg"_s}, renaming::textForm, u"q"_s, {taken}, false, {u"p.jpg"_s}},
+            // Two entries get one name, a third keeps its own.
+            {{u"X.jpg"_s, u"x.jpg"_s, u"y.jpg"_s}, 11, u"image"_s, {twice, twice, none}},
+            // x.jpg takes f1.jpg's name while f1.jpg moves on to f2.jpg: free, unless the run
+            // keeps a copy under the old name.
+            {{u"x.jpg"_s, u"f1.jpg"_s}, renaming::textForm, u"f"_s, {none, none}},
+            {{u"x.jpg"_s, u"f1.jpg"_s}, renaming::textForm, u"f"_s, {taken, none}, true},
+            {{u"p.jpg"_s},
+             renaming::textForm,
+             QString(300, u'n'),
+             {u"Nom refusé par le système de fichiers"_s}},
+            {{u"p.jpg"_s}, renaming::textForm, u"a/b"_s, {u"Nom de fichier incorrect"_s}},
+        };
+        for (const Row& row : rows) {
+            Rig rig;
+            if (row.keepCopies)
+                QVERIFY(rig.store.write(settings::names::copieOriginal, u"1"_s));
+            rig.panel.nameForms()->setCurrentIndex(row.form);
+            rig.panel.nameText()->setText(row.text);
+            QSignalSpy marked(rig.feed->preview(), &renaming::NewNamePreview::marksShown);
+            rig.addFiles(row.onDisk, row.listed);
+            QTRY_COMPARE(marked.size(), 1);
+            QStringList shown;
+            for (int line = 0; line < rig.model.rowCount(); ++line) {
+                const QModelIndex cell = rig.model.index(line, WorkListModel::NewNameColumn);
+                shown << (cell.data(Qt::DecorationRole).isValid()
+                              ? cell.data(Qt::ToolTipRole).toString()
+                              : QString());
+            }
+            QCOMPARE(shown, row.reasons);
         }
     }
 

@@ -17,7 +17,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
+#include <tuple>
 
 using namespace Qt::StringLiterals;
 
@@ -37,11 +37,13 @@ struct Rig
         controller.rempliCombo();
     }
 
+    QString at(const QString& name) const { return files.path() + u'/' + name; }
+    QSet<QString> names() const { return filetest::names(files.path()); }
     void addFiles(const QStringList& names)
     {
         for (const QString& name : names)
-            QVERIFY(filetest::makeFile(files.path() + QLatin1Char('/') + name, name.toUtf8()));
-        list.add(files.path() + QLatin1Char('/'), names);
+            QVERIFY(filetest::makeFile(at(name), name.toUtf8()));
+        list.add(at({}), names);
     }
 
     // The user answers OK to the question before the run.
@@ -175,10 +177,9 @@ private Q_SLOTS:
         // Form 20 with an empty name text: told on every trigger, example kept.
         Rig::choose(rig.panel.nameForms(), 20);
         rig.controller.VisuRenom();
-        QCOMPARE(rig.dialogs.messages().size(), 2);
-        QCOMPARE(
-            rig.dialogs.messages()[0],
-            ScriptedDialogs::shown(u"Entrer un nom !"_s, u"Attention"_s, DialogIcon::Critical));
+        const auto noName =
+            ScriptedDialogs::shown(u"Entrer un nom !"_s, u"Attention"_s, DialogIcon::Critical);
+        QCOMPARE(rig.dialogs.messages(), QList({noName, noName}));
         QCOMPARE(rig.panel.example()->text(), u"PLAGE.JPG"_s);
 
         // One entry: no number.
@@ -187,10 +188,10 @@ private Q_SLOTS:
 
         // The first file vanished: forms that read its time fail, the others still work.
         rig.dialogs.clear();
-        QVERIFY(QFile::remove(rig.files.path() + u"/Plage.JPG"_s));
+        QVERIFY(QFile::remove(rig.at(u"Plage.JPG"_s)));
         Rig::choose(rig.panel.nameForms(), 17);
         QCOMPARE(rig.dialogs.messages().size(), 1);
-        QVERIFY(rig.dialogs.messages()[0].text.endsWith(rig.files.path() + u"/Plage.JPG"_s));
+        QVERIFY(rig.dialogs.messages()[0].text.endsWith(rig.at(u"Plage.JPG"_s)));
         QCOMPARE(rig.panel.example()->text(), u"image.JPG"_s);
         Rig::choose(rig.panel.nameForms(), 14);
         QCOMPARE(rig.panel.example()->text(), u"(12-02-2008).JPG"_s);
@@ -202,9 +203,8 @@ private Q_SLOTS:
         Rig::choose(rig.panel.nameForms(), 14);
         QCOMPARE(rig.panel.example()->text(), u"(2008-02-12).JPG"_s);
         rig.list.clear();
-        QVERIFY(QFile::copy(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"),
-                            rig.files.path() + u"/p.jpg"_s));
-        rig.list.add(rig.files.path() + u'/', {u"p.jpg"_s});
+        QVERIFY(QFile::copy(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"), rig.at(u"p.jpg"_s)));
+        rig.list.add(rig.at({}), {u"p.jpg"_s});
         Rig::choose(rig.panel.nameForms(), 18);
         QCOMPARE(rig.panel.example()->text(), u"[2008-10-22][16.28.39].jpg"_s);
     }
@@ -228,7 +228,7 @@ private Q_SLOTS:
         rig.renameConfirmed();
         QCOMPARE(rig.dialogs.messages().size(), 1);
         QVERIFY(rig.dialogs.messages().first().text.contains(problem));
-        QCOMPARE(filetest::names(rig.files.path()), QSet<QString>{u"a.jpg"_s});
+        QCOMPARE(rig.names(), QSet<QString>{u"a.jpg"_s});
 
         // A name put right clears the field's mark.
         for (int i = 0; i < 4; ++i)
@@ -239,25 +239,19 @@ private Q_SLOTS:
 
     void renomChecksBeforeAsking()
     {
-        struct Row
-        {
-            int files;
-            QString text;
-            QString start;
-            QString message;
-        };
-        const Row rows[] = {{2, QString(), u"1"_s, u"Entrer un nom !"_s},
-                            {0, u"image"_s, u"1"_s, u"Selectionner un fichier !"_s},
-                            {2, u"image"_s, u"1,5"_s, u"Entrer un numéro de début valide !"_s}};
-        for (const Row& row : rows) {
+        const std::tuple<int, QString, QString, QString> rows[] = {
+            {2, QString(), u"1"_s, u"Entrer un nom !"_s},
+            {0, u"image"_s, u"1"_s, u"Selectionner un fichier !"_s},
+            {2, u"image"_s, u"1,5"_s, u"Entrer un numéro de début valide !"_s}};
+        for (const auto& [files, text, start, message] : rows) {
             Rig rig;
-            rig.addFiles(QStringList{u"f1.jpg"_s, u"f2.jpg"_s}.mid(0, row.files));
-            rig.panel.nameText()->setText(row.text);
-            rig.panel.startNumber()->setText(row.start);
+            rig.addFiles(QStringList{u"f1.jpg"_s, u"f2.jpg"_s}.mid(0, files));
+            rig.panel.nameText()->setText(text);
+            rig.panel.startNumber()->setText(start);
             rig.renameConfirmed();
             QCOMPARE(rig.dialogs.calls(),
-                     {ScriptedDialogs::shown(row.message, u"Attention"_s, DialogIcon::Critical)});
-            QCOMPARE(filetest::names(rig.files.path()).size(), static_cast<qsizetype>(row.files));
+                     {ScriptedDialogs::shown(message, u"Attention"_s, DialogIcon::Critical)});
+            QCOMPARE(rig.names().size(), static_cast<qsizetype>(files));
         }
     }
 
@@ -271,31 +265,27 @@ private Q_SLOTS:
         QCOMPARE(rig.dialogs.calls(),
                  {(ScriptedDialogs::Call{Kind::Ask, u"Voulez-vous changer le nom ?"_s,
                                          u"Confirmation "_s, DialogIcon::None})});
-        QCOMPARE(filetest::names(rig.files.path()), (QSet<QString>{u"b.jpg"_s, u"a.png"_s}));
+        QCOMPARE(rig.names(), (QSet<QString>{u"b.jpg"_s, u"a.png"_s}));
         QVERIFY(!QGuiApplication::overrideCursor());
 
         QStringList steps;
-        rig.controller.setFinishingSteps({[&] {
-                                              steps << u"browse"_s;
-                                              QVERIFY(QGuiApplication::overrideCursor());
-                                          },
-                                          [&] { steps << u"preview"_s; },
-                                          [&] {
-                                              steps << u"work list"_s;
-                                              QVERIFY(!QGuiApplication::overrideCursor());
-                                              QVERIFY(rig.panel.example()->text().isEmpty());
-                                              QCOMPARE(rig.panel.nameText()->text(), u"image"_s);
-                                          }});
+        const auto step = [&steps](const QString& name) {
+            return [&steps, name] {
+                steps << name + (QGuiApplication::overrideCursor() ? u" busy"_s : u""_s);
+            };
+        };
+        rig.controller.setFinishingSteps({step(u"browse"_s), step(u"preview"_s), step(u"list"_s)});
         // A form that reads the file time: the name text set back must not run a preview
         // on the files that no longer have their old names.
         Rig::choose(rig.panel.nameForms(), 18);
         rig.panel.nameText()->setText(u"vacances"_s);
         rig.renameConfirmed();
         QCOMPARE(rig.dialogs.calls().size(), 1);
-        QCOMPARE(steps, (QStringList{u"browse"_s, u"preview"_s, u"work list"_s}));
-        QCOMPARE(
-            filetest::names(rig.files.path()),
-            (QSet<QString>{u"[03-07-2007][18.45.12]1.jpg"_s, u"[03-07-2007][18.45.12]2.png"_s}));
+        QCOMPARE(steps, (QStringList{u"browse busy"_s, u"preview busy"_s, u"list"_s}));
+        QVERIFY(rig.panel.example()->text().isEmpty());
+        QCOMPARE(rig.panel.nameText()->text(), u"image"_s);
+        QCOMPARE(rig.names(), (QSet<QString>{u"[03-07-2007][18.45.12]1.jpg"_s,
+                                             u"[03-07-2007][18.45.12]2.png"_s}));
         QCOMPARE(rig.panel.nameForms()->currentIndex(), 18);
 
         // Ctrl+Z: every file gets its old name back.
@@ -307,15 +297,15 @@ private Q_SLOTS:
             {ScriptedDialogs::shown(
                 u"2 fichier(s) remis sous leur ancien nom, 0 copie(s) gardée(s) supprimée(s)."_s,
                 u"Morvane"_s, DialogIcon::Information)});
-        QCOMPARE(filetest::contents(rig.files.path() + u"/b.jpg"_s), "b.jpg");
-        QCOMPARE(filetest::names(rig.files.path()), (QSet<QString>{u"b.jpg"_s, u"a.png"_s}));
+        QCOMPARE(filetest::contents(rig.at(u"b.jpg"_s)), "b.jpg");
+        QCOMPARE(rig.names(), (QSet<QString>{u"b.jpg"_s, u"a.png"_s}));
     }
 
     void renomConflictChangesNothing()
     {
         Rig rig;
         rig.addFiles({u"a.jpg"_s, u"b.jpg"_s});
-        QVERIFY(filetest::makeFile(rig.files.path() + u"/x2.jpg"_s, "in the way"));
+        QVERIFY(filetest::makeFile(rig.at(u"x2.jpg"_s), "in the way"));
         bool finished = false;
         rig.controller.setFinishingSteps({[&] { finished = true; }, {}, {}});
         rig.panel.nameText()->setText(u"x"_s);
@@ -323,16 +313,13 @@ private Q_SLOTS:
         rig.renameConfirmed();
         QVERIFY(!finished);
         QVERIFY(!QGuiApplication::overrideCursor());
-        const QString folder = rig.files.path() + u'/';
-        QCOMPARE(
-            rig.dialogs.messages(),
-            {warning(folder + u"b.jpg : Le fichier "_s + folder +
-                     u"x2.jpg existe déjà.\n1 fichier(s) en conflit : rien n'a été changé."_s)});
+        QCOMPARE(rig.dialogs.messages(),
+                 {warning(rig.at(u"b.jpg : Le fichier "_s) + rig.at(u"x2.jpg existe déjà.\n"_s) +
+                          u"1 fichier(s) en conflit : rien n'a été changé."_s)});
         QCOMPARE(rig.panel.nameText()->text(), u"x"_s);
         QCOMPARE(rig.panel.example()->text(), u"shown"_s);
         QCOMPARE(rig.list.count(), 2);
-        QCOMPARE(filetest::names(rig.files.path()),
-                 (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s, u"x2.jpg"_s}));
+        QCOMPARE(rig.names(), (QSet<QString>{u"a.jpg"_s, u"b.jpg"_s, u"x2.jpg"_s}));
     }
 
     // A run cut short (its journal neither marked nor locked) is offered back at start.
@@ -343,8 +330,8 @@ private Q_SLOTS:
         {
             renaming::RenameOptions options;
             options.nameText = u"cut"_s;
-            const renaming::RenamePlan plan = renaming::planRename(
-                {rig.files.path() + u"/image1.jpg"_s}, options, QDateTime::currentDateTime());
+            const renaming::RenamePlan plan =
+                renaming::planRename({rig.at(u"image1.jpg"_s)}, options, {});
             renaming::RenameJournal journal;
             QVERIFY(!journal.begin(plan));
             QVERIFY(fileops::renameNoReplace(plan.entries[0].source, plan.entries[0].target).ok());
@@ -356,7 +343,7 @@ private Q_SLOTS:
                  (ScriptedDialogs::Call{
                      Kind::Ask, u"Un renommage a été interrompu. Remettre les anciens noms ?"_s,
                      u"Morvane"_s, DialogIcon::Question}));
-        QCOMPARE(filetest::contents(rig.files.path() + u"/image1.jpg"_s), "image1.jpg");
+        QCOMPARE(filetest::contents(rig.at(u"image1.jpg"_s)), "image1.jpg");
     }
 
     void renomFailureHalfWayPutsEveryFileBack()
@@ -364,20 +351,15 @@ private Q_SLOTS:
         Rig rig;
         const QStringList files{u"a.jpg"_s, u"b.jpg"_s, u"c.jpg"_s};
         rig.addFiles(files);
-        const QString failing = rig.files.path() + u"/b.jpg"_s;
-        fileops::testing::setFailureHook(
-            [failing](fileops::testing::Call call, const QString& path) {
-                return call == fileops::testing::Call::Rename && path == failing ? EIO : 0;
-            });
+        filetest::failOn(fileops::testing::Call::Rename, EIO, {u"/b.jpg"_s});
         rig.renameConfirmed();
         fileops::testing::setFailureHook({});
-        const fileops::FileResult eio =
-            fileops::FileResult::system(EIO, rig.files.path() + u"/image2.jpg"_s);
-        QCOMPARE(rig.dialogs.messages(), {warning(failing + u" : "_s + fileops::describe(eio) +
+        const auto eio = fileops::FileResult::system(EIO, rig.at(u"image2.jpg"_s));
+        QCOMPARE(rig.dialogs.messages(), {warning(rig.at(u"b.jpg : "_s) + fileops::describe(eio) +
                                                   u"\nChaque fichier a repris son ancien nom."_s)});
         QCOMPARE(rig.list.count(), 3);
         for (const QString& name : files)
-            QCOMPARE(filetest::contents(rig.files.path() + u'/' + name), name.toUtf8());
+            QCOMPARE(filetest::contents(rig.at(name)), name.toUtf8());
     }
 
 private:

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <optional>
+#include <tuple>
 
 #include <sys/stat.h>
 
@@ -33,13 +34,13 @@ protected:
     void SetUp() override { reset(); }
     void TearDown() override { fileops::testing::setFailureHook({}); }
 
-    void reset()
+    // A new folder, in the system's temporary folder or from `pattern`, and default options.
+    void reset(const QString& pattern = {})
     {
-        m_dir.emplace();
+        pattern.isEmpty() ? m_dir.emplace() : m_dir.emplace(pattern);
         ASSERT_TRUE(m_dir->isValid());
         dir = m_dir->path() + u'/';
         options = {};
-        options.format = renaming::autoStyle;
     }
 
     // Makes the files (content: the name; a trailing '/' makes a folder).
@@ -47,9 +48,7 @@ protected:
     {
         for (const QString& file : files) {
             ASSERT_TRUE(QDir().mkpath(QFileInfo(dir + file).path()));
-            if (!file.endsWith(u'/')) {
-                ASSERT_TRUE(makeFile(dir + file, file.toUtf8()));
-            }
+            ASSERT_TRUE(file.endsWith(u'/') || makeFile(dir + file, file.toUtf8()));
         }
     }
 
@@ -73,14 +72,6 @@ protected:
         return QString::fromUtf8(names).split(u' ', Qt::SkipEmptyParts);
     }
 
-    static std::vector<Result> results(const RunReport& report)
-    {
-        std::vector<Result> all;
-        for (const EntryRun& entry : report.entries)
-            all.push_back(entry.result);
-        return all;
-    }
-
     std::optional<QTemporaryDir> m_dir;
     QString dir;
     RenameOptions options;
@@ -92,30 +83,22 @@ protected:
 // start text, padded to the style, by position in the list.
 TEST_F(RenameEngine, ClockFileTimesAndNumbers)
 {
-    struct Row
-    {
-        int form;
-        int format;
-        const char* files;
-        const char* targets;
-    };
-    const Row rows[] = {
+    const std::tuple<int, int, const char*, const char*> rows[] = {
         {2, autoStyle, "a.jpg", "(12-02-2008)a.jpg"},
         {18, 1, "a.jpg b.jpg", "[03-07-2007][18.45.12]09.jpg [03-07-2007][18.45.12]10.jpg"},
         {20, 0, "a.jpg b.png", "vac9.jpg vac10.png"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.form);
+    for (const auto& [form, format, files, targets] : rows) {
         reset();
-        make(split(row.files));
-        options.form = row.form;
+        make(split(files));
+        options.form = form;
         options.nameText = u"vac"_s;
         options.start = u"9"_s;
-        options.format = row.format;
-        const RenamePlan made = plan(split(row.files));
+        options.format = format;
+        const RenamePlan made = plan(split(files));
         ASSERT_FALSE(made.refused());
         for (std::size_t i = 0; i < made.entries.size(); ++i)
-            EXPECT_EQ(made.entries[i].target, dir + split(row.targets).value(qsizetype(i)));
+            EXPECT_EQ(made.entries[i].target, dir + split(targets).value(qsizetype(i))) << form;
     }
 }
 
@@ -123,15 +106,7 @@ TEST_F(RenameEngine, ClockFileTimesAndNumbers)
 // in another folder gives the run its numbering.
 TEST_F(RenameEngine, KeptCopies)
 {
-    struct Row
-    {
-        const char* what;
-        KeepCopy keep;
-        bool toDest;
-        Names own;
-        Names dest;
-    };
-    const Row rows[] = {
+    const std::tuple<const char*, KeepCopy, bool, Names, Names> rows[] = {
         {"no copy", KeepCopy::None, false, {u"image01.JPG"_s}, {}},
         {"no copy, dest", KeepCopy::None, true, {}, {u"image01.JPG"_s}},
         {"dest copy, own", KeepCopy::Dest, false, {u"Plage.JPG"_s, u"image01.JPG"_s}, {}},
@@ -139,22 +114,17 @@ TEST_F(RenameEngine, KeptCopies)
         {"own copy, dest", KeepCopy::Own, true, {u"Plage.JPG"_s}, {u"image01.JPG"_s}},
         {"own copy, own", KeepCopy::Own, false, {u"Plage.JPG"_s, u"image01.JPG"_s}, {}},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    for (const auto& [what, keep, toDest, own, inDest] : rows) {
+        SCOPED_TRACE(what);
         reset();
         make({u"own/Plage.JPG"_s, u"other/z.JPG"_s, u"dest/"_s});
         options.format = 1;
-        options.keep = row.keep;
-        if (row.toDest)
-            options.dest = dir + u"dest"_s;
-        const RunReport report = run({u"own/Plage.JPG"_s, u"other/z.JPG"_s});
-        ASSERT_TRUE(report.complete());
-        EXPECT_EQ(names(dir + u"own"_s), row.own);
-        Names dest = names(dir + u"dest"_s);
-        dest.remove(u"image02.JPG"_s);
-        dest.remove(u"z.JPG"_s);
-        EXPECT_EQ(dest, row.dest);
-        const QString renamed = dir + (row.toDest ? u"dest/"_s : u"own/"_s) + u"image01.JPG"_s;
+        options.keep = keep;
+        options.dest = toDest ? dir + u"dest"_s : QString();
+        ASSERT_TRUE(run({u"own/Plage.JPG"_s, u"other/z.JPG"_s}).complete());
+        EXPECT_EQ(names(dir + u"own"_s), own);
+        EXPECT_EQ(names(dir + u"dest"_s) - Names({u"image02.JPG"_s, u"z.JPG"_s}), inDest);
+        const QString renamed = dir + (toDest ? u"dest/"_s : u"own/"_s) + u"image01.JPG"_s;
         EXPECT_EQ(contents(renamed), "own/Plage.JPG");
         EXPECT_EQ(filetest::modified(renamed), filetest::stamp());
     }
@@ -212,9 +182,7 @@ TEST_F(RenameEngine, ConflictsRefuseThePlan)
     options.form = 10;
     options.keep = KeepCopy::Own;
     // Two names of one file (a hard link) are one file given twice.
-    ASSERT_EQ(::link(QFile::encodeName(dir + u"a.jpg"_s).constData(),
-                     QFile::encodeName(dir + u"b.jpg"_s).constData()),
-              0);
+    ASSERT_EQ(filetest::hardLink(dir + u"a.jpg"_s, dir + u"b.jpg"_s), 0);
     const RenamePlan made = plan({u"a.jpg"_s, u"p.jpg"_s, u"d.jpg"_s, u"b.jpg"_s});
     EXPECT_TRUE(made.entries[1].conflicts.value(0).startsWith(fileops::notRegularText()));
     EXPECT_EQ(made.entries[2].conflicts, QStringList{u"Lien symbolique sans cible."_s});
@@ -228,9 +196,7 @@ TEST_F(RenameEngine, LetterCaseOnACaseInsensitiveVolume)
     const QString volume = qEnvironmentVariable("MORVANE_TEST_CASE_INSENSITIVE_DIR");
     if (volume.isEmpty())
         GTEST_SKIP() << "MORVANE_TEST_CASE_INSENSITIVE_DIR not set";
-    m_dir.emplace(volume + u"/rename-XXXXXX"_s);
-    ASSERT_TRUE(m_dir->isValid());
-    dir = m_dir->path() + u'/';
+    reset(volume + u"/rename-XXXXXX"_s);
     make({u"image.jpg"_s, u"x.jpg"_s});
     options.nameText = u"IMAGE"_s;
     EXPECT_TRUE(plan({u"x.jpg"_s}).refused());
@@ -262,33 +228,28 @@ TEST_F(RenameEngine, AnUnfinishedRunPutsEveryFileBack)
     options.keep = KeepCopy::Own;
     make(files);
     const Names before = names(dir);
-    fileops::testing::setFailureHook([](fileops::testing::Call call, const QString& path) {
-        return call == fileops::testing::Call::Rename && path.endsWith(u"/c.jpg"_s) ? EIO : 0;
-    });
+    filetest::failOn(fileops::testing::Call::Rename, EIO, {u"/c.jpg"_s});
     RunReport report = run(files);
-    EXPECT_EQ(results(report),
+    std::vector<Result> results;
+    for (const EntryRun& entry : report.entries)
+        results.push_back(entry.result);
+    EXPECT_EQ(results,
               (std::vector{Result::Undone, Result::Undone, Result::Failed, Result::NotRun}));
     EXPECT_EQ(report.entries[2].error, EIO);
     EXPECT_EQ(names(dir), before);
 
     fileops::testing::setFailureHook({});
     std::atomic<bool> cancel{false};
-    RunControls controls;
-    controls.cancel = &cancel;
-    controls.progress = [&cancel](int done, int, const QString&) { cancel = done == 2; };
-    report = run(files, controls);
+    report = run(files, {.cancel = &cancel, .progress = [&cancel](int done, int, const QString&) {
+                             cancel = done == 2;
+                         }});
     EXPECT_TRUE(report.cancelled);
     EXPECT_EQ(report.undone, 2);
     EXPECT_EQ(names(dir), before);
 
     // The way back of b.jpg fails: it is reported where it stays.
     options.keep = KeepCopy::None;
-    fileops::testing::setFailureHook([](fileops::testing::Call call, const QString& path) {
-        return call == fileops::testing::Call::Rename &&
-                       (path.endsWith(u"/c.jpg"_s) || path.endsWith(u"/image2.jpg"_s))
-                   ? EIO
-                   : 0;
-    });
+    filetest::failOn(fileops::testing::Call::Rename, EIO, {u"/c.jpg"_s, u"/image2.jpg"_s});
     report = run(files);
     EXPECT_EQ(report.stranded, 1);
     EXPECT_EQ(report.entries[1].result, Result::Stranded);
@@ -335,15 +296,13 @@ TEST_F(RenameEngine, JournalAndUndo)
         for (const PlannedRename& entry : made.entries)
             EXPECT_EQ(entry.identity, fileops::identityOf(entry.source));
         ASSERT_TRUE(runPlan(made, controls).complete());
-        QFile written(journal.path());
-        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(written.readAll().contains(
-            QByteArray(' ' + QFile::encodeName(dir + u"b é.jpg"_s).toPercentEncoding("/") + ' ')));
+        EXPECT_TRUE(
+            contents(journal.path())
+                .contains(QByteArray(
+                    ' ' + QFile::encodeName(dir + u"b é.jpg"_s).toPercentEncoding("/") + ' ')));
     }
     // c.jpg's file is moved away since: it and its kept copy are left alone.
-    ASSERT_EQ(::rename(QFile::encodeName(dir + u"image3.jpg"_s).constData(),
-                       QFile::encodeName(dir + u"moved.jpg"_s).constData()),
-              0);
+    ASSERT_TRUE(QFile::rename(dir + u"image3.jpg"_s, dir + u"moved.jpg"_s));
     const UndoReport undo = undoLastRename(state.path());
     EXPECT_EQ(undo.restored, 2);
     EXPECT_EQ(undo.copiesRemoved, 2);
