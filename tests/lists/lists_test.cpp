@@ -1,22 +1,17 @@
 #include "lists/folderlisting.h"
 #include "lists/folderwalk.h"
 #include "lists/volumes.h"
-#include "lists/worklist.h"
 #include "lists/worklistmodel.h"
 
 #include "listtestutil.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <tuple>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using listtest::words;
@@ -77,9 +72,7 @@ TEST_F(FolderListingTest, EachFilterListsItsTypesInCaseInsensitiveOrder)
 TEST_F(FolderListingTest, NamesThatAreNotUtf8AreLeftOut)
 {
     const QByteArray raw = QFile::encodeName(dir.path()) + "/caf\xe9.jpg";
-    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
+    ASSERT_EQ(::close(::open(raw.constData(), O_CREAT | O_WRONLY, 0644)), 0);
     ASSERT_TRUE(listtest::touch(folder + u"café.jpg"_s));
     EXPECT_EQ(list(3), words("A.JPG b.jpg café.jpg"));
     // QTemporaryDir cannot name it either, so remove it here.
@@ -204,13 +197,7 @@ class WorkListTest : public ListsTest
 {
 protected:
     void SetUp() override { make("A.JPG a.jpg b.jpg c.jpg d.jpg"); }
-    QStringList names() const
-    {
-        QStringList result;
-        for (const WorkEntry& entry : list.entries())
-            result << entry.name;
-        return result;
-    }
+    QStringList names() const { return listtest::names(list); }
     WorkList list;
 };
 
