@@ -1,5 +1,6 @@
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
+#include "testimages.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,13 +22,6 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
 }
 
 class SettingsStoreTest : public ::testing::Test
@@ -65,13 +59,10 @@ TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsAndFlagsReadAsWritten
     ASSERT_TRUE(store.writeFlag(n::renomDest, true));
     ASSERT_TRUE(store.writeFlag(n::renomOrig, false));
     EXPECT_EQ(store.readText(n::renomDest) + store.readText(n::renomOrig), u"TrueFalse"_s);
-    const SettingsSnapshot snapshot = store.snapshot();
-    EXPECT_TRUE(snapshot.renomDest);
-    EXPECT_FALSE(snapshot.renomOrig);
-    EXPECT_TRUE(snapshot.repertCopieDest);
-    EXPECT_EQ(snapshot.format, 4);
-    EXPECT_EQ(snapshot.visu, u"1"_s);
-    EXPECT_FALSE(snapshot.garderDates); // never stored: its default
+    // GarderDates, never stored, reads as its default.
+    const SettingsSnapshot got = store.snapshot();
+    EXPECT_TRUE(got.renomDest && !got.renomOrig && got.repertCopieDest && got.format == 4 &&
+                got.visu == u"1"_s && !got.garderDates);
 }
 
 TEST_F(SettingsStoreTest, ExistingValuesSurviveLaterStarts)
@@ -137,7 +128,7 @@ TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAndABrokenFileIsNotOverwritte
     QByteArray text = readAll(iniPath());
     text.replace("Morvane\\Visu=1\n", "");
     text.replace("Format=4", "Format=2");
-    writeAll(iniPath(), text);
+    ASSERT_TRUE(testimages::writeBytes(iniPath(), text));
 
     EXPECT_FALSE(store.exists(n::visu));
     EXPECT_EQ(store.readText(n::visu), QString());
@@ -145,7 +136,7 @@ TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAndABrokenFileIsNotOverwritte
 
     // Broken while running: the next write fails and leaves the file as it is.
     const QByteArray broken = readAll(iniPath()) + "Morvane\\Visu\n";
-    writeAll(iniPath(), broken);
+    ASSERT_TRUE(testimages::writeBytes(iniPath(), broken));
     EXPECT_FALSE(store.write(n::format, u"1"_s));
     EXPECT_EQ(readAll(iniPath()), broken);
 }
@@ -153,7 +144,7 @@ TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAndABrokenFileIsNotOverwritte
 TEST_F(SettingsStoreTest, UnwritableFileIsReportedAndReadsStillWork)
 {
     // A settings path under a regular file cannot be created, even by root.
-    writeAll(dir.filePath(u"blocker"_s), "x");
+    ASSERT_TRUE(testimages::writeBytes(dir.filePath(u"blocker"_s), "x"));
     const QString path = dir.filePath(u"blocker/Morvane.ini"_s);
     SettingsStore store(path);
     const StartupReport report = store.initialise(u"/a"_s);
@@ -190,7 +181,7 @@ TEST_F(SettingsStoreTest, OnlyAFileReadEntirelyIsRewritten)
         SCOPED_TRACE(name);
         QTemporaryDir rowDir;
         const QString path = rowDir.filePath(u"Morvane.ini"_s);
-        writeAll(path, bytes);
+        ASSERT_TRUE(testimages::writeBytes(path, bytes));
 
         SettingsStore store(path);
         const StartupReport report = store.initialise(u"/a"_s);
@@ -219,7 +210,7 @@ TEST_F(SettingsStoreTest, LeftoverLockFileIsRemoved)
         SCOPED_TRACE(name);
         QTemporaryDir rowDir;
         const QString path = rowDir.filePath(u"Morvane.ini"_s);
-        writeAll(path + u".lock"_s, lock);
+        ASSERT_TRUE(testimages::writeBytes(path + u".lock"_s, lock));
         SettingsStore store(path);
         EXPECT_TRUE(store.initialise(u"/a"_s).defaultsStored);
         EXPECT_FALSE(QFile::exists(path + u".lock"_s));
