@@ -4,18 +4,15 @@
 #include "convert/convertpanel.h"
 #include "lists/worklistpanel.h"
 #include "rename/renamepanel.h"
-#include "settings/optionsdialog.h"
 #include "settings/settingsschema.h"
 #include "testimages.h"
 #include "windowfixture.h"
 
 #include <QAbstractButton>
 #include <QAccessible>
-#include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +20,6 @@
 #include <QMenuBar>
 #include <QTabBar>
 #include <QTest>
-#include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
@@ -35,13 +31,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void writeHelp(const QString& path)
+bool writeHelp(const QString& path)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        qFatal("cannot write the help file");
-    file.write("<html><body><h1>Aide de Morvane</h1></body></html>");
+    return QDir().mkpath(QFileInfo(path).absolutePath()) &&
+           testimages::writeBytes(path, "<html><body><h1>Aide de Morvane</h1></body></html>");
 }
 
 // An action's caption and its shortcut in brackets; "-" for a separator.
@@ -90,7 +83,7 @@ private Q_SLOTS:
         QCOMPARE(f.listHeight(), 265);
     }
 
-    void quitAsksUntilOk()
+    void quitAsksUntilOkAndACodecFailureEndsTheProgram()
     {
         Fixture f;
         MainWindow& window = f.make();
@@ -108,25 +101,21 @@ private Q_SLOTS:
         const ScriptedDialogs::Call ask{ScriptedDialogs::Kind::Ask, u"Voulez-vous quitter ?"_s,
                                         u"Confirmation"_s, DialogIcon::Question};
         QCOMPARE(f.dialogs.calls(), QList({ask, ask, ask}));
-    }
 
-    void codecStartFailureEndsTheProgram()
-    {
+        // A codec that fails to start ends the program; closing what is left asks nothing.
         convert::CodecRegistry::hideMimeTypeForTesting("IMAGE/GIF");
-        Fixture f;
-        MainWindow& window = f.make({}, false);
-        const bool loaded = window.Form_Load();
+        Fixture failing;
+        MainWindow& broken = failing.make({}, false);
+        const bool loaded = broken.Form_Load();
         convert::CodecRegistry::clearHiddenMimeTypesForTesting();
-
-        QVERIFY(!loaded);
-        QCOMPARE(f.exitStatus, std::optional<int>(1));
-        QVERIFY(!f.codecs.isOpen());
-        // Closing what is left does not ask for confirmation.
+        QVERIFY(!loaded && !failing.codecs.isOpen());
+        QCOMPARE(failing.exitStatus, std::optional<int>(1));
         QCloseEvent close;
-        QApplication::sendEvent(&window, &close);
+        QApplication::sendEvent(&broken, &close);
         QVERIFY(close.isAccepted());
-        QCOMPARE(f.dialogs.calls(), {ScriptedDialogs::shown(u"Erreur chargement GDI+ !"_s,
-                                                            u"Morvane"_s, DialogIcon::Critical)});
+        QCOMPARE(failing.dialogs.calls(),
+                 {ScriptedDialogs::shown(u"Erreur chargement GDI+ !"_s, u"Morvane"_s,
+                                         DialogIcon::Critical)});
     }
 
     void settingsProblemsAreReportedOnceAtStartup()
@@ -154,10 +143,66 @@ private Q_SLOTS:
         QCOMPARE(malformed.store->readText(n::visu), u"1"_s);
     }
 
-    void menusInOrder()
+    void startupNamesMenusAndTabs()
     {
         Fixture f;
         MainWindow& window = f.make();
+        QVERIFY(f.dialogs.calls().isEmpty());
+        QVERIFY(f.codecs.isOpen());
+        QCOMPARE(window.windowTitle(), u"Morvane"_s);
+        QCOMPARE(f.store->readText(n::repertNom), u"/opt/morvane"_s);
+        QCOMPARE(window.convertPanel()->outputFormats()->count(), 6);
+        QCOMPARE(window.convertPanel()->outputFormats()->currentText(), u"JPG - JPG Images"_s);
+        auto* tabs = window.findChild<QTabBar*>(u"TS1"_s);
+        auto* frame2 = window.findChild<QGroupBox*>(u"Frame2"_s);
+        // The window opens on "Renommer"; each tab shows its panel and enables its own button.
+        for (const int index : {0, 1, 0}) {
+            tabs->setCurrentIndex(index);
+            const bool renaming = index == 0;
+            QCOMPARE(window.renamePanel()->isHidden(), !renaming);
+            QCOMPARE(window.convertPanel()->isHidden(), renaming);
+            QCOMPARE(window.toolbarAction(u"renommer"_s)->isEnabled(), renaming);
+            QCOMPARE(window.toolbarAction(u"conversion"_s)->isEnabled(), !renaming);
+            QCOMPARE(frame2->title(), renaming ? u"Liste des fichiers à renomer"_s
+                                               : u"Liste des fichiers à convertir"_s);
+        }
+        // Every control has a French accessible name.
+        QStringList unnamed;
+        for (QWidget* widget : window.findChildren<QWidget*>()) {
+            const bool control =
+                qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
+                qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
+                qobject_cast<QTabBar*>(widget);
+            // Headers are read through their section titles.
+            if (!control || qobject_cast<QHeaderView*>(widget) ||
+                widget->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            // A button with a caption is read by its caption.
+            const auto* button = qobject_cast<QAbstractButton*>(widget);
+            if (widget->accessibleName().isEmpty() && !(button && !button->text().isEmpty()))
+                unnamed.append(widget->objectName() + u':' +
+                               QLatin1String(widget->metaObject()->className()));
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
+
+        // Value labels are read by their value, described by their caption.
+        window.workListPanel()->ajouter(f.dir.path() + u'/', {u"a.jpg"_s, u"b.jpg"_s});
+        window.convertPanel()->outputPath()->setText(u"/tmp/sortie.png"_s);
+        const std::pair<QLabel*, QString> labels[] = {
+            {window.findChild<QLabel*>(u"StatusCount"_s), u"Nombre de fichiers"_s},
+            {window.convertPanel()->outputPath(), u"Fichier de sortie"_s},
+        };
+        for (const auto& [label, caption] : labels) {
+            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
+            QVERIFY(read);
+            QAccessibleTextInterface* text = read->textInterface();
+            QVERIFY2(text, qPrintable(caption));
+            QCOMPARE(text->text(0, text->characterCount()), label->text());
+            QCOMPARE(read->text(QAccessible::Name), label->text());
+            QCOMPARE(read->text(QAccessible::Description), caption);
+        }
+        QCOMPARE(labels[0].first->text(), u"2 fichier(s) séléctionné(s)"_s);
+
         // A button with a menu item shares its action, named after the item.
         QStringList buttons;
         for (const QAction* action : window.findChild<QToolBar*>(u"Toolbar1"_s)->actions())
@@ -210,72 +255,6 @@ private Q_SLOTS:
         QVERIFY(options && options->isVisible() && !options->isModal());
         window.menuItem(u"opt"_s)->trigger();
         QCOMPARE(window.optionsDialog(), options.data());
-    }
-
-    void startupAndTabSwitch()
-    {
-        Fixture f;
-        MainWindow& window = f.make();
-        QVERIFY(f.dialogs.calls().isEmpty());
-        QVERIFY(f.codecs.isOpen());
-        QCOMPARE(window.windowTitle(), u"Morvane"_s);
-        QCOMPARE(f.store->readText(n::repertNom), u"/opt/morvane"_s);
-        QCOMPARE(window.convertPanel()->outputFormats()->count(), 6);
-        QCOMPARE(window.convertPanel()->outputFormats()->currentText(), u"JPG - JPG Images"_s);
-        auto* tabs = window.findChild<QTabBar*>(u"TS1"_s);
-        auto* frame2 = window.findChild<QGroupBox*>(u"Frame2"_s);
-        // The window opens on "Renommer"; each tab shows its panel and enables its own button.
-        for (const int index : {0, 1, 0}) {
-            tabs->setCurrentIndex(index);
-            const bool renaming = index == 0;
-            QCOMPARE(window.renamePanel()->isHidden(), !renaming);
-            QCOMPARE(window.convertPanel()->isHidden(), renaming);
-            QCOMPARE(window.toolbarAction(u"renommer"_s)->isEnabled(), renaming);
-            QCOMPARE(window.toolbarAction(u"conversion"_s)->isEnabled(), !renaming);
-            QCOMPARE(frame2->title(), renaming ? u"Liste des fichiers à renomer"_s
-                                               : u"Liste des fichiers à convertir"_s);
-        }
-    }
-
-    void everyControlHasAFrenchAccessibleNameAndValuesAreRead()
-    {
-        Fixture f;
-        MainWindow& window = f.make();
-        QStringList unnamed;
-        for (QWidget* widget : window.findChildren<QWidget*>()) {
-            const bool control =
-                qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
-                qobject_cast<QLineEdit*>(widget) || qobject_cast<QAbstractItemView*>(widget) ||
-                qobject_cast<QTabBar*>(widget);
-            // Headers are read through their section titles.
-            if (!control || qobject_cast<QHeaderView*>(widget) ||
-                widget->objectName().startsWith(QLatin1String("qt_")))
-                continue;
-            // A button with a caption is read by its caption.
-            const auto* button = qobject_cast<QAbstractButton*>(widget);
-            if (widget->accessibleName().isEmpty() && !(button && !button->text().isEmpty()))
-                unnamed.append(widget->objectName() + u':' +
-                               QLatin1String(widget->metaObject()->className()));
-        }
-        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(u", "_s)));
-
-        // Value labels are read by their value, described by their caption.
-        window.workListPanel()->ajouter(f.dir.path() + u'/', {u"a.jpg"_s, u"b.jpg"_s});
-        window.convertPanel()->outputPath()->setText(u"/tmp/sortie.png"_s);
-        const std::pair<QLabel*, QString> labels[] = {
-            {window.findChild<QLabel*>(u"StatusCount"_s), u"Nombre de fichiers"_s},
-            {window.convertPanel()->outputPath(), u"Fichier de sortie"_s},
-        };
-        for (const auto& [label, caption] : labels) {
-            QAccessibleInterface* read = QAccessible::queryAccessibleInterface(label);
-            QVERIFY(read);
-            QAccessibleTextInterface* text = read->textInterface();
-            QVERIFY2(text, qPrintable(caption));
-            QCOMPARE(text->text(0, text->characterCount()), label->text());
-            QCOMPARE(read->text(QAccessible::Name), label->text());
-            QCOMPARE(read->text(QAccessible::Description), caption);
-        }
-        QCOMPARE(labels[0].first->text(), u"2 fichier(s) séléctionné(s)"_s);
     }
 
     void lastFolderFilterAndSizeComeBackWhenAsked()
@@ -373,20 +352,7 @@ private Q_SLOTS:
                     60);
     }
 
-    void helpWindowClosesOnEscape()
-    {
-        Fixture f;
-        writeHelp(f.dir.filePath(u"morvane.hlp"_s));
-        MainWindow& window = f.make(f.dir.path());
-        window.menuItem(u"aide"_s)->trigger();
-        QPointer<QTextBrowser> shown = window.helpCommand()->window();
-        QVERIFY(shown && shown->isVisible());
-        QVERIFY(QTest::qWaitForWindowActive(shown));
-        QTest::keyClick(shown, Qt::Key_Escape);
-        QTRY_VERIFY(!shown || !shown->isVisible());
-    }
-
-    void helpFileBesideOrInstalledOrNone()
+    void helpFileFoundThenOpenedByTheDesktopOrShownInItsOwnWindow()
     {
         QTemporaryDir dir;
         const QString bin = dir.filePath(u"bin"_s);
@@ -399,16 +365,13 @@ private Q_SLOTS:
         command.aide();
         QVERIFY(!probed && desktop.urls.isEmpty() && !command.window());
         const QString installed = dir.filePath(u"share/morvane/morvane.hlp"_s);
-        writeHelp(installed);
+        QVERIFY(writeHelp(installed));
         QCOMPARE(help::helpFilePath(bin), installed);
-        writeHelp(bin + u"/morvane.hlp"_s);
+        QVERIFY(writeHelp(bin + u"/morvane.hlp"_s));
         QCOMPARE(help::helpFilePath(bin + QLatin1Char('/')), bin + u"/morvane.hlp"_s);
-    }
 
-    // The desktop's program for the help file gets it only when it is also the one for web
-    // pages; otherwise, or when it fails to start, the help shows in its own window.
-    void opensWithTheDesktopsProgramOrShowsItself()
-    {
+        // The desktop's program for the help file gets it only when it is also the one for web
+        // pages; otherwise, or when it fails to start, the help shows in its own window.
         // The desktop's programs for the help file and for web pages, whether the opener starts,
         // whether the file is handed over, and whether the help shows in its own window.
         const std::tuple<QString, QString, bool, bool, bool> rows[] = {
@@ -420,7 +383,7 @@ private Q_SLOTS:
         for (const auto& [helpProgram, htmlProgram, opens, handedOver, ownWindow] : rows) {
             QTemporaryDir dir;
             const QString path = dir.filePath(u"morvane.hlp"_s);
-            writeHelp(path);
+            QVERIFY(writeHelp(path));
             RecordingDesktop desktop;
             desktop.opens = opens;
             desktop.types.insert(path, u"application/winhlp"_s);
@@ -445,6 +408,17 @@ private Q_SLOTS:
                 QCOMPARE(command.window(), first);
             }
         }
+
+        // The help window of the running program closes on Escape.
+        Fixture f;
+        QVERIFY(writeHelp(f.dir.filePath(u"morvane.hlp"_s)));
+        MainWindow& window = f.make(f.dir.path());
+        window.menuItem(u"aide"_s)->trigger();
+        QPointer<QTextBrowser> shown = window.helpCommand()->window();
+        QVERIFY(shown && shown->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(shown));
+        QTest::keyClick(shown, Qt::Key_Escape);
+        QTRY_VERIFY(!shown || !shown->isVisible());
     }
 };
 

@@ -1,13 +1,11 @@
 #include "convert/convertpanel.h"
 #include "lists/listscontroller.h"
-#include "lists/worklist.h"
 #include "lists/worklistpanel.h"
 #include "rename/renamepanel.h"
 #include "settings/settingsschema.h"
 #include "testimages.h"
 #include "windowfixture.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
