@@ -3,7 +3,6 @@
 #include "lists/worklistpanel.h"
 #include "preview/enlargedview.h"
 #include "preview/fitrule.h"
-#include "preview/previewbox.h"
 #include "preview/previewcontroller.h"
 #include "scripteddialogs.h"
 #include "settings/settingsschema.h"
@@ -15,10 +14,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QListView>
 #include <QMimeData>
@@ -29,7 +26,6 @@
 #include <QTreeView>
 
 #include <cerrno>
-#include <memory>
 
 using namespace Qt::StringLiterals;
 using listtest::words;
@@ -42,11 +38,11 @@ struct Fixture
 {
     QTemporaryDir files;
     QTemporaryDir settingsDir;
-    std::unique_ptr<SettingsStore> store;
+    SettingsStore store{settingsDir.filePath(u"Morvane.ini"_s)};
     ScriptedDialogs dialogs;
     QWidget window;
-    BrowsePanel* browse;
-    WorkListPanel* work;
+    BrowsePanel* browse = new BrowsePanel;
+    WorkListPanel* work = new WorkListPanel;
     ListsController* lists;
     QString countText = u"(never shown)"_s;
     int examplesCleared = 0;
@@ -54,17 +50,14 @@ struct Fixture
 
     Fixture()
     {
-        store = std::make_unique<SettingsStore>(settingsDir.filePath(u"Morvane.ini"_s));
-        store->initialise(settingsDir.path());
-        browse = new BrowsePanel;
-        work = new WorkListPanel;
+        store.initialise(settingsDir.path());
         auto* layout = new QHBoxLayout(&window);
         layout->addWidget(browse);
         layout->addWidget(work, 1);
-        auto* preview = new PreviewController(store.get(), &dialogs, browse->previewBox(),
-                                              browse->previewSource(),
-                                              ListsController::browseListAccess(browse),
-                                              ListsController::workListAccess(work), &window);
+        auto* preview =
+            new PreviewController(&store, &dialogs, browse->previewBox(), browse->previewSource(),
+                                  ListsController::browseListAccess(browse),
+                                  ListsController::workListAccess(work), &window);
         lists = new ListsController(browse, work, preview, &dialogs, &window);
         QObject::connect(work, &WorkListPanel::countTextChanged,
                          [this](const QString& text) { countText = text; });
@@ -91,12 +84,11 @@ struct Fixture
         touch(names);
         QVERIFY(browse->setFolder(files.path()));
     }
-    void picture(const QString& name, QSize size, const char* format)
+    void picture(const QString& name, int w, int h, const char* format)
     {
-        QVERIFY(testimages::write(testimages::quadrants(size.width(), size.height()), file(name),
-                                  format));
+        QVERIFY(testimages::write(testimages::quadrants(w, h), file(name), format));
     }
-    void visu(const QString& value) { store->write(settings::names::visu, value); }
+    void visu(const QString& value) { store.write(settings::names::visu, value); }
 
     QListView* lv1() const { return browse->files(); }
     QTreeView* lv2() const { return work->view(); }
@@ -122,11 +114,6 @@ struct Fixture
     {
         return countText + u" | "_s + work->marker()->text() + u" | "_s + workNames().join(u' ');
     }
-    int selectedWorkRow() const
-    {
-        const QModelIndexList rows = lv2()->selectionModel()->selectedRows();
-        return rows.size() == 1 ? rows.first().row() : -1;
-    }
     PreviewBox* box() const { return browse->previewBox(); }
     QString label6() const { return browse->previewSource()->text(); }
 };
@@ -138,24 +125,7 @@ class ListsWidgetsTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void browseListsTheFolderThroughTheFilter()
-    {
-        Fixture f;
-        QCOMPARE(f.browse->typeFilter()->currentIndex(), 0);
-        f.listFiles("b.JPG a.jpeg d.txt");
-        QCOMPARE(f.browse->folder(), f.files.path() + u'/');
-        QCOMPARE(f.lv1()->model()->index(1, 0).data().toString(), u"b.JPG"_s);
-        QCOMPARE(f.browse->names(), words("a.jpeg b.JPG"));
-
-        // Choosing "JPG/JPEG - JPG Images" lists *.JPG only and clears the preview.
-        f.box()->showNotAvailable();
-        f.browse->chooseFilter(3);
-        QCOMPARE(f.browse->names(), words("b.JPG"));
-        QVERIFY(f.box()->notAvailableLabel()->isHidden());
-        QVERIFY(f.dialogs.calls().isEmpty());
-    }
-
-    void aFolderThatCannotBeListedIsReportedAndNothingMoves()
+    void browseListsThroughTheFilterAndAFolderThatCannotBeListedMovesNothing()
     {
         Fixture f;
         QVERIFY(QDir(f.files.path()).mkdir(u"sub"_s));
@@ -165,26 +135,42 @@ private Q_SLOTS:
         auto* model = qobject_cast<QFileSystemModel*>(f.browse->folders()->model());
         QVERIFY(model);
         QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
-        f.listFiles("a.jpg");
+        QCOMPARE(f.browse->typeFilter()->currentIndex(), 0);
+        f.listFiles("b.JPG a.jpeg d.txt");
         QTRY_VERIFY(loaded.contains(QVariantList{f.files.path()}));
         QCOMPARE(model->rowCount(model->index(f.files.path())), 1);
         QVERIFY(::rmdir(raw.constData()) == 0); // QTemporaryDir cannot name it
+        QCOMPARE(f.lv1()->model()->index(1, 0).data().toString(), u"b.JPG"_s);
+        QCOMPARE(f.browse->names(), words("a.jpeg b.JPG"));
 
-        QVERIFY(!f.browse->setFolder(f.file(u"a.jpg"_s)));
+        // Choosing "JPG/JPEG - JPG Images" lists *.JPG only and clears the preview.
+        f.box()->showNotAvailable();
+        f.browse->chooseFilter(3);
+        QCOMPARE(f.browse->names(), words("b.JPG"));
+        QVERIFY(f.box()->notAvailableLabel()->isHidden());
+        QVERIFY(f.dialogs.calls().isEmpty());
+
+        QVERIFY(!f.browse->setFolder(f.file(u"b.JPG"_s)));
         QCOMPARE(f.dialogs.calls(), {ScriptedDialogs::shown(qt_error_string(ENOTDIR), u"Morvane"_s,
                                                             DialogIcon::Warning)});
         // LV1 keeps its entries and Dir1 the folder they belong to.
         QCOMPARE(f.browse->folder(), f.files.path() + u'/');
-        QCOMPARE(f.browse->names(), words("a.jpg"));
+        QCOMPARE(f.browse->names(), words("b.JPG"));
         QCOMPARE(model->filePath(f.browse->folders()->currentIndex()), f.files.path());
     }
 
-    // An unreadable volume falls back to the previous one, or to the start-up one when the
-    // previous was pulled out too.
-    void volumeChangeFallsBackSilently()
+    // A folder that vanishes moves the panel to its nearest ancestor still there. An unreadable
+    // volume falls back to the previous one, or to the start-up one when that was pulled out too.
+    void volumeChangeAndAVanishedFolderFallBackSilently()
     {
         Fixture f;
-        f.touch("startup/s.jpg previous/p.jpg card");
+        f.touch("startup/s.jpg previous/p.jpg card a/p.jpg a/b/c/q.jpg");
+        QVERIFY(f.browse->openFolder(f.file(u"a/b/c"_s)));
+        QCOMPARE(f.browse->names(), words("q.jpg"));
+        QVERIFY(QDir(f.file(u"a/b"_s)).removeRecursively());
+        QTRY_COMPARE(f.browse->folder(), f.file(u"a/"_s));
+        QCOMPARE(f.browse->names(), words("p.jpg"));
+
         const QString startup = f.file(u"startup/"_s), previous = f.file(u"previous/"_s),
                       card = f.file(u"card/"_s);
         f.browse->setVolumes({{startup, startup}, {previous, previous}, {card, card}}, startup);
@@ -200,7 +186,7 @@ private Q_SLOTS:
     }
 
     // The count, the marker and the example follow every change of the list.
-    void addingRemovingAndEmptying()
+    void addingMovingRemovingAndEmptying()
     {
         Fixture f;
         f.visu(u"0"_s); // no preview of these few bytes
@@ -228,6 +214,19 @@ private Q_SLOTS:
         QCOMPARE(f.state(), u"3 fichier(s) séléctionné(s) | oui | A.JPG a.jpg b.jpg"_s);
         QCOMPARE(f.entriesAdded, 5);
 
+        // Moves keep the selection on the moved entry and leave the count alone.
+        QSignalSpy counts(f.work, &WorkListPanel::countTextChanged);
+        f.click(f.lv2(), 2);
+        QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
+        QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
+        QCOMPARE(f.workNames(), words("b.jpg A.JPG a.jpg"));
+        QCOMPARE(f.lv2()->selectionModel()->selectedRows(), {f.lv2()->model()->index(0, 0)});
+        f.click(f.lv2(), 1);
+        QTest::mouseClick(f.work->downButton(), Qt::LeftButton);
+        QCOMPARE(f.workNames(), words("b.jpg a.jpg A.JPG"));
+        QCOMPARE(f.lv2()->selectionModel()->selectedRows(), {f.lv2()->model()->index(2, 0)});
+        QCOMPARE(counts.count(), 0);
+
         // Emptying clears rows, count, marker and example together; emptying again says nothing.
         f.examplesCleared = 0;
         QTest::mouseClick(f.work->clearButton(), Qt::LeftButton);
@@ -239,62 +238,14 @@ private Q_SLOTS:
         QVERIFY(f.dialogs.calls().isEmpty());
     }
 
-    void movesAndSelectionFollows()
-    {
-        Fixture f;
-        f.listFiles("1.jpg 2.jpg 3.jpg");
-        f.lists->tout();
-        QSignalSpy counts(f.work, &WorkListPanel::countTextChanged);
-        f.click(f.lv2(), 2);
-        QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
-        QTest::mouseClick(f.work->upButton(), Qt::LeftButton);
-        QCOMPARE(f.workNames(), words("3.jpg 1.jpg 2.jpg"));
-        QCOMPARE(f.selectedWorkRow(), 0);
-        f.click(f.lv2(), 1);
-        QTest::mouseClick(f.work->downButton(), Qt::LeftButton);
-        QCOMPARE(f.workNames(), words("3.jpg 2.jpg 1.jpg"));
-        QCOMPARE(f.selectedWorkRow(), 2);
-        QCOMPARE(counts.count(), 0); // moves do not refresh the count
-        QVERIFY(f.work->workList().isConsistent());
-    }
-
-    // A click previews the entry, or shows the loader's message; nothing unless "Visu" is "1".
-    void workListClickAndTheConversionTab()
-    {
-        Fixture f;
-        f.picture(u"photo.jpg"_s, {400, 300}, "JPEG");
-        QVERIFY(f.browse->setFolder(f.files.path()));
-        QSignalSpy conversion(f.lists, &ListsController::conversionEntryClicked);
-        f.lists->tout();
-
-        f.click(f.lv2(), 0);
-        QCOMPARE(f.label6(), u"LV2"_s);
-        QVERIFY(f.box()->hasPicture());
-        QCOMPARE(conversion.count(), 0); // "Renommer" tab
-
-        f.lists->setConversionTabShown(true);
-        f.visu(u"0"_s);
-        f.click(f.lv2(), 0);
-        QVERIFY(!f.box()->hasPicture());
-        QCOMPARE(conversion.count(), 1); // even with the preview off
-
-        // The keyboard moves the entry as a click does.
-        f.picture(u"other.jpg"_s, {40, 30}, "JPEG");
-        QVERIFY(f.browse->setFolder(f.files.path()));
-        f.lists->tout();
-        f.lv2()->setFocus();
-        QTest::keyClick(f.lv2(), Qt::Key_End);
-        QTRY_COMPARE(conversion.count(), 2);
-    }
-
     // A click or a run of key presses previews the entry the list reached, or shows the loader's
     // message; nothing unless "Visu" is "1".
     void previewFollowsClicksAndTheKeyboard()
     {
         Fixture f;
-        f.picture(u"a.jpg"_s, {400, 300}, "JPEG");
-        f.picture(u"b.jpg"_s, {100, 40}, "JPEG");
-        f.picture(u"c.png"_s, {50, 80}, "PNG");
+        f.picture(u"a.jpg"_s, 400, 300, "JPEG");
+        f.picture(u"b.jpg"_s, 100, 40, "JPEG");
+        f.picture(u"c.png"_s, 50, 80, "PNG");
         f.listFiles("0.jpg"); // not a picture
         f.visu(u"True"_s);
         f.box()->showNotAvailable(); // something to clear
@@ -325,20 +276,37 @@ private Q_SLOTS:
         // A PNG: not previewable by default, previewable with "ApercuTout".
         QTest::keyClick(f.lv1(), Qt::Key_End);
         QTRY_VERIFY(f.box()->notAvailableLabel()->isVisible());
-        QVERIFY(f.store->write(settings::names::apercuTout, u"1"_s));
+        QVERIFY(f.store.write(settings::names::apercuTout, u"1"_s));
         QTest::keyClick(f.lv1(), Qt::Key_Up);
         QTest::keyClick(f.lv1(), Qt::Key_End);
         QTRY_VERIFY(f.box()->hasPicture());
         QCOMPARE(f.box()->target(), preview::fitAndDraw(50, 80, 205, 149));
         QCOMPARE(f.dialogs.calls(), message);
+
+        // A click in LV2 previews too. On the "Convertir" tab it is signalled, even with the
+        // preview off, and the keyboard moves the entry as a click does.
+        QSignalSpy conversion(f.lists, &ListsController::conversionEntryClicked);
+        f.lists->tout();
+        f.click(f.lv2(), 1);
+        QCOMPARE(f.label6(), u"LV2"_s);
+        QCOMPARE(f.box()->target(), preview::fitAndDraw(400, 300, 205, 149));
+        QCOMPARE(conversion.count(), 0);
+        f.lists->setConversionTabShown(true);
+        f.visu(u"0"_s);
+        f.click(f.lv2(), 1);
+        QVERIFY(!f.box()->hasPicture());
+        QCOMPARE(conversion.count(), 1);
+        f.lv2()->setFocus();
+        QTest::keyClick(f.lv2(), Qt::Key_End);
+        QTRY_COMPARE(conversion.count(), 2);
     }
 
     void enlargedView()
     {
         Fixture f;
-        f.picture(u"a.jpg"_s, {800, 600}, "JPEG");
-        f.picture(u"b.bmp"_s, {100, 40}, "BMP");
-        f.picture(u"c.png"_s, {50, 50}, "PNG");
+        f.picture(u"a.jpg"_s, 800, 600, "JPEG");
+        f.picture(u"b.bmp"_s, 100, 40, "BMP");
+        f.picture(u"c.png"_s, 50, 50, "PNG");
         QVERIFY(testimages::writeBytes(f.file(u"d.gif"_s), "GIF89a but damaged"));
         QVERIFY(f.browse->setFolder(f.files.path()));
         PreviewController* preview = f.lists->preview();
@@ -355,8 +323,7 @@ private Q_SLOTS:
         f.select(words("a.jpg b.bmp c.png"));
         QTest::mouseClick(f.box(), Qt::LeftButton);
         EnlargedView* form2 = preview->enlargedView();
-        QVERIFY(form2);
-        QVERIFY(form2->isVisible());
+        QVERIFY(form2 && form2->isVisible());
         QCOMPARE(form2->target(), QRectF(147.5, 129, 100, 40));
 
         // A click anywhere closes it; the next opening reuses it and scales a large picture down.
@@ -451,20 +418,6 @@ private Q_SLOTS:
         f.lists->ouvrirArguments({f.file(u"tree/sub"_s)});
         QCOMPARE(f.browse->folder(), f.file(u"tree/sub/"_s));
         QCOMPARE(f.work->workList().count(), 3);
-    }
-
-    void aVanishedFolderMovesTheBrowsePanelToItsParent()
-    {
-        Fixture f;
-        f.touch("a/p.jpg a/b/c/q.jpg");
-        QVERIFY(f.browse->openFolder(f.file(u"a/b/c"_s)));
-        QCOMPARE(f.browse->names(), words("q.jpg"));
-
-        // Its parent goes away with it: the panel lands on the nearest folder still there.
-        QVERIFY(QDir(f.file(u"a/b"_s)).removeRecursively());
-        QTRY_COMPARE(f.browse->folder(), f.file(u"a/"_s));
-        QCOMPARE(f.browse->names(), words("p.jpg"));
-        QVERIFY(f.dialogs.calls().isEmpty());
     }
 };
 
