@@ -3,11 +3,9 @@
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
 
-#include <QCheckBox>
+#include <QAbstractButton>
 #include <QFile>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -58,7 +56,7 @@ class OptionsDialogTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void freshLoad()
+    void loadFreshAndPairs()
     {
         Rig rig;
         for (const char* on : {"Option3", "Option1", "Option5", "Check1", "ChkGarderMeta",
@@ -98,21 +96,18 @@ private Q_SLOTS:
         // Ok leaves the date options it did not change unstored.
         rig.click("Command1");
         QVERIFY(!rig.store.exists(n::datePriseDeVue) && !rig.store.exists(n::ordreDates));
-    }
 
-    // Of two options of one pair both stored as on, the one loaded second wins.
-    void loadedPairs()
-    {
+        // Of two options of one pair both stored as on, the one loaded second wins.
         const std::tuple<QString, QString, bool, bool> rows[] = {
             {u"vrai"_s, u"0"_s, true, false},
             {u"True"_s, u"1"_s, false, true},
             {u"faux"_s, u"False"_s, false, false},
         };
         for (const auto& [orig, dest, origOn, destOn] : rows) {
-            Rig rig(false, {{n::renomOrig, orig}, {n::renomDest, dest}});
-            QCOMPARE(rig.checked("Option3"), origOn);
-            QCOMPARE(rig.checked("Option4"), destOn);
-            QCOMPARE(rig.enabled("Command3"), !origOn);
+            Rig pair(false, {{n::renomOrig, orig}, {n::renomDest, dest}});
+            QCOMPARE(pair.checked("Option3"), origOn);
+            QCOMPARE(pair.checked("Option4"), destOn);
+            QCOMPARE(pair.enabled("Command3"), !origOn);
         }
     }
 

@@ -2,7 +2,6 @@
 #include "settings/settingsstore.h"
 #include "testimages.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -65,7 +64,7 @@ TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsAndFlagsReadAsWritten
                 got.visu == u"1"_s && !got.garderDates);
 }
 
-TEST_F(SettingsStoreTest, ExistingValuesSurviveLaterStarts)
+TEST_F(SettingsStoreTest, ValuesSurviveLaterStartsAndChangesFromOutsideAreSeenUnlessBroken)
 {
     {
         SettingsStore store(iniPath());
@@ -80,6 +79,22 @@ TEST_F(SettingsStoreTest, ExistingValuesSurviveLaterStarts)
     EXPECT_EQ(again.readText(n::repertNom), u"/photos"_s);
     EXPECT_EQ(again.readText(n::repertConv), u"/a"_s);
     EXPECT_EQ(again.readText(n::format), u"garbage"_s);
+
+    // Another program rewrites the file: "Visu" removed, "Format" changed.
+    QByteArray text = readAll(iniPath());
+    text.replace("Morvane\\Visu=0\n", "");
+    text.replace("Format=garbage", "Format=2");
+    ASSERT_TRUE(testimages::writeBytes(iniPath(), text));
+
+    EXPECT_FALSE(again.exists(n::visu));
+    EXPECT_EQ(again.readText(n::visu), QString());
+    EXPECT_EQ(again.readNumber(n::format), 2);
+
+    // Broken while running: the next write fails and leaves the file as it is.
+    const QByteArray broken = readAll(iniPath()) + "Morvane\\Visu\n";
+    ASSERT_TRUE(testimages::writeBytes(iniPath(), broken));
+    EXPECT_FALSE(again.write(n::format, u"1"_s));
+    EXPECT_EQ(readAll(iniPath()), broken);
 }
 
 // Each stored text as a flag, a number, the JPEG quality (0 to 100, else 75), the PNG
@@ -116,29 +131,6 @@ TEST_F(SettingsStoreTest, FlagNumberFormsAndFallbacks)
         EXPECT_EQ(snapshot.garderMeta, advanced);
     }
     EXPECT_EQ(SettingsStore::folderText(u"/"_s), u"/"_s);
-}
-
-TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAndABrokenFileIsNotOverwritten)
-{
-    SettingsStore store(iniPath());
-    store.initialise(u"/a"_s);
-    ASSERT_EQ(store.readText(n::visu), u"1"_s);
-
-    // Another program rewrites the file: "Visu" removed, "Format" changed.
-    QByteArray text = readAll(iniPath());
-    text.replace("Morvane\\Visu=1\n", "");
-    text.replace("Format=4", "Format=2");
-    ASSERT_TRUE(testimages::writeBytes(iniPath(), text));
-
-    EXPECT_FALSE(store.exists(n::visu));
-    EXPECT_EQ(store.readText(n::visu), QString());
-    EXPECT_EQ(store.readNumber(n::format), 2);
-
-    // Broken while running: the next write fails and leaves the file as it is.
-    const QByteArray broken = readAll(iniPath()) + "Morvane\\Visu\n";
-    ASSERT_TRUE(testimages::writeBytes(iniPath(), broken));
-    EXPECT_FALSE(store.write(n::format, u"1"_s));
-    EXPECT_EQ(readAll(iniPath()), broken);
 }
 
 TEST_F(SettingsStoreTest, UnwritableFileIsReportedAndReadsStillWork)
