@@ -17,28 +17,7 @@ class AboutTest : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    // A configured tool is used as it is, even if missing; otherwise the first candidate found.
-    void systemInfoTool()
-    {
-        const std::tuple<QString, QStringList, QString> rows[] = {
-            {u"/nowhere/outil infos"_s, {u"hardinfo"_s}, u"/nowhere/outil infos"_s},
-            {{}, {u"kinfocenter"_s, u"hardinfo"_s}, u"/usr/bin/hardinfo"_s},
-            {{}, {}, {}},
-        };
-        for (const auto& [configured, onPath, expected] : rows) {
-            QTemporaryDir dir;
-            SettingsStore store(dir.filePath(u"Morvane.ini"_s));
-            store.initialise(u"/opt"_s);
-            if (!configured.isEmpty())
-                QVERIFY(store.write(settings::names::infosSysteme, configured));
-            const auto find = [&onPath](const QString& name) {
-                return onPath.contains(name) ? u"/usr/bin/"_s + name : QString();
-            };
-            QCOMPARE(about::systemInfoTool(store, find), expected);
-        }
-    }
-
-    void boxTextsAndLinks()
+    void boxTextsLinksAndSystemInfoTool()
     {
         QTemporaryDir dir;
         SettingsStore store(dir.filePath(u"Morvane.ini"_s));
@@ -66,6 +45,24 @@ private Q_SLOTS:
         QCOMPARE(sysInfo->text(), u"&Infos système..."_s);
         sysInfo->click();
         QCOMPARE(desktop.programs, QStringList{u"/opt/tools/sysinfo"_s});
+
+        // A configured tool is used as it is, even if missing; otherwise the first candidate found.
+        const std::tuple<QString, QStringList, QString> rows[] = {
+            {u"/nowhere/outil infos"_s, {u"hardinfo"_s}, u"/nowhere/outil infos"_s},
+            {{}, {u"kinfocenter"_s, u"hardinfo"_s}, u"/usr/bin/hardinfo"_s},
+            {{}, {}, {}},
+        };
+        for (const auto& [configured, onPath, expected] : rows) {
+            QTemporaryDir rowDir;
+            SettingsStore rowStore(rowDir.filePath(u"Morvane.ini"_s));
+            rowStore.initialise(u"/opt"_s);
+            if (!configured.isEmpty())
+                QVERIFY(rowStore.write(settings::names::infosSysteme, configured));
+            const auto find = [&onPath](const QString& name) {
+                return onPath.contains(name) ? u"/usr/bin/"_s + name : QString();
+            };
+            QCOMPARE(about::systemInfoTool(rowStore, find), expected);
+        }
     }
 };
 

@@ -14,7 +14,7 @@ namespace {
 
 using convert::Status;
 
-TEST(FitAndDraw, DesignedFigures)
+TEST(FitAndDraw, DesignedFiguresAndBounds)
 {
     const std::tuple<const char*, double, double, double, double, QRectF> rows[] = {
         {"smaller than the box: own size, centred", 100, 50, 205, 149, {52.5, 49.5, 100, 50}},
@@ -31,10 +31,7 @@ TEST(FitAndDraw, DesignedFigures)
     };
     for (const auto& [name, w, h, bw, bh, expected] : rows)
         EXPECT_EQ(preview::fitAndDraw(w, h, bw, bh), expected) << name;
-}
-
-TEST(FitAndDraw, NeverLeavesTheAreaNorEnlarges)
-{
+    // Whatever the size, the picture never leaves the area nor is enlarged.
     for (int w = 1; w <= 500; w += 7) {
         for (int h = 1; h <= 500; h += 11) {
             const QRectF got = preview::fitAndDraw(w, h, 205, 149);
