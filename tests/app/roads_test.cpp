@@ -82,7 +82,7 @@ private Q_SLOTS:
     }
     void cleanup() { m_f.reset(); }
 
-    void renameRoad()
+    void renameThenConvertRoad()
     {
         // "JPG/JPEG" lists the three photos; two are picked, in list order.
         browseSelectAndAdd(3, words("IMG_0001.JPG IMG_0003.JPG"));
@@ -113,6 +113,22 @@ private Q_SLOTS:
         // The browse list shows the folder as it is now.
         QCOMPARE(m_window->browsePanel()->names(),
                  words("IMG_0002.JPG vacances001.JPG vacances002.JPG"));
+
+        // Then the batch conversion of several files to PNG, the PNG original skipped. The single
+        // conversion is on the keyboard road.
+        m_window->findChild<QTabBar*>(u"TS1"_s)->setCurrentIndex(1);
+        browseSelectAndAdd(0, words("IMG_0002.JPG logo.png vacances001.JPG"));
+        QCOMPARE(workList->workList().count(), 3);
+        m_window->convertPanel()->outputFormats()->setCurrentIndex(3);
+        m_window->toolbarAction(u"conversion"_s)->trigger();
+        QCOMPARE(m_f->dialogs.messages().size(), 1);
+        QCOMPARE(m_f->dialogs.messages().first().text, u"les conversions sont terminées !"_s);
+        QCOMPARE(filesIn(m_photoDir->path()),
+                 words("IMG_0002.JPG IMG_0002.PNG logo.png "
+                       "vacances001.JPG vacances001.PNG vacances002.JPG"));
+        QCOMPARE(QImage(m_photoDir->filePath(u"IMG_0002.PNG"_s)).size(), QSize(64, 48));
+        QVERIFY(workList->workList().isEmpty());
+        QCOMPARE(statusCount(), QString());
     }
 
     // Every road without the mouse: browse, add, remove, rename, convert, copy, move, delete
@@ -205,28 +221,6 @@ private Q_SLOTS:
         QTest::keyClick(fichier, Qt::Key_O);
         QTRY_COMPARE(m_f->desktop.urls.size(), 1);
         QCOMPARE(m_f->desktop.urls.first().toLocalFile(), folder + u"/logo.png"_s);
-    }
-
-    void conversionRoad()
-    {
-        auto* tabs = m_window->findChild<QTabBar*>(u"TS1"_s);
-        tabs->setCurrentIndex(1);
-        QComboBox* formats = m_window->convertPanel()->outputFormats();
-
-        // The single conversion is on the keyboard road. Several files: the batch conversion to
-        // PNG; the PNG original is skipped.
-        browseSelectAndAdd(0, words("IMG_0001.JPG IMG_0002.JPG logo.png"));
-        QCOMPARE(m_window->workListPanel()->workList().count(), 3);
-        formats->setCurrentIndex(3);
-        m_window->toolbarAction(u"conversion"_s)->trigger();
-        QCOMPARE(m_f->dialogs.messages().size(), 1);
-        QCOMPARE(m_f->dialogs.messages().first().text, u"les conversions sont terminées !"_s);
-        QCOMPARE(
-            filesIn(m_photoDir->path()),
-            words("IMG_0001.JPG IMG_0001.PNG IMG_0002.JPG IMG_0002.PNG IMG_0003.JPG logo.png"));
-        QCOMPARE(QImage(m_photoDir->filePath(u"IMG_0002.PNG"_s)).size(), QSize(64, 48));
-        QVERIFY(m_window->workListPanel()->workList().isEmpty());
-        QCOMPARE(statusCount(), QString());
     }
 };
 
