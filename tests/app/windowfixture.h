@@ -15,15 +15,8 @@
 #include <memory>
 #include <optional>
 
-// The window looks for rename journals at start: never in the real home folder.
-inline void useHome(const QString& home)
-{
-    qputenv("HOME", QFile::encodeName(home));
-    qputenv("XDG_STATE_HOME", QFile::encodeName(home + QStringLiteral("/state")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home + QStringLiteral("/data")));
-}
-
-// One window with its own settings folder, scripted dialogs and a recorded exit.
+// One window with its own settings folder, scripted dialogs and a recorded exit. The window
+// looks for rename journals at start: the home folder is the fixture's own, never the real one.
 struct Fixture
 {
     QTemporaryDir dir;
@@ -38,6 +31,8 @@ struct Fixture
         : store(std::make_unique<SettingsStore>(
               iniPath.isEmpty() ? dir.filePath(QStringLiteral("Morvane/Morvane.ini")) : iniPath))
     {
+        for (const char* name : {"HOME", "XDG_STATE_HOME", "XDG_DATA_HOME"})
+            qputenv(name, QFile::encodeName(dir.filePath(QStringLiteral("home"))));
     }
     // The window, loaded; `programFolder` is where it looks for its help file.
     MainWindow& make(const QString& programFolder = QStringLiteral("/opt/morvane"),

@@ -1,22 +1,17 @@
 #include "lists/folderlisting.h"
 #include "lists/folderwalk.h"
 #include "lists/volumes.h"
-#include "lists/worklist.h"
 #include "lists/worklistmodel.h"
 
 #include "listtestutil.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <tuple>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using listtest::words;
@@ -29,7 +24,6 @@ class ListsTest : public ::testing::Test
 protected:
     void make(const char* names)
     {
-        ASSERT_TRUE(dir.isValid());
         for (const QString& name : words(names))
             ASSERT_TRUE(listtest::touch(folder + name));
     }
@@ -77,9 +71,7 @@ TEST_F(FolderListingTest, EachFilterListsItsTypesInCaseInsensitiveOrder)
 TEST_F(FolderListingTest, NamesThatAreNotUtf8AreLeftOut)
 {
     const QByteArray raw = QFile::encodeName(dir.path()) + "/caf\xe9.jpg";
-    const int fd = ::open(raw.constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
+    ASSERT_EQ(::close(::open(raw.constData(), O_CREAT | O_WRONLY, 0644)), 0);
     ASSERT_TRUE(listtest::touch(folder + u"café.jpg"_s));
     EXPECT_EQ(list(3), words("A.JPG b.jpg café.jpg"));
     // QTemporaryDir cannot name it either, so remove it here.
@@ -204,13 +196,7 @@ class WorkListTest : public ListsTest
 {
 protected:
     void SetUp() override { make("A.JPG a.jpg b.jpg c.jpg d.jpg"); }
-    QStringList names() const
-    {
-        QStringList result;
-        for (const WorkEntry& entry : list.entries())
-            result << entry.name;
-        return result;
-    }
+    QStringList names() const { return listtest::names(list); }
     WorkList list;
 };
 
@@ -240,23 +226,18 @@ TEST_F(WorkListTest, TheSameFileReachedAnyWayIsAddedOnce)
     EXPECT_TRUE(list.isConsistent());
 }
 
-TEST_F(WorkListTest, AVanishedFileIsComparedByItsCanonicalPath)
+TEST_F(WorkListTest, EntriesKeepTheirFolderWithOneSlashAndAVanishedFileItsCanonicalPath)
 {
     ASSERT_TRUE(QFile::link(dir.path(), folder + u"alias"_s));
     // The file vanished between listing and adding: the rest of the addition goes on.
-    EXPECT_EQ(list.add(folder, words("gone.jpg c.jpg")), 2);
+    EXPECT_EQ(list.add(dir.path(), words("gone.jpg c.jpg")), 2);
     EXPECT_EQ(list.add(folder + u"alias"_s, words("gone.jpg c.jpg")), 0);
+    EXPECT_EQ(list.entries()[1], (WorkEntry{folder, u"c.jpg"_s}));
     EXPECT_EQ(list.count(), 2);
     EXPECT_TRUE(list.isConsistent());
-}
-
-TEST_F(WorkListTest, EntriesKeepTheirFolderWithOneSlashAndTheirName)
-{
     WorkList rootList;
     EXPECT_EQ(rootList.add(u"/"_s, {u"not-there.jpg"_s}), 1);
     EXPECT_EQ(rootList.entries().front(), (WorkEntry{u"/"_s, u"not-there.jpg"_s}));
-    list.add(dir.path(), {u"c.jpg"_s});
-    EXPECT_EQ(list.entries().front(), (WorkEntry{folder, u"c.jpg"_s}));
 }
 
 TEST_F(WorkListTest, MovesAtTheEndsChangeNothing)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lists/worklist.h"
+
 #include <QFile>
 #include <QStringList>
 
@@ -18,6 +20,15 @@ namespace listtest {
 inline QStringList words(const char* text)
 {
     return QString::fromUtf8(text).split(u' ', Qt::SkipEmptyParts);
+}
+
+// The names of the list's entries, in order.
+inline QStringList names(const WorkList& list)
+{
+    QStringList result;
+    for (const WorkEntry& entry : list.entries())
+        result << entry.name;
+    return result;
 }
 
 inline bool touch(const QString& path)

@@ -1,7 +1,7 @@
 #include "settings/settingsschema.h"
 #include "settings/settingsstore.h"
+#include "testimages.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -21,13 +21,6 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
 }
 
 class SettingsStoreTest : public ::testing::Test
@@ -65,16 +58,13 @@ TEST_F(SettingsStoreTest, FirstStartStoresTheTwelveDefaultsAndFlagsReadAsWritten
     ASSERT_TRUE(store.writeFlag(n::renomDest, true));
     ASSERT_TRUE(store.writeFlag(n::renomOrig, false));
     EXPECT_EQ(store.readText(n::renomDest) + store.readText(n::renomOrig), u"TrueFalse"_s);
-    const SettingsSnapshot snapshot = store.snapshot();
-    EXPECT_TRUE(snapshot.renomDest);
-    EXPECT_FALSE(snapshot.renomOrig);
-    EXPECT_TRUE(snapshot.repertCopieDest);
-    EXPECT_EQ(snapshot.format, 4);
-    EXPECT_EQ(snapshot.visu, u"1"_s);
-    EXPECT_FALSE(snapshot.garderDates); // never stored: its default
+    // GarderDates, never stored, reads as its default.
+    const SettingsSnapshot got = store.snapshot();
+    EXPECT_TRUE(got.renomDest && !got.renomOrig && got.repertCopieDest && got.format == 4 &&
+                got.visu == u"1"_s && !got.garderDates);
 }
 
-TEST_F(SettingsStoreTest, ExistingValuesSurviveLaterStarts)
+TEST_F(SettingsStoreTest, ValuesSurviveLaterStartsAndChangesFromOutsideAreSeenUnlessBroken)
 {
     {
         SettingsStore store(iniPath());
@@ -89,6 +79,22 @@ TEST_F(SettingsStoreTest, ExistingValuesSurviveLaterStarts)
     EXPECT_EQ(again.readText(n::repertNom), u"/photos"_s);
     EXPECT_EQ(again.readText(n::repertConv), u"/a"_s);
     EXPECT_EQ(again.readText(n::format), u"garbage"_s);
+
+    // Another program rewrites the file: "Visu" removed, "Format" changed.
+    QByteArray text = readAll(iniPath());
+    text.replace("Morvane\\Visu=0\n", "");
+    text.replace("Format=garbage", "Format=2");
+    ASSERT_TRUE(testimages::writeBytes(iniPath(), text));
+
+    EXPECT_FALSE(again.exists(n::visu));
+    EXPECT_EQ(again.readText(n::visu), QString());
+    EXPECT_EQ(again.readNumber(n::format), 2);
+
+    // Broken while running: the next write fails and leaves the file as it is.
+    const QByteArray broken = readAll(iniPath()) + "Morvane\\Visu\n";
+    ASSERT_TRUE(testimages::writeBytes(iniPath(), broken));
+    EXPECT_FALSE(again.write(n::format, u"1"_s));
+    EXPECT_EQ(readAll(iniPath()), broken);
 }
 
 // Each stored text as a flag, a number, the JPEG quality (0 to 100, else 75), the PNG
@@ -127,33 +133,10 @@ TEST_F(SettingsStoreTest, FlagNumberFormsAndFallbacks)
     EXPECT_EQ(SettingsStore::folderText(u"/"_s), u"/"_s);
 }
 
-TEST_F(SettingsStoreTest, ChangesFromOutsideAreSeenAndABrokenFileIsNotOverwritten)
-{
-    SettingsStore store(iniPath());
-    store.initialise(u"/a"_s);
-    ASSERT_EQ(store.readText(n::visu), u"1"_s);
-
-    // Another program rewrites the file: "Visu" removed, "Format" changed.
-    QByteArray text = readAll(iniPath());
-    text.replace("Morvane\\Visu=1\n", "");
-    text.replace("Format=4", "Format=2");
-    writeAll(iniPath(), text);
-
-    EXPECT_FALSE(store.exists(n::visu));
-    EXPECT_EQ(store.readText(n::visu), QString());
-    EXPECT_EQ(store.readNumber(n::format), 2);
-
-    // Broken while running: the next write fails and leaves the file as it is.
-    const QByteArray broken = readAll(iniPath()) + "Morvane\\Visu\n";
-    writeAll(iniPath(), broken);
-    EXPECT_FALSE(store.write(n::format, u"1"_s));
-    EXPECT_EQ(readAll(iniPath()), broken);
-}
-
 TEST_F(SettingsStoreTest, UnwritableFileIsReportedAndReadsStillWork)
 {
     // A settings path under a regular file cannot be created, even by root.
-    writeAll(dir.filePath(u"blocker"_s), "x");
+    ASSERT_TRUE(testimages::writeBytes(dir.filePath(u"blocker"_s), "x"));
     const QString path = dir.filePath(u"blocker/Morvane.ini"_s);
     SettingsStore store(path);
     const StartupReport report = store.initialise(u"/a"_s);
@@ -190,7 +173,7 @@ TEST_F(SettingsStoreTest, OnlyAFileReadEntirelyIsRewritten)
         SCOPED_TRACE(name);
         QTemporaryDir rowDir;
         const QString path = rowDir.filePath(u"Morvane.ini"_s);
-        writeAll(path, bytes);
+        ASSERT_TRUE(testimages::writeBytes(path, bytes));
 
         SettingsStore store(path);
         const StartupReport report = store.initialise(u"/a"_s);
@@ -219,7 +202,7 @@ TEST_F(SettingsStoreTest, LeftoverLockFileIsRemoved)
         SCOPED_TRACE(name);
         QTemporaryDir rowDir;
         const QString path = rowDir.filePath(u"Morvane.ini"_s);
-        writeAll(path + u".lock"_s, lock);
+        ASSERT_TRUE(testimages::writeBytes(path + u".lock"_s, lock));
         SettingsStore store(path);
         EXPECT_TRUE(store.initialise(u"/a"_s).defaultsStored);
         EXPECT_FALSE(QFile::exists(path + u".lock"_s));

@@ -12,10 +12,7 @@ QList<ScriptedDialogs::Call> ScriptedDialogs::messages() const
 bool ScriptedDialogs::askOkCancel(const QString& text, const QString& title, DialogIcon icon)
 {
     m_calls.append({Kind::Ask, text, title, icon});
-    const bool answer = !m_asks.empty() && m_asks.front();
-    if (!m_asks.empty())
-        m_asks.pop_front();
-    return answer;
+    return !m_asks.isEmpty() && m_asks.takeFirst();
 }
 
 void ScriptedDialogs::message(const QString& text, const QString& title, DialogIcon icon)
@@ -26,11 +23,7 @@ void ScriptedDialogs::message(const QString& text, const QString& title, DialogI
 std::optional<QString> ScriptedDialogs::pickFolder(const QString& title)
 {
     m_calls.append({Kind::PickFolder, QString(), title, DialogIcon::None});
-    if (m_folders.empty())
-        return std::nullopt;
-    const std::optional<QString> folder = m_folders.front();
-    m_folders.pop_front();
-    return folder;
+    return m_folders.isEmpty() ? std::nullopt : m_folders.takeFirst();
 }
 
 char* toString(const ScriptedDialogs::Call& call)

@@ -5,7 +5,6 @@
 #include <QList>
 #include <QString>
 
-#include <deque>
 #include <optional>
 
 // Dialogs for tests: records every call and answers from a script. An unscripted
@@ -47,8 +46,8 @@ public:
 
 private:
     QList<Call> m_calls;
-    std::deque<bool> m_asks;
-    std::deque<std::optional<QString>> m_folders;
+    QList<bool> m_asks;
+    QList<std::optional<QString>> m_folders;
 };
 
 // Readable calls in Qt Test failures.
