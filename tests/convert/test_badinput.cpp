@@ -21,6 +21,7 @@
 #include <future>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <sys/stat.h>
@@ -96,18 +97,13 @@ QByteArray jpegDeclaring(quint16 width, quint16 height)
 // One icon file holding the single-image icons `parts` as Qt's writer writes them.
 QByteArray combineIcons(const std::vector<QByteArray>& parts)
 {
-    QByteArray header = QByteArray::fromHex("00000100");
-    header += char(parts.size());
-    header += char(0);
+    QByteArray header = QByteArray::fromHex("00000100") + char(parts.size()) + char(0);
     QByteArray data;
-    quint32 offset = quint32(6 + 16 * parts.size());
     for (const QByteArray& part : parts) {
-        QByteArray entry = part.mid(6, 16);
-        const quint32 size = qFromLittleEndian<quint32>(entry.constData() + 8);
-        qToLittleEndian<quint32>(offset, entry.data() + 12);
+        QByteArray entry = part.mid(6, 16); // its image follows at 6 + 16
+        qToLittleEndian(quint32(6 + 16 * parts.size() + data.size()), entry.data() + 12);
         header += entry;
-        data += part.mid(qFromLittleEndian<quint32>(part.constData() + 18), size);
-        offset += size;
+        data += part.mid(22);
     }
     return header + data;
 }
@@ -150,24 +146,19 @@ using PictureLoaderTest = ConvertTest;
 // A damaged source converts to nothing: see SourcesAreJudgedByTheirContent.
 TEST_F(BadInputTest, SourcesThatEndEarlyAreDamaged)
 {
-    struct Row
-    {
-        const char* format;
-        QString name;
-        double keep; // fraction of the file kept, or bytes cut off when negative
-    };
-    const std::vector<Row> rows{
+    // Format, name, and the fraction of the file kept, or the bytes cut off when negative.
+    const std::vector<std::tuple<const char*, QString, double>> rows{
         {"JPEG", u"cut.jpg"_s, 0.6},   {"JPEG", u"cutscan.jpg"_s, 0.3}, {"PNG", u"cut.png"_s, 0.7},
         {"PNG", u"noiend.png"_s, -12}, {"GIF", u"cut.gif"_s, 0.5},      {"BMP", u"cut.bmp"_s, 0.9},
         {"BMP", u"oneline.bmp"_s, -1},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name.toStdString());
-        const QByteArray full = writeSample(row.name, row.format);
+    for (const auto& [format, name, keep] : rows) {
+        SCOPED_TRACE(name.toStdString());
+        const QByteArray full = writeSample(name, format);
         const qsizetype kept =
-            row.keep > 0 ? qsizetype(full.size() * row.keep) : full.size() + qsizetype(row.keep);
-        ASSERT_TRUE(testimages::writeBytes(path(row.name), full.left(kept)));
-        EXPECT_EQ(PictureLoader::load(path(row.name)).status, Status::SourceDamaged);
+            keep > 0 ? qsizetype(full.size() * keep) : full.size() + qsizetype(keep);
+        ASSERT_TRUE(testimages::writeBytes(path(name), full.left(kept)));
+        EXPECT_EQ(PictureLoader::load(path(name)).status, Status::SourceDamaged);
     }
 }
 
@@ -213,28 +204,21 @@ TEST_F(BadInputTest, JpegWarningsAreChargedToTheirOwnDecode)
 TEST_F(BadInputTest, SourcesAreJudgedByTheirContent)
 {
     const QImage picture = testimages::quadrants(40, 30);
-    ASSERT_TRUE(testimages::writeBytes(path(u"empty.jpg"_s), {}));
-    ASSERT_TRUE(testimages::writeBytes(path(u"text.png"_s), "not a picture at all\n"));
-    ASSERT_TRUE(
-        testimages::writeBytes(path(u"sig.png"_s), QByteArray::fromHex("89504e470d0a1a0a")));
-    ASSERT_TRUE(testimages::writeBytes(path(u"broken.jpg"_s),
-                                       QByteArray::fromHex("ffd8ffe00000") + QByteArray(90, 'x')));
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"folder.bmp"_s));
-    ASSERT_TRUE(testimages::write(picture, path(u"png-named.jpg"_s), "PNG"));
-    ASSERT_TRUE(testimages::write(picture, path(u"bmp-named.gif"_s), "BMP"));
-    const std::vector<std::pair<QString, Status>> rows{
-        {u"empty.jpg"_s, Status::SourceNotDecodable},
-        {u"text.png"_s, Status::SourceNotDecodable},
-        // A known signature over broken data: damaged, not foreign.
-        {u"sig.png"_s, Status::SourceDamaged},
-        {u"broken.jpg"_s, Status::SourceDamaged},
-        {u"missing.gif"_s, Status::SourceNotFound},
-        {u"folder.bmp"_s, Status::SourceNotFound},
-        {u"png-named.jpg"_s, Status::Ok},
-        {u"bmp-named.gif"_s, Status::Ok},
-    };
-    for (const auto& [name, status] : rows) {
+    // Name, content (none: not written), verdict. A known signature over broken data is
+    // damaged, not foreign.
+    for (const auto& [name, bytes, status] : std::vector<std::tuple<QString, QByteArray, Status>>{
+             {u"empty.jpg"_s, "", Status::SourceNotDecodable},
+             {u"text.png"_s, "not a picture at all\n", Status::SourceNotDecodable},
+             {u"sig.png"_s, QByteArray::fromHex("89504e470d0a1a0a"), Status::SourceDamaged},
+             {u"broken.jpg"_s, QByteArray::fromHex("ffd8ffe00000") + QByteArray(90, 'x'),
+              Status::SourceDamaged},
+             {u"missing.gif"_s, {}, Status::SourceNotFound},
+             {u"folder.bmp"_s, {}, Status::SourceNotFound},
+             {u"png-named.jpg"_s, encoded(picture, "PNG"), Status::Ok},
+             {u"bmp-named.gif"_s, encoded(picture, "BMP"), Status::Ok}}) {
         SCOPED_TRACE(name.toStdString());
+        ASSERT_TRUE(bytes.isNull() || testimages::writeBytes(path(name), bytes));
         const LoadedPicture loaded = PictureLoader::load(path(name));
         EXPECT_EQ(loaded.status, status);
         EXPECT_EQ(PictureLoader::probe(path(name)).status, status);
@@ -379,26 +363,20 @@ TEST_F(BadInputTest, GifWithoutImageDataIsDamaged)
 
 TEST_F(PictureLoaderTest, DecompressionBombIsRefusedBeforeDecoding)
 {
-    struct Row
-    {
-        quint16 width;
-        quint16 height;
-        Status status;
-    };
     // 9000 x 9000 RGBA needs 309 MiB, under the limit: refused only for its missing data.
-    for (const Row& row :
-         {Row{65000, 65000, Status::SourceTooLarge}, Row{40000, 10000, Status::SourceTooLarge},
-          Row{9000, 9000, Status::SourceDamaged}}) {
-        SCOPED_TRACE(::testing::Message() << row.width << "x" << row.height);
+    for (const auto& [width, height, status] :
+         std::vector<std::tuple<quint16, quint16, Status>>{{65000, 65000, Status::SourceTooLarge},
+                                                           {40000, 10000, Status::SourceTooLarge},
+                                                           {9000, 9000, Status::SourceDamaged}}) {
+        SCOPED_TRACE(::testing::Message() << width << "x" << height);
         const QString bomb = path(u"bomb.jpg"_s);
-        ASSERT_TRUE(testimages::writeBytes(bomb, jpegDeclaring(row.width, row.height)));
+        ASSERT_TRUE(testimages::writeBytes(bomb, jpegDeclaring(width, height)));
         // The cost and the limit come from the header alone (the file holds no pixels).
-        const QSize declared(row.width, row.height);
-        EXPECT_EQ(exceedsAllocationLimit(declared), row.status == Status::SourceTooLarge);
+        EXPECT_EQ(exceedsAllocationLimit(QSize(width, height)), status == Status::SourceTooLarge);
         EXPECT_EQ(PictureLoader::decodeCost(bomb),
-                  QFileInfo(bomb).size() + qint64(row.width) * row.height * 4);
-        EXPECT_EQ(PictureLoader::load(bomb).status, row.status);
-        EXPECT_EQ(PictureLoader::loadFitted(bomb, QSize(200, 150)).status, row.status);
+                  QFileInfo(bomb).size() + qint64(width) * height * 4);
+        EXPECT_EQ(PictureLoader::load(bomb).status, status);
+        EXPECT_EQ(PictureLoader::loadFitted(bomb, QSize(200, 150)).status, status);
     }
 }
 
@@ -412,23 +390,16 @@ TEST_F(PictureLoaderTest, ExifOrientationTurnsThePictureUpright)
     ASSERT_TRUE(writer.write(testimages::quadrants(80, 40)));
 
     EXPECT_EQ(PictureLoader::probe(photo).uprightSize, QSize(40, 80));
-    struct Row
-    {
-        const char* name;
-        LoadedPicture loaded;
-        QSize size;
-    };
-    const std::vector<Row> rows{
-        {"load", PictureLoader::load(photo), QSize(40, 80)},
-        {"loadScaled", PictureLoader::loadScaled(photo, QSize(20, 40)), QSize(20, 40)},
-        {"loadFitted", PictureLoader::loadFitted(photo, QSize(30, 30)), QSize(15, 30)},
-        {"loadFitted larger box", PictureLoader::loadFitted(photo, QSize(400, 400)), QSize(40, 80)},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        ASSERT_EQ(row.loaded.status, Status::Ok);
-        const QImage& image = row.loaded.image;
-        EXPECT_EQ(image.size(), row.size);
+    for (const auto& [name, loaded, size] :
+         std::vector<std::tuple<const char*, LoadedPicture, QSize>>{
+             {"load", PictureLoader::load(photo), QSize(40, 80)},
+             {"loadScaled", PictureLoader::loadScaled(photo, QSize(20, 40)), QSize(20, 40)},
+             {"loadFitted", PictureLoader::loadFitted(photo, QSize(30, 30)), QSize(15, 30)},
+             {"fitted larger", PictureLoader::loadFitted(photo, QSize(400, 400)), QSize(40, 80)}}) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(loaded.status, Status::Ok);
+        const QImage& image = loaded.image;
+        EXPECT_EQ(image.size(), size);
         // With the size, blue at the top left tells this turn from the seven others.
         const QRgb topLeft = image.pixel(image.width() / 4, image.height() / 4);
         EXPECT_TRUE(qBlue(topLeft) > 150 && qRed(topLeft) < 100) << std::hex << topLeft;
