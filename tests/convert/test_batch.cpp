@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -48,13 +49,8 @@ TEST_F(BatchTest, EachTargetConvertsTheOtherTypesAndSkipsTheRest)
 {
     const QStringList names{u"a.bmp"_s, u"b.png"_s, u"c.jpg"_s,  u"d.JPEG"_s, u"e.gif"_s,
                             u"f.ico"_s, u"g.tif"_s, u"h.TIFF"_s, u"i.webp"_s};
-    struct Row
-    {
-        int position;
-        bool tiffWebp;
-        const char* types; // each entry's output type, "-" where it is skipped
-    };
-    const std::vector<Row> rows{
+    // Format position, TIFF and WebP sources, each entry's output type ("-": skipped).
+    const std::vector<std::tuple<int, bool, const char*>> rows{
         {0, false, "- BMP BMP BMP BMP BMP - - -"},
         {1, false, "GIF GIF GIF GIF - GIF - - -"},
         {2, false, "JPG JPG - - JPG JPG - - -"},
@@ -63,19 +59,19 @@ TEST_F(BatchTest, EachTargetConvertsTheOtherTypesAndSkipsTheRest)
         {4, true, "TIF TIF TIF TIF TIF TIF - - TIF"},
         {5, true, "WEBP WEBP WEBP WEBP WEBP WEBP WEBP WEBP -"},
     };
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        SCOPED_TRACE(rows[r].types);
-        const QString folder = u"t%1/"_s.arg(r);
+    for (const auto& [position, tiffWebp, row] : rows) {
+        SCOPED_TRACE(row);
+        const QString folder = u"t%1%2/"_s.arg(position).arg(tiffWebp);
         QStringList sources;
         for (const QString& name : names)
             sources.append(make(folder + name));
         BatchSettings settings;
         settings.supOriginal = 1;
-        settings.tiffWebp = rows[r].tiffWebp;
+        settings.tiffWebp = tiffWebp;
         const std::vector<BatchResult> results =
-            runBatch(registry, sources, *outputFormatAt(rows[r].position), settings);
+            runBatch(registry, sources, *outputFormatAt(position), settings);
         ASSERT_EQ(results.size(), std::size_t(names.size()));
-        const QStringList types = QString::fromLatin1(rows[r].types).split(u' ');
+        const QStringList types = QString::fromLatin1(row).split(u' ');
         QStringList left; // skipped entries are kept, converted ones deleted
         for (int i = 0; i < names.size(); ++i) {
             const BatchResult& result = results[std::size_t(i)];
