@@ -112,11 +112,10 @@ QByteArray combineIcons(const std::vector<QByteArray>& parts)
 QImage photoLike(int width, int height)
 {
     QImage picture(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            line[x] = qRgb(x * 255 / width, y * 255 / height, 128 + int(60 * std::sin(x * 0.01)));
-    }
+            picture.setPixel(
+                x, y, qRgb(x * 255 / width, y * 255 / height, 128 + int(60 * std::sin(x * 0.01))));
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
     QRandomGenerator random(21);
@@ -127,15 +126,13 @@ QImage photoLike(int width, int height)
         painter.drawEllipse(int(random.bounded(width)), int(random.bounded(height)), side, side);
     }
     painter.end();
-    for (int y = 0; y < height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
+            const QRgb c = picture.pixel(x, y);
             const int grain = int(random.bounded(17)) - 8;
-            const QRgb c = line[x];
-            line[x] = qRgb(qBound(0, qRed(c) + grain, 255), qBound(0, qGreen(c) + grain, 255),
-                           qBound(0, qBlue(c) + grain, 255));
+            const auto add = [grain](int v) { return qBound(0, v + grain, 255); };
+            picture.setPixel(x, y, qRgb(add(qRed(c)), add(qGreen(c)), add(qBlue(c))));
         }
-    }
     return picture;
 }
 
@@ -266,20 +263,18 @@ TEST_F(BadInputTest, OnlyRegularFilesAreRead)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     auto statuses = std::make_shared<std::promise<std::vector<Status>>>();
     std::future<std::vector<Status>> done = statuses->get_future();
-    const CodecRegistry& codecs = registry;
     const QString output = path(u"out.png"_s);
-    std::thread([statuses, fifo, output, &codecs] {
+    std::thread([statuses, fifo, output, this] {
         statuses->set_value(
             {PictureLoader::load(fifo).status,
              PictureLoader::loadFitted(fifo, QSize(20, 20)).status,
              PictureLoader::loadScaled(fifo, QSize(20, 20)).status,
              PictureLoader::probe(fifo).status,
              PictureLoader::decodeCost(fifo) == -1 ? Status::SourceNotRegular : Status::Ok,
-             VersPNG(codecs, fifo, output)});
+             VersPNG(registry, fifo, output)});
     }).detach(); // left blocked, should the loader wait on the FIFO
     ASSERT_EQ(done.wait_for(std::chrono::seconds(60)), std::future_status::ready);
-    for (const Status status : done.get())
-        EXPECT_EQ(status, Status::SourceNotRegular);
+    EXPECT_EQ(done.get(), std::vector<Status>(6, Status::SourceNotRegular));
     EXPECT_FALSE(QFile::exists(output));
 }
 
@@ -304,9 +299,8 @@ TEST_F(BadInputTest, ShortPalettesAreCompletedBeforeEncoding)
         }
         // Handed to the save directly, with a translucent table: composed onto white first.
         QImage indexed(16, 16, QImage::Format_Indexed8);
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x)
-                indexed.scanLine(y)[x] = uchar(y * 16 + x);
+        for (int index = 0; index < 256; ++index)
+            indexed.scanLine(index / 16)[index % 16] = uchar(index);
         indexed.setColorTable({qRgba(255, 0, 0, 100), qRgba(0, 0, 255, 200)});
         for (const OutputFormat& format : outputFormats()) {
             const QString output = path(u"indexed."_s + format.singleExtension);
