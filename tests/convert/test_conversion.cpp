@@ -1,5 +1,4 @@
 #include "convert/atomicfile.h"
-#include "convert/codecregistry.h"
 #include "convert/conversion.h"
 #include "convert/outputformats.h"
 #include "convert/singleconversion.h"
@@ -132,9 +131,8 @@ TEST_F(ConversionTest, TransparencyPerFormat)
 {
     // Bottom-right quadrant fully transparent; a half-opaque stripe at the top.
     QImage picture = testimages::quadrants(40, 40, true);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 40; ++x)
-            picture.setPixel(x, y, qRgba(0, 0, 0, 191));
+    for (int i = 0; i < 8 * 40; ++i)
+        picture.setPixel(i % 40, i / 40, qRgba(0, 0, 0, 191));
     const QString source = path(u"alpha.png"_s);
     ASSERT_TRUE(testimages::write(picture, source, "PNG"));
 
@@ -208,9 +206,8 @@ TEST_F(ConversionTest, MetadataIsKeptUprightWithoutThumbnailAndBackAgain)
     for (const auto& [from, to, format, box] : steps) {
         SCOPED_TRACE(to.toStdString());
         QString warning;
-        ConvertOptions options;
-        options.maxSize = box;
-        ASSERT_EQ(convertFile(registry, from, to, format, options, WriteMode::Replace, &warning),
+        ASSERT_EQ(convertFile(registry, from, to, format, {.maxSize = box, .keep = {}},
+                              WriteMode::Replace, &warning),
                   Status::Ok);
         EXPECT_EQ(warning, QString());
         const Metadata after = metadataOf(to);
@@ -253,12 +250,11 @@ TEST_F(ConversionTest, BmpAndGifCarryNoMetadataAndGetSrgbPixels)
 
     // Scaled down on loading, the pixels still get their colour space back: the BMP has
     // what the PNG, which keeps the profile, shows once converted.
-    ConvertOptions small;
-    small.maxSize = QSize(240, 240);
-    ASSERT_EQ(convertFile(registry, source, path(u"small.bmp"_s), formatCodeBmp, small),
-              Status::Ok);
-    ASSERT_EQ(convertFile(registry, source, path(u"small.png"_s), formatCodePng, small),
-              Status::Ok);
+    for (const auto& [name, code] :
+         {std::pair{u"small.bmp"_s, formatCodeBmp}, std::pair{u"small.png"_s, formatCodePng}})
+        ASSERT_EQ(convertFile(registry, source, path(name), code,
+                              {.maxSize = QSize(240, 240), .keep = {}}),
+                  Status::Ok);
     const QImage smallWide(path(u"small.png"_s));
     ASSERT_EQ(smallWide.colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
     const QImage smallSrgb = smallWide.convertedToColorSpace(QColorSpace::SRgb);
