@@ -66,8 +66,6 @@ Call failed(const QString& name, int status)
         DialogIcon::Critical);
 }
 
-const QString done1 = u"la conversion du fichier est terminée !"_s;
-
 // The panel and its controller over a work list of pictures made in a temporary folder.
 struct Rig
 {
@@ -98,8 +96,6 @@ struct Rig
     }
 
     QStringList fileNames() const { return QDir(files.path()).entryList(QDir::Files, QDir::Name); }
-
-    QList<Call> messages() const { return dialogs.messages(); }
 
     QTemporaryDir settingsDir;
     QTemporaryDir files;
@@ -155,8 +151,8 @@ void ConversionControllerTest::singleConversionWritesAndEnds()
         QList<Call> expected;
         if (failure)
             expected.append(failed(name, failure));
-        expected.append(shown(done1));
-        QCOMPARE(rig.messages(), expected);
+        expected.append(shown(u"la conversion du fichier est terminée !"_s));
+        QCOMPARE(rig.dialogs.messages(), expected);
         QVERIFY(rig.panel.outputPath()->text().endsWith(label8));
         QCOMPARE(rig.refreshes, 1);
         QVERIFY(rig.list.isEmpty());
@@ -168,7 +164,7 @@ void ConversionControllerTest::loadingShowsTheFittedPreviewAndTheOutputSize()
     Rig rig;
     rig.add(u"wide.png"_s, testimages::quadrants(800, 400));
     rig.controller.ouvririmage();
-    QVERIFY(rig.messages().isEmpty());
+    QVERIFY(rig.dialogs.messages().isEmpty());
     QCOMPARE(rig.panel.preview()->size(), QSize(200, 100));
     QCOMPARE(rig.panel.sizeControl()->maximum(), 800); // never scaled up past the source
     QCOMPARE(rig.controller.outputSize(), QSize(800, 400));
@@ -186,7 +182,7 @@ void ConversionControllerTest::loadingShowsTheFittedPreviewAndTheOutputSize()
     rig.list.clear();
     rig.addBytes(u"broken.gif"_s, "GIF89a");
     rig.controller.ouvririmage();
-    QCOMPARE(rig.messages(), QList<Call>{failed(u"broken.gif"_s, 4)});
+    QCOMPARE(rig.dialogs.messages(), QList<Call>{failed(u"broken.gif"_s, 4)});
     QCOMPARE(rig.refreshes, 0);
     QCOMPARE(rig.list.count(), 1);
 }
@@ -202,8 +198,8 @@ void ConversionControllerTest::batchReportsEachFailureInListOrder()
 
     rig.controller.conversion();
 
-    QCOMPARE(rig.messages(), (QList<Call>{failed(u"b.bmp"_s, 2), failed(u"d.ico"_s, 2),
-                                          shown(u"les conversions sont terminées !"_s)}));
+    QCOMPARE(rig.dialogs.messages(), (QList<Call>{failed(u"b.bmp"_s, 2), failed(u"d.ico"_s, 2),
+                                                  shown(u"les conversions sont terminées !"_s)}));
     QCOMPARE(rig.fileNames(), QStringList({u"a.JPG"_s, u"b.bmp"_s, u"c.jpg"_s, u"d.ico"_s}));
 }
 
@@ -226,7 +222,7 @@ void ConversionControllerTest::batchWithAConflictIsRefusedBeforeTheFirstFile()
     rig.controller.conversion();
 
     lines.append(u"6 fichier(s) en conflit : rien n'a été converti."_s);
-    QCOMPARE(rig.messages(), QList<Call>{shown(lines.join(u'\n'), DialogIcon::Warning)});
+    QCOMPARE(rig.dialogs.messages(), QList<Call>{shown(lines.join(u'\n'), DialogIcon::Warning)});
     QCOMPARE(rig.fileNames(), before);
     QCOMPARE(rig.list.count(), 6);
     QCOMPARE(rig.refreshes, 0);
@@ -265,7 +261,7 @@ void ConversionControllerTest::cancelledBatchKeepsWhatWasNotConverted()
         u"Conversion interrompue : %1 converti(s), 1 ignoré(s), 1 en échec, %2 non commencé(s)."_s
             .arg(24 - notStarted)
             .arg(notStarted);
-    QCOMPARE(rig.messages(), (QList<Call>{failed(u"a.bmp"_s, 2), shown(tally)}));
+    QCOMPARE(rig.dialogs.messages(), (QList<Call>{failed(u"a.bmp"_s, 2), shown(tally)}));
     QCOMPARE(rig.keptRows, kept);
     QCOMPARE(rig.refreshes, 1);
 }
@@ -293,7 +289,7 @@ void ConversionControllerTest::settingsReachBothConversions()
         rig.panel.outputFormats()->setCurrentIndex(3); // PNG
         rig.controller.conversion();
 
-        QCOMPARE(rig.messages().size(), 1);
+        QCOMPARE(rig.dialogs.messages().size(), 1);
         QVERIFY(!batch || QFile::exists(rig.path(u"b.PNG"_s)));
         QFile output(rig.path(batch ? u"a.PNG"_s : u"a.png"_s));
         QVERIFY(output.open(QIODevice::ReadOnly));
