@@ -91,10 +91,9 @@ TEST_F(ConvertCliTest, MetadataKeptOrStrippedDatesKeptAndUnreadableMetadataWarne
     // the file's metadata, the picture itself decodes.
     pictures({"bad.jpg"});
     QByteArray bytes = read("bad.jpg");
-    QByteArray block =
-        QByteArray("ICC_PROFILE\0\1\1", 14) + QByteArray("\0\0\x13\x88", 4) + QByteArray(124, '\0');
-    const int length = int(block.size()) + 2;
-    bytes.insert(2, QByteArray("\xff\xe2") + char(length >> 8) + char(length & 0xff) + block);
+    // An APP2 segment of 0x90 bytes whose profile header claims 0x1388.
+    bytes.insert(2, QByteArray("\xff\xe2\0\x90ICC_PROFILE\0\1\1\0\0\x13\x88", 22) +
+                        QByteArray(124, '\0'));
     ASSERT_TRUE(touch(path("bad.jpg"), bytes));
     const std::pair<qint64, qint64> takenTime(taken.tv_sec, taken.tv_nsec);
 
