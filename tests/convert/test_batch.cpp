@@ -25,6 +25,7 @@ namespace {
 class BatchTest : public ConvertTest
 {
 protected:
+    BatchTest() { settings.supOriginal = 1; }
     void TearDown() override
     {
         fileops::testing::setFailureHook({});
@@ -41,6 +42,8 @@ protected:
         EXPECT_TRUE(testimages::write(picture, file, "PNG"));
         return file;
     }
+
+    BatchSettings settings; // originals deleted unless a test says otherwise
 };
 
 } // namespace
@@ -65,8 +68,6 @@ TEST_F(BatchTest, EachTargetConvertsTheOtherTypesAndSkipsTheRest)
         QStringList sources;
         for (const QString& name : names)
             sources.append(make(folder + name));
-        BatchSettings settings;
-        settings.supOriginal = 1;
         settings.tiffWebp = tiffWebp;
         const std::vector<BatchResult> results =
             runBatch(registry, sources, *outputFormatAt(position), settings);
@@ -92,7 +93,6 @@ TEST_F(BatchTest, EachTargetConvertsTheOtherTypesAndSkipsTheRest)
 TEST_F(BatchTest, MaxSizeScalesDownAndNeverUp)
 {
     const QStringList sources{make(u"wide.bmp"_s, Qt::red, 300), make(u"small.png"_s)};
-    BatchSettings settings;
     settings.maxSize = QSize(100, 100);
     const std::vector<BatchResult> results =
         runBatch(registry, sources, *outputFormatAt(1), settings);
@@ -111,9 +111,7 @@ TEST_F(BatchTest, ResultsFollowTheWorkListUnderParallelConversion)
                                  : make(name, QColor(i * 15, 0, 0), i < 3 ? 1200 : 16));
         ASSERT_TRUE(!broken(i) || testimages::writeBytes(path(name), "BM broken"));
     }
-    BatchSettings settings;
     settings.threads = 4;
-    settings.supOriginal = 1;
     settings.memoryBudget = 1; // every picture is over it: one at a time, and each still runs
     int reported = 0;
     const std::vector<BatchResult> results = runBatch(
@@ -133,9 +131,7 @@ TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
     QStringList sources;
     for (int i = 0; i < 16; ++i)
         sources.append(make(u"p%1.png"_s.arg(i), Qt::red, 1200));
-    BatchSettings settings;
     settings.threads = 2;
-    settings.supOriginal = 1;
     std::atomic<bool> cancel{false};
     const std::vector<BatchResult> results = runBatch(
         registry, sources, *outputFormatAt(2), settings,
@@ -165,8 +161,6 @@ TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
     fileops::testing::setFailureHook([&](fileops::testing::Call call, const QString& file) {
         return call == fileops::testing::Call::Unlink && file == sources[3] ? EIO : 0;
     });
-    BatchSettings settings;
-    settings.supOriginal = 1;
     settings.afterConversion = [&](int index) {
         if (index == 0) {
             make(u"edited.png"_s, Qt::blue, 64);
@@ -228,8 +222,6 @@ TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
     ASSERT_EQ(::symlink("nowhere", QFile::encodeName(path(u"d.GIF"_s)).constData()), 0);
     convert::testing::setDeletionCheckHook(
         [](const QString& folder) { return folder.endsWith(u"/ro/"_s) ? EROFS : 0; });
-    BatchSettings settings;
-    settings.supOriginal = 1;
     PreflightRules cli;
     cli.existing = ExistingOutput::Refuse;
     cli.originalsMustBeDeletable = true;
@@ -295,8 +287,6 @@ TEST_F(BatchTest, OriginalTheTrashCannotTakeIsKeptOrLeftToTheFallback)
     QDir().mkpath(path(u"home"_s)); // on the files' volume, so its Trash is the one
     qputenv("HOME", QFile::encodeName(path(u"home"_s)));
     qputenv("XDG_DATA_HOME", QFile::encodeName(path(u"blocker/data"_s)));
-    BatchSettings settings;
-    settings.supOriginal = 1;
     settings.removal.toTrash = true;
     const OutputFormat& bmp = *outputFormatForCode(formatCodeBmp);
     std::vector<BatchResult> kept = runBatch(registry, {make(u"b.png"_s)}, bmp, settings);
