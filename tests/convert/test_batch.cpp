@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <tuple>
 #include <vector>
 
 #include <fcntl.h>
@@ -24,6 +25,7 @@ namespace {
 class BatchTest : public ConvertTest
 {
 protected:
+    BatchTest() { settings.supOriginal = 1; }
     void TearDown() override
     {
         fileops::testing::setFailureHook({});
@@ -40,6 +42,8 @@ protected:
         EXPECT_TRUE(testimages::write(picture, file, "PNG"));
         return file;
     }
+
+    BatchSettings settings; // originals deleted unless a test says otherwise
 };
 
 } // namespace
@@ -48,13 +52,8 @@ TEST_F(BatchTest, EachTargetConvertsTheOtherTypesAndSkipsTheRest)
 {
     const QStringList names{u"a.bmp"_s, u"b.png"_s, u"c.jpg"_s,  u"d.JPEG"_s, u"e.gif"_s,
                             u"f.ico"_s, u"g.tif"_s, u"h.TIFF"_s, u"i.webp"_s};
-    struct Row
-    {
-        int position;
-        bool tiffWebp;
-        const char* types; // each entry's output type, "-" where it is skipped
-    };
-    const std::vector<Row> rows{
+    // Format position, TIFF and WebP sources, each entry's output type ("-": skipped).
+    const std::vector<std::tuple<int, bool, const char*>> rows{
         {0, false, "- BMP BMP BMP BMP BMP - - -"},
         {1, false, "GIF GIF GIF GIF - GIF - - -"},
         {2, false, "JPG JPG - - JPG JPG - - -"},
@@ -63,19 +62,17 @@ TEST_F(BatchTest, EachTargetConvertsTheOtherTypesAndSkipsTheRest)
         {4, true, "TIF TIF TIF TIF TIF TIF - - TIF"},
         {5, true, "WEBP WEBP WEBP WEBP WEBP WEBP WEBP WEBP -"},
     };
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        SCOPED_TRACE(rows[r].types);
-        const QString folder = u"t%1/"_s.arg(r);
+    for (const auto& [position, tiffWebp, row] : rows) {
+        SCOPED_TRACE(row);
+        const QString folder = u"t%1%2/"_s.arg(position).arg(tiffWebp);
         QStringList sources;
         for (const QString& name : names)
             sources.append(make(folder + name));
-        BatchSettings settings;
-        settings.supOriginal = 1;
-        settings.tiffWebp = rows[r].tiffWebp;
+        settings.tiffWebp = tiffWebp;
         const std::vector<BatchResult> results =
-            runBatch(registry, sources, *outputFormatAt(rows[r].position), settings);
+            runBatch(registry, sources, *outputFormatAt(position), settings);
         ASSERT_EQ(results.size(), std::size_t(names.size()));
-        const QStringList types = QString::fromLatin1(rows[r].types).split(u' ');
+        const QStringList types = QString::fromLatin1(row).split(u' ');
         QStringList left; // skipped entries are kept, converted ones deleted
         for (int i = 0; i < names.size(); ++i) {
             const BatchResult& result = results[std::size_t(i)];
@@ -96,7 +93,6 @@ TEST_F(BatchTest, EachTargetConvertsTheOtherTypesAndSkipsTheRest)
 TEST_F(BatchTest, MaxSizeScalesDownAndNeverUp)
 {
     const QStringList sources{make(u"wide.bmp"_s, Qt::red, 300), make(u"small.png"_s)};
-    BatchSettings settings;
     settings.maxSize = QSize(100, 100);
     const std::vector<BatchResult> results =
         runBatch(registry, sources, *outputFormatAt(1), settings);
@@ -108,21 +104,14 @@ TEST_F(BatchTest, ResultsFollowTheWorkListUnderParallelConversion)
 {
     // Big pictures first, failures between them: workers finish out of order.
     QStringList sources;
-    std::vector<Outcome> expected;
+    const auto broken = [](int i) { return i % 4 == 3; };
     for (int i = 0; i < 14; ++i) {
         const QString name = u"f%1.bmp"_s.arg(i, 2, 10, QChar(u'0'));
-        if (i % 4 == 3) {
-            ASSERT_TRUE(testimages::writeBytes(path(name), "BM broken"));
-            sources.append(path(name));
-            expected.push_back(Outcome::Failed);
-        } else {
-            sources.append(make(name, QColor(i * 15, 0, 0), i < 3 ? 1200 : 16));
-            expected.push_back(Outcome::Converted);
-        }
+        sources.append(broken(i) ? path(name)
+                                 : make(name, QColor(i * 15, 0, 0), i < 3 ? 1200 : 16));
+        ASSERT_TRUE(!broken(i) || testimages::writeBytes(path(name), "BM broken"));
     }
-    BatchSettings settings;
     settings.threads = 4;
-    settings.supOriginal = 1;
     settings.memoryBudget = 1; // every picture is over it: one at a time, and each still runs
     int reported = 0;
     const std::vector<BatchResult> results = runBatch(
@@ -132,8 +121,9 @@ TEST_F(BatchTest, ResultsFollowTheWorkListUnderParallelConversion)
             EXPECT_EQ(QFile::exists(sources[index]), result.outcome != Outcome::Converted);
         });
     EXPECT_EQ(reported, sources.size());
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        EXPECT_EQ(results[i].outcome, expected[i]) << i;
+    for (int i = 0; i < 14; ++i)
+        EXPECT_EQ(results[std::size_t(i)].outcome, broken(i) ? Outcome::Failed : Outcome::Converted)
+            << i;
 }
 
 TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
@@ -141,9 +131,7 @@ TEST_F(BatchTest, CancelStopsAfterTheFilesInProgress)
     QStringList sources;
     for (int i = 0; i < 16; ++i)
         sources.append(make(u"p%1.png"_s.arg(i), Qt::red, 1200));
-    BatchSettings settings;
     settings.threads = 2;
-    settings.supOriginal = 1;
     std::atomic<bool> cancel{false};
     const std::vector<BatchResult> results = runBatch(
         registry, sources, *outputFormatAt(2), settings,
@@ -173,8 +161,6 @@ TEST_F(BatchTest, OriginalIsDeletedOnlyWhileItIsTheFileThatWasRead)
     fileops::testing::setFailureHook([&](fileops::testing::Call call, const QString& file) {
         return call == fileops::testing::Call::Unlink && file == sources[3] ? EIO : 0;
     });
-    BatchSettings settings;
-    settings.supOriginal = 1;
     settings.afterConversion = [&](int index) {
         if (index == 0) {
             make(u"edited.png"_s, Qt::blue, 64);
@@ -236,8 +222,6 @@ TEST_F(BatchTest, PreflightFindsEveryConflictBeforeTheRun)
     ASSERT_EQ(::symlink("nowhere", QFile::encodeName(path(u"d.GIF"_s)).constData()), 0);
     convert::testing::setDeletionCheckHook(
         [](const QString& folder) { return folder.endsWith(u"/ro/"_s) ? EROFS : 0; });
-    BatchSettings settings;
-    settings.supOriginal = 1;
     PreflightRules cli;
     cli.existing = ExistingOutput::Refuse;
     cli.originalsMustBeDeletable = true;
@@ -303,8 +287,6 @@ TEST_F(BatchTest, OriginalTheTrashCannotTakeIsKeptOrLeftToTheFallback)
     QDir().mkpath(path(u"home"_s)); // on the files' volume, so its Trash is the one
     qputenv("HOME", QFile::encodeName(path(u"home"_s)));
     qputenv("XDG_DATA_HOME", QFile::encodeName(path(u"blocker/data"_s)));
-    BatchSettings settings;
-    settings.supOriginal = 1;
     settings.removal.toTrash = true;
     const OutputFormat& bmp = *outputFormatForCode(formatCodeBmp);
     std::vector<BatchResult> kept = runBatch(registry, {make(u"b.png"_s)}, bmp, settings);

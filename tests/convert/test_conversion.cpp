@@ -1,5 +1,4 @@
 #include "convert/atomicfile.h"
-#include "convert/codecregistry.h"
 #include "convert/conversion.h"
 #include "convert/outputformats.h"
 #include "convert/singleconversion.h"
@@ -13,6 +12,8 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -74,11 +75,7 @@ QString cameraPhoto(const QString& path)
     return path;
 }
 
-struct EncoderCall
-{
-    QByteArray encoder;
-    EncoderParameters parameters;
-};
+using EncoderCall = std::pair<QByteArray, EncoderParameters>;
 
 // An encoder that records its calls and writes a few bytes.
 Encoder recordingEncoder(const QByteArray& name, const QByteArray& mimeType,
@@ -98,29 +95,25 @@ Encoder recordingEncoder(const QByteArray& name, const QByteArray& mimeType,
 TEST_F(ConversionTest, EverySourceTypeConvertsToEveryFormat)
 {
     const QImage picture = testimages::quadrants(64, 48);
-    struct Source
-    {
-        QString name;
-        const char* format;
-        bool lossless;
-    } sources[] = {{u"src.bmp"_s, "BMP", true},   {u"src.jpg"_s, "JPEG", false},
-                   {u"src.png"_s, "PNG", true},   {u"src.gif"_s, "GIF", true},
-                   {u"src.ico"_s, "ICO", true},   {u"src.tif"_s, "TIFF", true},
-                   {u"src.webp"_s, "WEBP", false}};
-    for (const Source& source : sources) {
-        ASSERT_TRUE(writePicture(picture, path(source.name), source.format));
-        const LoadedPicture original = PictureLoader::load(path(source.name));
-        ASSERT_EQ(original.status, Status::Ok) << source.name.toStdString();
+    const std::vector<std::tuple<QString, const char*, bool>> sources{
+        {u"src.bmp"_s, "BMP", true},    {u"src.jpg"_s, "JPEG", false}, {u"src.png"_s, "PNG", true},
+        {u"src.gif"_s, "GIF", true},    {u"src.ico"_s, "ICO", true},   {u"src.tif"_s, "TIFF", true},
+        {u"src.webp"_s, "WEBP", false},
+    };
+    for (const auto& [name, type, lossless] : sources) {
+        ASSERT_TRUE(writePicture(picture, path(name), type));
+        const LoadedPicture original = PictureLoader::load(path(name));
+        ASSERT_EQ(original.status, Status::Ok) << name.toStdString();
         const QImage expected = original.image.convertToFormat(QImage::Format_ARGB32);
         for (const OutputFormat& format : outputFormats()) {
-            const QString output = path(u"out-"_s + source.name + u'.' + format.singleExtension);
+            const QString output = path(u"out-"_s + name + u'.' + format.singleExtension);
             SCOPED_TRACE(QString(output + u" by "_s + format.entryPointName).toStdString());
-            ASSERT_EQ(format.convert(registry, path(source.name), output, conversionJpegQuality),
+            ASSERT_EQ(format.convert(registry, path(name), output, conversionJpegQuality),
                       Status::Ok);
 
             const QImage written = QImage(output).convertToFormat(QImage::Format_ARGB32);
             ASSERT_EQ(written.size(), picture.size());
-            const bool exact = source.lossless && format.code != formatCodeJpeg &&
+            const bool exact = lossless && format.code != formatCodeJpeg &&
                                format.code != formatCodeGif && format.code != formatCodeWebp;
             if (exact) {
                 EXPECT_EQ(written, expected);
@@ -138,9 +131,8 @@ TEST_F(ConversionTest, TransparencyPerFormat)
 {
     // Bottom-right quadrant fully transparent; a half-opaque stripe at the top.
     QImage picture = testimages::quadrants(40, 40, true);
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 40; ++x)
-            picture.setPixel(x, y, qRgba(0, 0, 0, 191));
+    for (int i = 0; i < 8 * 40; ++i)
+        picture.setPixel(i % 40, i / 40, qRgba(0, 0, 0, 191));
     const QString source = path(u"alpha.png"_s);
     ASSERT_TRUE(testimages::write(picture, source, "PNG"));
 
@@ -203,26 +195,22 @@ TEST_F(ConversionTest, MetadataIsKeptUprightWithoutThumbnailAndBackAgain)
     const Metadata before = metadataOf(source);
     ASSERT_FALSE(before.text("Exif.GPSInfo.GPSLatitude").isEmpty());
     ASSERT_GT(Exiv2::ExifThumbC(before.exif).copy().size_, 0);
-    const struct
-    {
-        QString from, to;
-        int format;
-        QSize box; // --max-size
-    } steps[] = {{source, path(u"out.jpg"_s), formatCodeJpeg, {}},
-                 {source, path(u"out.png"_s), formatCodePng, {}},
-                 {path(u"out.png"_s), path(u"back.jpg"_s), formatCodeJpeg, {}},
-                 {source, path(u"out.tif"_s), formatCodeTiff, {}},
-                 {source, path(u"small.webp"_s), formatCodeWebp, QSize(240, 240)}};
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.to.toStdString());
+    // From, to, format, and the box of --max-size.
+    const std::vector<std::tuple<QString, QString, int, QSize>> steps{
+        {source, path(u"out.jpg"_s), formatCodeJpeg, {}},
+        {source, path(u"out.png"_s), formatCodePng, {}},
+        {path(u"out.png"_s), path(u"back.jpg"_s), formatCodeJpeg, {}},
+        {source, path(u"out.tif"_s), formatCodeTiff, {}},
+        {source, path(u"small.webp"_s), formatCodeWebp, QSize(240, 240)},
+    };
+    for (const auto& [from, to, format, box] : steps) {
+        SCOPED_TRACE(to.toStdString());
         QString warning;
-        ConvertOptions options;
-        options.maxSize = step.box;
-        ASSERT_EQ(convertFile(registry, step.from, step.to, step.format, options,
+        ASSERT_EQ(convertFile(registry, from, to, format, {.maxSize = box, .keep = {}},
                               WriteMode::Replace, &warning),
                   Status::Ok);
         EXPECT_EQ(warning, QString());
-        const Metadata after = metadataOf(step.to);
+        const Metadata after = metadataOf(to);
         for (const char* key : {"Exif.Photo.DateTimeOriginal", "Exif.Image.Model",
                                 "Exif.GPSInfo.GPSLatitude", "Exif.GPSInfo.GPSLongitude"})
             EXPECT_EQ(after.text(key), before.text(key)) << key;
@@ -230,9 +218,9 @@ TEST_F(ConversionTest, MetadataIsKeptUprightWithoutThumbnailAndBackAgain)
         EXPECT_EQ(Exiv2::ExifThumbC(after.exif).copy().size_, 0);
         EXPECT_EQ(after.icc, before.icc);
         EXPECT_FALSE(after.xmp.empty());
-        EXPECT_EQ(after.iptc.empty(), step.format == formatCodeWebp); // WebP holds no IPTC
-        const QImage written(step.to); // upright, its profile accepted by the decoder
-        EXPECT_EQ(written.size(), step.box.isEmpty() ? QSize(480, 640) : QSize(180, 240));
+        EXPECT_EQ(after.iptc.empty(), format == formatCodeWebp); // WebP holds no IPTC
+        const QImage written(to); // upright, its profile accepted by the decoder
+        EXPECT_EQ(written.size(), box.isEmpty() ? QSize(480, 640) : QSize(180, 240));
         EXPECT_EQ(after.text("Exif.Photo.PixelXDimension"), QString::number(written.width()));
         EXPECT_EQ(written.colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
     }
@@ -262,12 +250,11 @@ TEST_F(ConversionTest, BmpAndGifCarryNoMetadataAndGetSrgbPixels)
 
     // Scaled down on loading, the pixels still get their colour space back: the BMP has
     // what the PNG, which keeps the profile, shows once converted.
-    ConvertOptions small;
-    small.maxSize = QSize(240, 240);
-    ASSERT_EQ(convertFile(registry, source, path(u"small.bmp"_s), formatCodeBmp, small),
-              Status::Ok);
-    ASSERT_EQ(convertFile(registry, source, path(u"small.png"_s), formatCodePng, small),
-              Status::Ok);
+    for (const auto& [name, code] :
+         {std::pair{u"small.bmp"_s, formatCodeBmp}, std::pair{u"small.png"_s, formatCodePng}})
+        ASSERT_EQ(convertFile(registry, source, path(name), code,
+                              {.maxSize = QSize(240, 240), .keep = {}}),
+                  Status::Ok);
     const QImage smallWide(path(u"small.png"_s));
     ASSERT_EQ(smallWide.colorSpace(), QColorSpace(QColorSpace::AdobeRgb));
     const QImage smallSrgb = smallWide.convertedToColorSpace(QColorSpace::SRgb);
@@ -286,29 +273,21 @@ TEST_F(ConversionTest, CodecRegistrySaveUsesTheFirstEncoderWithItsFormatsParamet
                                    recordingEncoder("jpeg", "image/jpeg", calls),
                                    recordingEncoder("jpeg-2", "image/jpeg", calls),
                                    recordingEncoder("gif-2", "image/gif", calls)});
-    struct Row
-    {
-        int code;
-        int quality;
-        QByteArray encoder;
-        EncoderParameters expected;
+    // Format, quality asked, and the call expected.
+    const std::vector<std::tuple<int, int, EncoderCall>> rows{
+        {formatCodeJpeg, -1, {"jpeg", {{qualityParameter, 75}}}},
+        {formatCodeJpeg, 0, {"jpeg", {{qualityParameter, 0}}}},
+        {formatCodeJpeg, 100, {"jpeg", {{qualityParameter, 100}}}},
+        {formatCodeJpeg, 101, {"jpeg", {{qualityParameter, 75}}}},
+        {formatCodeGif, 90, {"gif", {}}},
     };
-    const std::vector<Row> rows{
-        {formatCodeJpeg, -1, "jpeg", {{qualityParameter, 75}}},
-        {formatCodeJpeg, 0, "jpeg", {{qualityParameter, 0}}},
-        {formatCodeJpeg, 100, "jpeg", {{qualityParameter, 100}}},
-        {formatCodeJpeg, 101, "jpeg", {{qualityParameter, 75}}},
-        {formatCodeGif, 90, "gif", {}},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(::testing::Message() << "code " << row.code << " quality " << row.quality);
+    for (const auto& [code, quality, expected] : rows) {
+        SCOPED_TRACE(::testing::Message() << "code " << code << " quality " << quality);
         calls.clear();
-        EXPECT_EQ(SauverFormat(recording, testimages::quadrants(4, 4), path(u"out"_s), row.code,
-                               row.quality),
-                  Status::Ok);
-        ASSERT_EQ(calls.size(), 1u);
-        EXPECT_EQ(calls.front().encoder, row.encoder);
-        EXPECT_EQ(calls.front().parameters, row.expected);
+        EXPECT_EQ(
+            SauverFormat(recording, testimages::quadrants(4, 4), path(u"out"_s), code, quality),
+            Status::Ok);
+        EXPECT_EQ(calls, std::vector<EncoderCall>{expected});
     }
 }
 
@@ -343,15 +322,8 @@ TEST(OutputFormats, ListOrderDefaultEntryAndSourceTypeEdges)
 
 TEST(SingleConversion, OutputPaths)
 {
-    struct Row
-    {
-        QString original;
-        bool convOrig;
-        QString repertConv;
-        int position;
-        QString output;
-    };
-    const std::vector<Row> rows{
+    // Original, convOrig, repertConv, format position, output.
+    const std::vector<std::tuple<QString, bool, QString, int, QString>> rows{
         {u"/img/photo.png"_s, true, u"/out"_s, 2, u"/img/photo.jpg"_s},
         {u"/img/photo.jpeg"_s, true, u"/out"_s, 3, u"/img/photo.png"_s},
         {u"/img/photo.jpg"_s, false, u"/out"_s, 1, u"/out/photo.gif"_s},
@@ -360,79 +332,58 @@ TEST(SingleConversion, OutputPaths)
         {u"/img/photo.webp"_s, true, u""_s, 3, u"/img/photo.png"_s},
         {u"/img/scan.TIFF"_s, true, u""_s, 5, u"/img/scan.webp"_s},
     };
-    for (const Row& row : rows) {
-        const QString base = singleOutputBasePath(row.original, row.convOrig, row.repertConv);
-        EXPECT_EQ(singleOutputPath(base, *outputFormatAt(row.position)), row.output)
-            << row.original.toStdString();
+    for (const auto& [original, convOrig, repertConv, position, output] : rows) {
+        const QString base = singleOutputBasePath(original, convOrig, repertConv);
+        EXPECT_EQ(singleOutputPath(base, *outputFormatAt(position)), output)
+            << original.toStdString();
     }
 }
 
 TEST(SingleConversion, PreviewFitAndOutputSize)
 {
-    struct Fit
-    {
-        QSize natural;
-        QSize shown;
+    const std::vector<std::pair<QSize, QSize>> fits{
+        {{800, 400}, {200, 100}}, {{100, 300}, {50, 150}}, {{120, 90}, {120, 90}},
+        {{150, 600}, {38, 150}},  {{30000, 10}, {200, 1}},
     };
-    const QSize box(200, 150);
-    for (const Fit& fit : std::vector<Fit>{{{800, 400}, {200, 100}},
-                                           {{100, 300}, {50, 150}},
-                                           {{120, 90}, {120, 90}},
-                                           {{150, 600}, {38, 150}},
-                                           {{30000, 10}, {200, 1}}}) {
-        const double ratio = double(fit.natural.width()) / fit.natural.height();
-        EXPECT_EQ(previewFit(fit.natural, box, ratio), fit.shown) << fit.natural.width();
+    for (const auto& [natural, shown] : fits) {
+        const double ratio = double(natural.width()) / natural.height();
+        EXPECT_EQ(previewFit(natural, QSize(200, 150), ratio), shown) << natural.width();
     }
-
-    struct Height
-    {
-        int width;
-        double ratio;
-        int height;
-    };
-    for (const Height& row : std::vector<Height>{{300, 1.5, 200},
-                                                 {5, 2.0, 2},         // 2.5: half to even
-                                                 {7, 2.0, 4},         // 3.5: half to even
-                                                 {300, 1000.0, 1}}) { // a panorama never gets 0
-        EXPECT_EQ(outputHeightFor(row.width, row.ratio), row.height) << row.width;
-    }
+    // Width, ratio, height: 2.5 and 3.5 round half to even, a panorama never gets 0.
+    const std::vector<std::tuple<int, double, int>> heights{
+        {300, 1.5, 200}, {5, 2.0, 2}, {7, 2.0, 4}, {300, 1000.0, 1}};
+    for (const auto& [width, ratio, height] : heights)
+        EXPECT_EQ(outputHeightFor(width, ratio), height) << width;
 }
 
 TEST_F(ConversionTest, SingleOriginalDeletedOnlyWhenTheOutputIsAnotherFile)
 {
     const QImage picture = testimages::quadrants(64, 48, true);
-    struct Row
-    {
-        QString original;
-        QString link; // another name of the original, as a case-insensitive card shows it
-        bool deleted;
-        bool changed; // saved anew between the reading and the deletion
+    // Original; another name of it, as a case-insensitive card shows it; deleted; saved anew
+    // between the reading and the deletion.
+    const std::vector<std::tuple<QString, QString, bool, bool>> rows{
+        {u"photo.png"_s, {}, true, false},
+        {u"photo.jpg"_s, {}, false, false},
+        {u"photo.JPG"_s, u"photo.jpg"_s, false, false},
+        {u"photo.png"_s, {}, false, true},
     };
-    const std::vector<Row> rows{{u"photo.png"_s, {}, true, false},
-                                {u"photo.jpg"_s, {}, false, false},
-                                {u"photo.JPG"_s, u"photo.jpg"_s, false, false},
-                                {u"photo.png"_s, {}, false, true}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.original.toStdString());
+    for (const auto& [name, link, deleted, changed] : rows) {
+        SCOPED_TRACE(name.toStdString());
         QTemporaryDir folder;
-        const QString original = folder.filePath(row.original);
+        const QString original = folder.filePath(name);
         ASSERT_TRUE(testimages::write(picture, original, "PNG"));
-        if (!row.link.isEmpty()) {
-            ASSERT_EQ(::link(QFile::encodeName(original).constData(),
-                             QFile::encodeName(folder.filePath(row.link)).constData()),
-                      0);
-        }
+        ASSERT_TRUE(link.isEmpty() ||
+                    ::link(QFile::encodeName(original).constData(),
+                           QFile::encodeName(folder.filePath(link)).constData()) == 0);
         const auto stamp = fileops::stampOf(original);
-        if (row.changed) {
-            ASSERT_TRUE(testimages::write(testimages::quadrants(32, 32), original, "PNG"));
-        }
+        ASSERT_TRUE(!changed || testimages::write(testimages::quadrants(32, 32), original, "PNG"));
         const QString output = folder.filePath(u"photo.jpg"_s);
         const SingleResult result = convertPicture(registry, picture, picture.size(), original,
                                                    stamp, output, *outputFormatAt(2), {}, true);
         EXPECT_FALSE(QImage(output).isNull());
-        EXPECT_EQ(result.originalDeleted, row.deleted);
-        EXPECT_EQ(result.originalChanged, row.changed);
-        EXPECT_EQ(QFile::exists(original), !row.deleted);
+        EXPECT_EQ(std::pair(result.originalDeleted, result.originalChanged),
+                  std::pair(deleted, changed));
+        EXPECT_EQ(QFile::exists(original), !deleted);
     }
 }
 
