@@ -541,7 +541,7 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
                       QByteArray::number(::getpid()) + '\n';
     // Each line is written in place in one buffer, handed to the file whenever it fills: a
     // large plan does not hold its whole journal in memory once more.
-    constexpr qsizetype chunk = 1 << 20;
+    constexpr qsizetype chunk = 1 << 18;
     text.reserve(chunk + 4096);
     EntryWriter writer;
     bool written = true;
