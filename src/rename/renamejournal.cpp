@@ -115,8 +115,9 @@ QString absolute(const QString& path)
 // The length of absolute(path) at most.
 qsizetype absoluteSize(const QString& path)
 {
-    return path.startsWith(QLatin1Char('/')) ? path.size()
-                                             : QDir::currentPath().size() + 1 + path.size();
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')))
+        return path.size();
+    return QDir::currentPath().size() + 1 + path.size();
 }
 
 // The file lines of a journal. Each folder is written once, on an "in" line (the folder of
