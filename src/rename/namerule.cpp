@@ -3,6 +3,7 @@
 #include "rename/nameforms.h"
 
 #include <charconv>
+#include <limits>
 
 namespace renaming {
 
@@ -90,19 +91,28 @@ void appendFileTime(QString& out, const QDateTime& stamp)
 bool readsAsNumber(QStringView text, long long* value)
 {
     const QStringView trimmed = text.trimmed();
-    const qsizetype digitsFrom = trimmed.startsWith(QLatin1Char('-')) ? 1 : 0;
+    const bool negative = trimmed.startsWith(QLatin1Char('-'));
+    const qsizetype digitsFrom = negative ? 1 : 0;
     if (trimmed.size() == digitsFrom)
         return false;
+    // Read here rather than through the locale's parser: the digits are ASCII, and a value
+    // fits when it is at most 2^63 - 1, or 2^63 with a minus sign.
+    const unsigned long long limit =
+        static_cast<unsigned long long>(std::numeric_limits<long long>::max()) + (negative ? 1 : 0);
+    unsigned long long magnitude = 0;
     for (qsizetype i = digitsFrom; i < trimmed.size(); ++i) {
         const char16_t c = trimmed.at(i).unicode();
         if (c < u'0' || c > u'9')
             return false;
+        const unsigned digit = c - u'0';
+        if (magnitude > (limit - digit) / 10)
+            return false;
+        magnitude = magnitude * 10 + digit;
     }
-    bool ok = false;
-    const long long number = trimmed.toLongLong(&ok);
-    if (ok && value)
-        *value = number;
-    return ok;
+    if (value)
+        *value =
+            negative ? static_cast<long long>(0 - magnitude) : static_cast<long long>(magnitude);
+    return true;
 }
 
 // The number part of numberText().
