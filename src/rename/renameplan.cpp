@@ -439,8 +439,8 @@ struct Place
     FolderInfo* target = nullptr;
     QString ownFolder;
     QString targetFolder;
-    QString name; // the source's text after its last '/', not a copy
-    QString newName;
+    QString name;       // the source's text after its last '/', not a copy
+    QString newName;    // the target's text after its folder, not a copy
     QString foldedName; // the name case-folded, where its folder ignores case
 };
 
@@ -582,8 +582,10 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
             entry.conflicts.append(made.error);
             continue;
         }
-        place.newName = made.name;
         entry.target = place.targetFolder + made.name;
+        // The target's text after its folder, not a copy: no name of its own for each file.
+        place.newName = QString::fromRawData(entry.target.constData() + place.targetFolder.size(),
+                                             made.name.size());
         // A UTF-16 unit is at most three bytes of UTF-8: most names need no encoding here.
         if (made.name.size() * 3 > place.target->nameMax &&
             QFile::encodeName(made.name).size() > place.target->nameMax)
