@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -482,6 +483,8 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
             return places[static_cast<std::size_t>(i)].own == key.folder && nameOf(i) == key.name;
         });
     };
+    // The running number's text, in one buffer that each entry writes again.
+    QString runningNumber;
     std::optional<FileTimes> times;
     if (form && form->usesFileTime)
         times.emplace(options.dateTaken);
@@ -559,10 +562,16 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         if (!entry.identity)
             continue;
 
+        if (numeric) {
+            char digits[24];
+            const char* end = std::to_chars(digits, digits + sizeof digits, number + i).ptr;
+            runningNumber.resize(0);
+            runningNumber.append(QLatin1StringView(digits, end - digits));
+        }
         NameInput input{name,
                         options.form,
                         options.nameText,
-                        numeric ? QString::number(number + i) : options.start,
+                        numeric ? runningNumber : options.start,
                         options.format,
                         count,
                         clock,
