@@ -1,6 +1,7 @@
 // Rename engine figures: the name rule over 100,000 entries, and a rename run over the files
 // of one folder against a plain loop of renameat2 calls doing the same renames.
 //   bench_rename [files to rename, default 100000] [folder to work in, default the temp folder]
+//                [rounds, default 5]
 
 #include "rename/nameforms.h"
 #include "rename/namerule.h"
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -24,7 +26,7 @@
 
 namespace {
 
-constexpr int rounds = 3;
+int rounds = 5;
 
 QString fileName(int i)
 {
@@ -65,34 +67,39 @@ double nameRuleMs(int entries, int form)
     return best;
 }
 
-double cpuMs()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return (static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3) +
-           (static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3);
-}
-
-// Wall-clock and processor time (user and system) of one measure: on a busy machine they
-// differ, and the processor time is the steadier of the two.
+// Wall-clock and processor time (user and system) of one measure, and the page faults: on a
+// busy machine wall and processor time differ, and the processor time is the steadier.
 struct Figures
 {
     double wall = 0;
     double cpu = 0;
+    long faults = 0;
 };
+
+Figures usageNow()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return {0,
+            (static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3) +
+                (static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3),
+            usage.ru_minflt + usage.ru_majflt};
+}
 
 class Stopwatch
 {
 public:
-    Stopwatch() : m_cpu(cpuMs()) { m_timer.start(); }
+    Stopwatch() : m_start(usageNow()) { m_timer.start(); }
     Figures elapsed() const
     {
-        return {static_cast<double>(m_timer.nsecsElapsed()) / 1e6, cpuMs() - m_cpu};
+        const Figures now = usageNow();
+        return {static_cast<double>(m_timer.nsecsElapsed()) / 1e6, now.cpu - m_start.cpu,
+                now.faults - m_start.faults};
     }
 
 private:
     QElapsedTimer m_timer;
-    double m_cpu;
+    Figures m_start;
 };
 
 // The whole run of the engine (plan with its check, journal, renames) and the plan's part.
@@ -100,6 +107,7 @@ struct EngineFigures
 {
     Figures run;
     Figures plan;
+    qint64 journalBytes = 0;
 };
 
 std::optional<EngineFigures> engineRound(const QString& base, int files)
@@ -126,6 +134,7 @@ std::optional<EngineFigures> engineRound(const QString& base, int files)
     controls.journal = &journal;
     const renaming::RunReport report = renaming::runPlan(plan, controls);
     figures.run = watch.elapsed();
+    figures.journalBytes = QFileInfo(journal.path()).size();
     if (plan.refused() || !report.complete())
         return std::nullopt;
     return figures;
@@ -156,17 +165,28 @@ std::optional<Figures> loopRound(const QString& base, int files)
     return watch.elapsed();
 }
 
-// Best, and spread of the rounds above the best in percent.
-struct Summary
+// The rounds of one figure: median, best and worst.
+class Summary
 {
-    double best = 1e18;
-    double worst = 0;
-    void add(double value)
+public:
+    void add(double value) { m_values.push_back(value); }
+    double median() const { return at(m_values.size() / 2); }
+    double best() const { return at(0); }
+    double worst() const { return at(m_values.size() - 1); }
+    void print(const char* what, const char* unit) const
     {
-        best = std::min(best, value);
-        worst = std::max(worst, value);
+        std::printf("  %-22s median %8.2f %s, best %8.2f, worst %8.2f\n", what, median(), unit,
+                    best(), worst());
     }
-    double spread() const { return best > 0 ? 100.0 * (worst - best) / best : 0.0; }
+
+private:
+    double at(std::size_t i) const
+    {
+        std::vector<double> sorted = m_values;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted.empty() ? 0.0 : sorted[i];
+    }
+    std::vector<double> m_values;
 };
 
 } // namespace
@@ -176,6 +196,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int files = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
     const QString base = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QDir::tempPath();
+    if (argc > 3)
+        rounds = std::max(1, std::atoi(argv[3]));
 
     constexpr int entries = 100000;
     std::printf("name rule, %d entries (best of %d):\n", entries, rounds);
@@ -185,9 +207,10 @@ int main(int argc, char** argv)
     std::printf("renaming %d files in one folder under %s, engine (plan with its check, journal,\n"
                 "renames) against a plain loop of renameat2, %d rounds, each on fresh folders:\n",
                 files, qPrintable(base), rounds);
-    std::printf(
-        "         loop ms (cpu)      engine ms (cpu)     of which plan (cpu)   ratio (cpu)\n");
-    Summary loopWall, loopCpu, engineWall, engineCpu, ratioWall, ratioCpu;
+    std::printf("     loop ms (cpu)       engine ms (cpu)     of which plan (cpu)  ratio (cpu)  "
+                "faults  journal\n");
+    Summary loopWall, loopCpu, engineWall, engineCpu, ratioWall, ratioCpu, faults;
+    qint64 journalBytes = 0;
     for (int round = 0; round < rounds; ++round) {
         // The order alternates, so neither side always meets the writeback of the other.
         std::optional<Figures> loop;
@@ -205,23 +228,28 @@ int main(int argc, char** argv)
         }
         const double ratio = engine->run.wall / loop->wall;
         const double cpuRatio = engine->run.cpu / loop->cpu;
-        std::printf("  %d: %8.1f (%6.1f)   %8.1f (%6.1f)   %8.1f (%6.1f)   %5.2f (%4.2f)\n",
+        std::printf("  %d: %7.1f (%6.1f)   %8.1f (%6.1f)   %7.1f (%6.1f)   %5.2f (%4.2f)  %6ld  "
+                    "%lld\n",
                     round + 1, loop->wall, loop->cpu, engine->run.wall, engine->run.cpu,
-                    engine->plan.wall, engine->plan.cpu, ratio, cpuRatio);
+                    engine->plan.wall, engine->plan.cpu, ratio, cpuRatio, engine->run.faults,
+                    static_cast<long long>(engine->journalBytes));
         loopWall.add(loop->wall);
         loopCpu.add(loop->cpu);
         engineWall.add(engine->run.wall);
         engineCpu.add(engine->run.cpu);
         ratioWall.add(ratio);
         ratioCpu.add(cpuRatio);
+        faults.add(static_cast<double>(engine->run.faults));
+        journalBytes = engine->journalBytes;
     }
-    std::printf("  best: loop %.1f ms (spread %.0f %%), engine %.1f ms (spread %.0f %%), "
-                "ratio of the bests %.2f\n",
-                loopWall.best, loopWall.spread(), engineWall.best, engineWall.spread(),
-                engineWall.best / loopWall.best);
-    std::printf("  processor time: loop %.1f ms, engine %.1f ms, ratio of the bests %.2f\n",
-                loopCpu.best, engineCpu.best, engineCpu.best / loopCpu.best);
-    std::printf("  ratio per round: %.2f to %.2f (processor time %.2f to %.2f)\n", ratioWall.best,
-                ratioWall.worst, ratioCpu.best, ratioCpu.worst);
+    loopWall.print("loop, wall", "ms");
+    loopCpu.print("loop, processor", "ms");
+    engineWall.print("engine, wall", "ms");
+    engineCpu.print("engine, processor", "ms");
+    ratioWall.print("ratio, wall", "  ");
+    ratioCpu.print("ratio, processor", "  ");
+    faults.print("engine, page faults", "  ");
+    std::printf("  journal: %lld bytes, %.1f per file\n", static_cast<long long>(journalBytes),
+                static_cast<double>(journalBytes) / files);
     return 0;
 }

@@ -2,99 +2,219 @@
 
 #include "rename/nameforms.h"
 
+#include <charconv>
+#include <limits>
+
 namespace renaming {
 
 namespace {
 
-QString twoDigits(int value)
+// The name is made in one text, each piece appended in place.
+
+void appendTwoDigits(QString& out, int value)
 {
-    return QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0'));
+    if (value < 0 || value > 99) {
+        // An invalid time's -1.
+        out.append(QStringLiteral("%1").arg(value, 2, 10, QLatin1Char('0')));
+        return;
+    }
+    out.append(QChar(u'0' + value / 10));
+    out.append(QChar(u'0' + value % 10));
 }
 
-QString datePieces(const QDate& date, DateOrder order)
+void appendDecimal(QString& out, long long value)
 {
-    if (order == DateOrder::YearMonthDay)
-        return QString::number(date.year()) + QLatin1Char('-') + twoDigits(date.month()) +
-               QLatin1Char('-') + twoDigits(date.day());
-    return twoDigits(date.day()) + QLatin1Char('-') + twoDigits(date.month()) + QLatin1Char('-') +
-           QString::number(date.year());
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(QLatin1StringView(digits, end - digits));
+}
+
+void appendDate(QString& out, const QDate& date, DateOrder order)
+{
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    date.getDate(&year, &month, &day);
+    if (order == DateOrder::YearMonthDay) {
+        appendDecimal(out, year);
+        out.append(QLatin1Char('-'));
+        appendTwoDigits(out, month);
+        out.append(QLatin1Char('-'));
+        appendTwoDigits(out, day);
+    } else {
+        appendTwoDigits(out, day);
+        out.append(QLatin1Char('-'));
+        appendTwoDigits(out, month);
+        out.append(QLatin1Char('-'));
+        appendDecimal(out, year);
+    }
 }
 
 // A time stamp at exactly midnight still gives "00.00.00": the time is known.
-QString timePieces(const QTime& time)
+void appendTime(QString& out, const QTime& time)
 {
-    return twoDigits(time.hour()) + QLatin1Char('.') + twoDigits(time.minute()) + QLatin1Char('.') +
-           twoDigits(time.second());
+    appendTwoDigits(out, time.hour());
+    out.append(QLatin1Char('.'));
+    appendTwoDigits(out, time.minute());
+    out.append(QLatin1Char('.'));
+    appendTwoDigits(out, time.second());
 }
 
-QString systemDate(const QDateTime& clock, DateOrder order)
+void appendSystemDate(QString& out, const QDateTime& clock, DateOrder order)
 {
-    return QLatin1Char('(') + datePieces(clock.date(), order) + QLatin1Char(')');
+    out.append(QLatin1Char('('));
+    appendDate(out, clock.date(), order);
+    out.append(QLatin1Char(')'));
 }
 
-QString systemTime(const QDateTime& clock)
+void appendSystemTime(QString& out, const QDateTime& clock)
 {
-    return QLatin1Char('(') + timePieces(clock.time()) + QLatin1Char(')');
+    out.append(QLatin1Char('('));
+    appendTime(out, clock.time());
+    out.append(QLatin1Char(')'));
 }
 
-QString fileDate(const QDateTime& stamp, DateOrder order)
+void appendFileDate(QString& out, const QDateTime& stamp, DateOrder order)
 {
-    return QLatin1Char('[') + datePieces(stamp.date(), order) + QLatin1Char(']');
+    out.append(QLatin1Char('['));
+    appendDate(out, stamp.date(), order);
+    out.append(QLatin1Char(']'));
 }
 
-QString fileTime(const QDateTime& stamp)
+void appendFileTime(QString& out, const QDateTime& stamp)
 {
-    return QLatin1Char('[') + timePieces(stamp.time()) + QLatin1Char(']');
+    out.append(QLatin1Char('['));
+    appendTime(out, stamp.time());
+    out.append(QLatin1Char(']'));
 }
 
-QString firstThenRest(const QString& base, bool firstUpper, int rest)
+bool readsAsNumber(QStringView text, long long* value)
+{
+    const QStringView trimmed = text.trimmed();
+    const bool negative = trimmed.startsWith(QLatin1Char('-'));
+    const qsizetype digitsFrom = negative ? 1 : 0;
+    if (trimmed.size() == digitsFrom)
+        return false;
+    // Read here rather than through the locale's parser: the digits are ASCII, and a value
+    // fits when it is at most 2^63 - 1, or 2^63 with a minus sign.
+    const unsigned long long limit =
+        static_cast<unsigned long long>(std::numeric_limits<long long>::max()) + (negative ? 1 : 0);
+    unsigned long long magnitude = 0;
+    for (qsizetype i = digitsFrom; i < trimmed.size(); ++i) {
+        const char16_t c = trimmed.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return false;
+        const unsigned digit = c - u'0';
+        if (magnitude > (limit - digit) / 10)
+            return false;
+        magnitude = magnitude * 10 + digit;
+    }
+    if (value)
+        *value =
+            negative ? static_cast<long long>(0 - magnitude) : static_cast<long long>(magnitude);
+    return true;
+}
+
+// The number part of numberText().
+void appendNumber(QString& out, QStringView number, int width)
+{
+    long long value = 0;
+    if (!readsAsNumber(number, &value)) {
+        out.append(number);
+        return;
+    }
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    QLatin1StringView text(digits, end - digits);
+    if (value < 0) {
+        out.append(QLatin1Char('-'));
+        text = text.sliced(1);
+    }
+    for (qsizetype pad = width - text.size(); pad > 0; --pad)
+        out.append(QLatin1Char('0'));
+    out.append(text);
+}
+
+bool isAscii(QStringView text)
+{
+    char16_t all = 0;
+    for (const QChar c : text)
+        all |= c.unicode();
+    return all < 0x80;
+}
+
+// Appends `text` in upper case (`mode` > 0), lower case (< 0) or as it is (0).
+void appendCased(QString& out, QStringView text, int mode)
+{
+    if (mode == 0) {
+        out.append(text);
+    } else if (isAscii(text)) {
+        // An ASCII letter's case is an ASCII letter: no table needed.
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (mode > 0 && u >= u'a' && u <= u'z')
+                out.append(QChar(u - 32));
+            else if (mode < 0 && u >= u'A' && u <= u'Z')
+                out.append(QChar(u + 32));
+            else
+                out.append(c);
+        }
+    } else {
+        out.append(mode > 0 ? text.toString().toUpper() : text.toString().toLower());
+    }
+}
+
+void appendFirstThenRest(QString& out, QStringView base, bool firstUpper, int rest)
 {
     if (base.isEmpty())
-        return base;
+        return;
     // Keep a surrogate pair together as the first character.
     const qsizetype first = base.size() > 1 && base.at(0).isHighSurrogate() ? 2 : 1;
-    const QString head = base.left(first);
-    const QString tail = base.mid(first);
-    return (firstUpper ? head.toUpper() : head.toLower()) + (rest > 0   ? tail.toUpper()
-                                                             : rest < 0 ? tail.toLower()
-                                                                        : tail);
+    appendCased(out, base.left(first), firstUpper ? 1 : -1);
+    appendCased(out, base.mid(first), rest);
 }
 
 bool isValidFileName(const QString& name)
 {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('/') || c.isNull())
+            return false;
+    }
+    return true;
+}
+
+// A name cut at its last dot, as splitName() does, without copies.
+struct NamePartsView
+{
+    QStringView base;
+    QStringView extension;
+    bool hasDot = false;
+};
+
+NamePartsView splitNameView(QStringView name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0)
+        return {name, {}, false};
+    // At most three characters are kept after the dot, all four of ".webp".
+    const QStringView after = name.mid(dot + 1);
+    const qsizetype kept = after.compare(u"webp", Qt::CaseInsensitive) == 0 ? 4 : 3;
+    return {name.left(dot), after.left(kept), true};
 }
 
 } // namespace
 
 NameParts splitName(const QString& name)
 {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return {name, QString(), false};
-    // At most three characters are kept after the dot, all four of ".webp".
-    const qsizetype kept =
-        QStringView(name).mid(dot + 1).compare(u"webp", Qt::CaseInsensitive) == 0 ? 4 : 3;
-    return {name.left(dot), name.mid(dot + 1, kept), true};
+    const NamePartsView parts = splitNameView(name);
+    return {parts.base.toString(), parts.extension.toString(), parts.hasDot};
 }
 
 bool readsAsNumber(const QString& text, long long* value)
 {
-    const QString trimmed = text.trimmed();
-    const qsizetype digitsFrom = trimmed.startsWith(QLatin1Char('-')) ? 1 : 0;
-    if (trimmed.size() == digitsFrom)
-        return false;
-    for (qsizetype i = digitsFrom; i < trimmed.size(); ++i) {
-        const char16_t c = trimmed.at(i).unicode();
-        if (c < u'0' || c > u'9')
-            return false;
-    }
-    bool ok = false;
-    const long long number = trimmed.toLongLong(&ok);
-    if (ok && value)
-        *value = number;
-    return ok;
+    return readsAsNumber(QStringView(text), value);
 }
 
 int numberWidth(int format, int entryCount)
@@ -112,12 +232,9 @@ int numberWidth(int format, int entryCount)
 
 QString numberText(const QString& number, int width)
 {
-    long long value = 0;
-    if (!readsAsNumber(number, &value))
-        return number;
-    const QString digits = value < 0 ? QString::number(value).mid(1) : QString::number(value);
-    return (value < 0 ? QStringLiteral("-") : QString()) +
-           digits.rightJustified(width, QLatin1Char('0'));
+    QString text;
+    appendNumber(text, number, width);
+    return text;
 }
 
 QString invalidNameText(const QString& name)
@@ -129,76 +246,98 @@ QString invalidNameText(const QString& name)
 
 NameResult newName(const NameInput& in)
 {
-    const NameParts parts = splitName(in.name);
-    const QString& base = parts.base;
-    const bool numbered = in.entryCount > 1;
-    const QString number =
-        numbered ? numberText(in.number, numberWidth(in.format, in.entryCount)) : QString();
+    const NamePartsView parts = splitNameView(in.name);
+    const QStringView base = parts.base;
+    const int width = numberWidth(in.format, in.entryCount);
+    // The running number goes only where the list has more than one entry.
+    const auto number = [&](QString& out) {
+        if (in.entryCount > 1)
+            appendNumber(out, in.number, width);
+    };
 
-    QString newBase;
+    NameResult result;
+    QString& name = result.name;
+    name.reserve(in.name.size() + in.nameText.size() + in.number.size() + width + 48);
     switch (in.form) {
     case 0:
-        newBase = firstThenRest(base, true, -1);
+        appendFirstThenRest(name, base, true, -1);
         break;
     case 1:
-        newBase = firstThenRest(base, false, 1);
+        appendFirstThenRest(name, base, false, 1);
         break;
     case 2:
-        newBase = systemDate(in.clock, in.dateOrder) + base;
+        appendSystemDate(name, in.clock, in.dateOrder);
+        name.append(base);
         break;
     case 3:
-        newBase = fileDate(in.fileTime, in.dateOrder) + base;
+        appendFileDate(name, in.fileTime, in.dateOrder);
+        name.append(base);
         break;
     case 4:
-        newBase = base + systemDate(in.clock, in.dateOrder);
+        name.append(base);
+        appendSystemDate(name, in.clock, in.dateOrder);
         break;
     case 5:
-        newBase = base + fileDate(in.fileTime, in.dateOrder);
+        name.append(base);
+        appendFileDate(name, in.fileTime, in.dateOrder);
         break;
     case 6:
-        newBase = base + systemTime(in.clock);
+        name.append(base);
+        appendSystemTime(name, in.clock);
         break;
     case 7:
-        newBase = systemTime(in.clock) + base;
+        appendSystemTime(name, in.clock);
+        name.append(base);
         break;
     case 8:
-        newBase = base + fileTime(in.fileTime);
+        name.append(base);
+        appendFileTime(name, in.fileTime);
         break;
     case 9:
-        newBase = fileTime(in.fileTime) + base;
+        appendFileTime(name, in.fileTime);
+        name.append(base);
         break;
     case 10:
-        newBase = base.toUpper();
+        appendCased(name, base, 1);
         break;
     case 11:
-        newBase = base.toLower();
+        appendCased(name, base, -1);
         break;
     case 12:
-        newBase = firstThenRest(base, false, 0);
+        appendFirstThenRest(name, base, false, 0);
         break;
     case 13:
-        newBase = firstThenRest(base, true, 0);
+        appendFirstThenRest(name, base, true, 0);
         break;
     case 14:
-        newBase = systemDate(in.clock, in.dateOrder) + number;
+        appendSystemDate(name, in.clock, in.dateOrder);
+        number(name);
         break;
     case 15:
-        newBase = systemDate(in.clock, in.dateOrder) + systemTime(in.clock) + number;
+        appendSystemDate(name, in.clock, in.dateOrder);
+        appendSystemTime(name, in.clock);
+        number(name);
         break;
     case 16:
-        newBase = systemTime(in.clock) + number;
+        appendSystemTime(name, in.clock);
+        number(name);
         break;
     case 17:
-        newBase = fileDate(in.fileTime, in.dateOrder) + number;
+        appendFileDate(name, in.fileTime, in.dateOrder);
+        number(name);
         break;
     case 18:
-        newBase = fileDate(in.fileTime, in.dateOrder) + fileTime(in.fileTime) + number;
+        appendFileDate(name, in.fileTime, in.dateOrder);
+        appendFileTime(name, in.fileTime);
+        number(name);
         break;
     case 19:
-        newBase = fileTime(in.fileTime) + number;
+        appendFileTime(name, in.fileTime);
+        number(name);
         break;
     case 20:
-        newBase = in.nameText + number;
+        name.append(in.nameText);
+        number(name);
         break;
     default:
         return {QString(), QStringLiteral("Type de nom inconnu : %1").arg(in.form)};
@@ -206,10 +345,13 @@ NameResult newName(const NameInput& in)
 
     // A name without a dot gets none: the file systems this program came from drop a
     // trailing dot, so that is the name its users know.
-    const QString name = parts.hasDot ? newBase + QLatin1Char('.') + parts.extension : newBase;
+    if (parts.hasDot) {
+        name.append(QLatin1Char('.'));
+        name.append(parts.extension);
+    }
     if (!isValidFileName(name))
         return {QString(), invalidNameText(name)};
-    return {name, QString()};
+    return result;
 }
 
 } // namespace renaming

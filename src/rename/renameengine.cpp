@@ -89,7 +89,7 @@ public:
                 break;
             if (!perform(step)) {
                 // A copy cut short by a cancel is no failure of the file.
-                if (state(step.entry).failure.isEmpty())
+                if (m_troubles.value(step.entry).failure.isEmpty())
                     break;
                 m_failed = step.entry;
                 break;
@@ -121,13 +121,18 @@ private:
         std::optional<fileops::FileIdentity> identity;
         fileops::FolderCase folderCase = fileops::FolderCase::Unknown;
     };
+    // Kept small: one for each file of the run.
     struct State
     {
         QString fileAt;
         QString copyAt;
-        bool touched = false;
-        QString failure;
         int error = 0;
+        bool touched = false;
+    };
+    // What went wrong with a file, kept aside: few files have any.
+    struct Trouble
+    {
+        QString failure;
         QStringList undoFailures;
     };
 
@@ -141,7 +146,7 @@ private:
     bool fail(int entry, const fileops::FileResult& result)
     {
         if (result.error != ECANCELED || !cancelled()) {
-            state(entry).failure = fileops::describe(result);
+            m_troubles[entry].failure = fileops::describe(result);
             state(entry).error = result.error;
         }
         return false;
@@ -255,7 +260,7 @@ private:
             State& s = state(action->entry);
             QString& at = action->isCopy ? s.copyAt : s.fileAt;
             if (at != action->to || fileops::identityOf(action->to) != action->identity) {
-                s.undoFailures.append(
+                m_troubles[action->entry].undoFailures.append(
                     QStringLiteral("%1 n'est plus le fichier attendu").arg(action->to));
                 continue;
             }
@@ -264,7 +269,7 @@ private:
                     ? fileops::removeFile(action->to)
                     : fileops::renameNoReplace(action->to, action->from, action->folderCase);
             if (!back.ok()) {
-                s.undoFailures.append(fileops::describe(back));
+                m_troubles[action->entry].undoFailures.append(fileops::describe(back));
                 continue;
             }
             at = action->created ? QString() : action->from;
@@ -280,6 +285,7 @@ private:
         for (std::size_t i = 0; i < m_plan.entries.size(); ++i) {
             const PlannedRename& p = m_plan.entries[i];
             const State& s = m_state[i];
+            const Trouble trouble = m_troubles.value(static_cast<int>(i));
             EntryRun& entry = report.entries[i];
             entry.fileAt = s.fileAt;
             entry.error = s.error;
@@ -299,12 +305,13 @@ private:
                     entry.message += QStringLiteral(" ; une copie reste sous %1").arg(s.copyAt);
                 entry.message +=
                     QStringLiteral(" (") +
-                    (s.failure.isEmpty() ? QString() : s.failure + QStringLiteral(" ; ")) +
-                    s.undoFailures.join(QStringLiteral(" ; ")) + QStringLiteral(").");
+                    (trouble.failure.isEmpty() ? QString()
+                                               : trouble.failure + QStringLiteral(" ; ")) +
+                    trouble.undoFailures.join(QStringLiteral(" ; ")) + QStringLiteral(").");
                 ++report.stranded;
             } else if (static_cast<int>(i) == m_failed) {
                 entry.result = EntryRun::Result::Failed;
-                entry.message = s.failure;
+                entry.message = trouble.failure;
             } else if (s.touched) {
                 entry.result = EntryRun::Result::Undone;
                 entry.message = QStringLiteral("Remis sous son ancien nom.");
@@ -317,6 +324,7 @@ private:
     const RenamePlan& m_plan;
     const RunControls& m_controls;
     std::vector<State> m_state;
+    QHash<int, Trouble> m_troubles;
     std::vector<Action> m_log;
     int m_failed = -1;
     FolderHandles m_folders;

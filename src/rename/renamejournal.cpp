@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -23,7 +24,9 @@ namespace renaming {
 namespace {
 
 constexpr int keptJournals = 20;
-const QByteArray header = "morvane-rename 1";
+// The first form wrote every path whole on each line; the second writes each folder once.
+const QByteArray firstHeader = "morvane-rename 1";
+const QByteArray header = "morvane-rename 2";
 
 // Whether a byte is written as it is in a journal field: the unreserved ones and '/', as
 // QByteArray::toPercentEncoding("/") leaves them.
@@ -85,49 +88,20 @@ char* writeAsciiField(char* to, QStringView path)
     return to;
 }
 
-// Journal fields of paths that mostly share their folder with the path before: the folder's
-// part of the field is written once and copied after.
-class FieldWriter
+char* writeNumber(char* to, long long value)
 {
-public:
-    // Writes `path`, an absolute path, at `to`, where there is room for 9 bytes per UTF-16 unit.
-    char* write(char* to, const QString& path)
-    {
-        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-        const QStringView folder = QStringView(path).left(slash + 1);
-        if (!m_known || folder != QStringView(m_folder)) {
-            m_known = true;
-            m_folder = folder.toString();
-            m_folderField.resize(static_cast<std::size_t>(9 * m_folder.size()));
-            char* end = writeAsciiField(m_folderField.data(), m_folder);
-            m_folderAscii = end != nullptr;
-            m_folderField.resize(end ? static_cast<std::size_t>(end - m_folderField.data()) : 0);
-        }
-        if (m_folderAscii) {
-            char* name = std::copy(m_folderField.begin(), m_folderField.end(), to);
-            if (char* end = writeAsciiField(name, QStringView(path).mid(slash + 1)))
-                return end;
-        }
-        return writeField(to, QFile::encodeName(path));
-    }
-
-private:
-    QString m_folder;
-    std::vector<char> m_folderField;
-    bool m_known = false;
-    bool m_folderAscii = false;
-};
+    return std::to_chars(to, to + 20, value).ptr;
+}
 
 char* writeNumber(char* to, unsigned long long value)
 {
     return std::to_chars(to, to + 20, value).ptr;
 }
 
-QString pathField(const QByteArray& text)
+// Writes a whole path as a journal field.
+char* writeWhole(char* to, const QString& path)
 {
-    if (text == "-")
-        return {};
-    return QFile::decodeName(QByteArray::fromPercentEncoding(text));
+    return writeField(to, QFile::encodeName(path));
 }
 
 QString absolute(const QString& path)
@@ -136,6 +110,141 @@ QString absolute(const QString& path)
     return path.startsWith(QLatin1Char('/'))
                ? path
                : QDir::cleanPath(QDir::currentPath() + QLatin1Char('/') + path);
+}
+
+// The length of absolute(path) at most.
+qsizetype absoluteSize(const QString& path)
+{
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')))
+        return path.size();
+    return QDir::currentPath().size() + 1 + path.size();
+}
+
+// The file lines of a journal. Each folder is written once, on an "in" line (the folder of
+// the files that follow, and of their new names) or a "to" line (the folder of the new names
+// only); the device of the identities that follow on an "on" line. A file line then holds
+//   <entry, as a step from the one before> <inode, as a difference from the one before>
+//   <old name> <new name> [<kept copy>]
+// where a name is relative to its folder, or a whole path (it starts with '/') where it is
+// not ASCII. The kept copy is "=" for one in the file's own folder (its old path, and that
+// path followed by "Temp" while the run goes), "+" for one under the old name in the new
+// name's folder, else its two whole paths ('-' for none).
+class EntryWriter
+{
+public:
+    // Appends the lines of the entry numbered `index` of the plan to `text`.
+    void append(QByteArray& text, std::size_t index, const PlannedRename& entry)
+    {
+        const QString source = absolute(entry.source);
+        const QString target = absolute(entry.target);
+        // A UTF-16 unit is at most three bytes, each written in at most three.
+        const qsizetype room =
+            160 + 9 * (2 * source.size() + 2 * target.size() + absoluteSize(entry.copyPath) +
+                       absoluteSize(entry.copyTemporary));
+        const qsizetype start = text.size();
+        text.resize(start + room);
+        char* end = write(text.data() + start, index, entry, source, target);
+        text.truncate(end - text.constData());
+    }
+
+private:
+    char* write(char* to, std::size_t index, const PlannedRename& entry, const QString& source,
+                const QString& target)
+    {
+        const qsizetype sourceSlash = source.lastIndexOf(QLatin1Char('/'));
+        const qsizetype targetSlash = target.lastIndexOf(QLatin1Char('/'));
+        const QStringView sourceFolder = QStringView(source).left(sourceSlash + 1);
+        const QStringView targetFolder = QStringView(target).left(targetSlash + 1);
+        if (!m_started || sourceFolder != QStringView(m_in)) {
+            m_in = sourceFolder.toString();
+            m_to = m_in;
+            to = writeFolder(to, "in ", m_in);
+        }
+        if (targetFolder != QStringView(m_to)) {
+            m_to = targetFolder.toString();
+            to = writeFolder(to, "to ", m_to);
+        }
+        if (!m_started || entry.identity->device != m_device) {
+            m_device = entry.identity->device;
+            to = std::copy_n("on ", 3, to);
+            to = writeNumber(to, static_cast<unsigned long long>(m_device));
+            *to++ = '\n';
+        }
+        m_started = true;
+        to = writeNumber(to, static_cast<long long>(index - m_index));
+        *to++ = ' ';
+        // Wraps around as the inode does: read back the same way.
+        to = writeNumber(to, static_cast<long long>(entry.identity->inode - m_inode));
+        m_index = index;
+        m_inode = entry.identity->inode;
+        *to++ = ' ';
+        to = writeName(to, source, sourceSlash);
+        *to++ = ' ';
+        to = writeName(to, target, targetSlash);
+        to = writeCopy(to, entry);
+        *to++ = '\n';
+        return to;
+    }
+
+    static char* writeFolder(char* to, const char (&word)[4], const QString& folder)
+    {
+        to = std::copy_n(word, 3, to);
+        to = writeWhole(to, folder);
+        *to++ = '\n';
+        return to;
+    }
+
+    static char* writeName(char* to, const QString& path, qsizetype slash)
+    {
+        if (char* end = writeAsciiField(to, QStringView(path).mid(slash + 1)))
+            return end;
+        return writeWhole(to, path);
+    }
+
+    static char* writeCopy(char* to, const PlannedRename& entry)
+    {
+        if (entry.copyPath.isEmpty() && entry.copyTemporary.isEmpty())
+            return to;
+        *to++ = ' ';
+        const QStringView source(entry.source);
+        const QStringView target(entry.target);
+        const QStringView name = source.mid(source.lastIndexOf(QLatin1Char('/')) + 1);
+        const QStringView targetFolder = target.left(target.lastIndexOf(QLatin1Char('/')) + 1);
+        const QStringView copy(entry.copyPath);
+        const QStringView temporary(entry.copyTemporary);
+        if (copy == source && temporary.size() == source.size() + 4 &&
+            temporary.startsWith(source) && temporary.endsWith(u"Temp")) {
+            *to++ = '=';
+        } else if (temporary.isEmpty() && copy.size() == targetFolder.size() + name.size() &&
+                   copy.startsWith(targetFolder) && copy.endsWith(name)) {
+            *to++ = '+';
+        } else {
+            if (copy.isEmpty())
+                *to++ = '-';
+            else
+                to = writeWhole(to, absolute(entry.copyPath));
+            *to++ = ' ';
+            if (temporary.isEmpty())
+                *to++ = '-';
+            else
+                to = writeWhole(to, absolute(entry.copyTemporary));
+        }
+        return to;
+    }
+
+    bool m_started = false;
+    QString m_in;
+    QString m_to;
+    dev_t m_device = 0;
+    std::size_t m_index = static_cast<std::size_t>(-1);
+    ino_t m_inode = 0;
+};
+
+QString pathField(const QByteArray& text)
+{
+    if (text == "-")
+        return {};
+    return QFile::decodeName(QByteArray::fromPercentEncoding(text));
 }
 
 QString folderOf(const QString& path)
@@ -195,43 +304,110 @@ struct Journal
     QByteArray end; // the word of the last "end" line
 };
 
+fileops::FileIdentity identityAt(const QList<QByteArray>& f, qsizetype at)
+{
+    return {static_cast<dev_t>(f[at].toULongLong()), static_cast<ino_t>(f[at + 1].toULongLong())};
+}
+
+// The file lines of the second form, read back with the folders, device, entry and inode
+// they are written against.
+class EntryReader
+{
+public:
+    // Reads an "in", "to" or "on" line, or a file line (the caller knows it by its first
+    // digit) into `record`; false for a line of neither kind.
+    bool read(const QList<QByteArray>& f, Record& record, int& entry)
+    {
+        if (f.first() == "in" && f.size() >= 2) {
+            m_in = QByteArray::fromPercentEncoding(f[1]);
+            m_to = m_in;
+            return false;
+        }
+        if (f.first() == "to" && f.size() >= 2) {
+            m_to = QByteArray::fromPercentEncoding(f[1]);
+            return false;
+        }
+        if (f.first() == "on" && f.size() >= 2) {
+            m_device = static_cast<dev_t>(f[1].toULongLong());
+            return false;
+        }
+        if (f.size() < 4 || !std::isdigit(static_cast<unsigned char>(f.first().front())))
+            return false;
+        m_entry += f[0].toLongLong();
+        m_inode += static_cast<ino_t>(f[1].toLongLong());
+        entry = static_cast<int>(m_entry);
+        record.identity = {m_device, m_inode};
+        record.source = path(m_in, f[2]);
+        record.target = path(m_to, f[3]);
+        if (f.size() >= 5 && f[4] == "=") {
+            record.copyPath = record.source;
+            record.copyTemporary = record.source + QStringLiteral("Temp");
+        } else if (f.size() >= 5 && f[4] == "+") {
+            record.copyPath = folderOf(record.target) +
+                              record.source.mid(record.source.lastIndexOf(QLatin1Char('/')) + 1);
+        } else if (f.size() >= 6) {
+            record.copyPath = pathField(f[4]);
+            record.copyTemporary = pathField(f[5]);
+        }
+        return true;
+    }
+
+private:
+    static QString path(const QByteArray& folder, const QByteArray& field)
+    {
+        const QByteArray bytes = QByteArray::fromPercentEncoding(field);
+        return QFile::decodeName(bytes.startsWith('/') ? bytes : folder + bytes);
+    }
+
+    QByteArray m_in;
+    QByteArray m_to;
+    dev_t m_device = 0;
+    long long m_entry = -1;
+    ino_t m_inode = 0;
+};
+
 std::optional<Journal> readJournal(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     const QList<QByteArray> lines = file.readAll().split('\n');
-    if (lines.isEmpty() || lines.first() != header)
+    if (lines.isEmpty() || (lines.first() != header && lines.first() != firstHeader))
         return std::nullopt;
+    const bool firstForm = lines.first() == firstHeader;
     Journal journal;
     std::unordered_map<int, std::size_t> byEntry;
+    EntryReader entries;
     for (const QByteArray& line : lines) {
+        if (line.isEmpty())
+            continue;
         const QList<QByteArray> f = line.split(' ');
-        if (f.first() == "started" && f.size() >= 3) {
+        Record record;
+        int entry = 0;
+        if (!firstForm && entries.read(f, record, entry)) {
+            byEntry[entry] = journal.records.size();
+            journal.records.push_back(std::move(record));
+        } else if (f.first() == "started" && f.size() >= 3) {
             journal.started = QDateTime::fromString(QString::fromLatin1(f[1]), Qt::ISODate);
             journal.pid = f[2].toLongLong();
-        } else if (f.first() == "file" && f.size() >= 8) {
-            Record record;
-            record.identity = {static_cast<dev_t>(f[2].toULongLong()),
-                               static_cast<ino_t>(f[3].toULongLong())};
+        } else if (firstForm && f.first() == "file" && f.size() >= 8) {
+            record.identity = identityAt(f, 2);
             record.source = pathField(f[4]);
             record.target = pathField(f[5]);
             record.copyPath = pathField(f[6]);
             record.copyTemporary = pathField(f[7]);
             byEntry[f[1].toInt()] = journal.records.size();
-            journal.records.push_back(record);
+            journal.records.push_back(std::move(record));
         } else if ((f.first() == "moved" || f.first() == "copy") && f.size() >= 4) {
             const auto found = byEntry.find(f[1].toInt());
             if (found == byEntry.end())
                 continue;
-            Record& record = journal.records[found->second];
-            const fileops::FileIdentity id{static_cast<dev_t>(f[2].toULongLong()),
-                                           static_cast<ino_t>(f[3].toULongLong())};
+            Record& known = journal.records[found->second];
             if (f.first() == "moved") {
-                record.identity = id;
-                record.movedAcross = true;
+                known.identity = identityAt(f, 2);
+                known.movedAcross = true;
             } else {
-                record.copy = id;
+                known.copy = identityAt(f, 2);
             }
         } else if (f.first() == "end" && f.size() >= 2) {
             journal.end = f[1];
@@ -366,40 +542,15 @@ std::optional<QString> RenameJournal::begin(const RenamePlan& plan)
                       QByteArray::number(::getpid()) + '\n';
     // Each line is written in place in one buffer, handed to the file whenever it fills: a
     // large plan does not hold its whole journal in memory once more.
-    constexpr qsizetype chunk = 1 << 20;
+    constexpr qsizetype chunk = 1 << 18;
     text.reserve(chunk + 4096);
-    std::array<FieldWriter, 4> writers; // one for each field
+    EntryWriter writer;
     bool written = true;
     for (std::size_t i = 0; written && i < plan.entries.size(); ++i) {
         const PlannedRename& entry = plan.entries[i];
         if (entry.unchanged || !entry.identity)
             continue;
-        // No kept copy: a dash (an empty text).
-        const QString fields[] = {absolute(entry.source), absolute(entry.target),
-                                  entry.copyPath.isEmpty() ? QString() : absolute(entry.copyPath),
-                                  entry.copyTemporary.isEmpty() ? QString()
-                                                                : absolute(entry.copyTemporary)};
-        // A UTF-16 unit is at most three bytes, each written in at most three.
-        qsizetype longest = sizeof("file ") + 3 * 21 + 1;
-        for (const QString& field : fields)
-            longest += 2 + 9 * field.size();
-        const qsizetype start = text.size();
-        text.resize(start + longest);
-        char* to = std::copy_n("file ", 5, text.data() + start);
-        to = writeNumber(to, i);
-        *to++ = ' ';
-        to = writeNumber(to, static_cast<unsigned long long>(entry.identity->device));
-        *to++ = ' ';
-        to = writeNumber(to, static_cast<unsigned long long>(entry.identity->inode));
-        for (int f = 0; f < 4; ++f) {
-            *to++ = ' ';
-            if (f >= 2 && fields[f].isEmpty())
-                *to++ = '-';
-            else
-                to = writers[f].write(to, fields[f]);
-        }
-        *to++ = '\n';
-        text.truncate(to - text.constData());
+        writer.append(text, i, entry);
         if (text.size() >= chunk) {
             written = writeAll(m_fd, text);
             text.truncate(0);

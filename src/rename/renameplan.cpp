@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -439,8 +440,8 @@ struct Place
     FolderInfo* target = nullptr;
     QString ownFolder;
     QString targetFolder;
-    QString name; // the source's text after its last '/', not a copy
-    QString newName;
+    QString name;       // the source's text after its last '/', not a copy
+    QString newName;    // the target's text after its folder, not a copy
     QString foldedName; // the name case-folded, where its folder ignores case
 };
 
@@ -482,6 +483,8 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
             return places[static_cast<std::size_t>(i)].own == key.folder && nameOf(i) == key.name;
         });
     };
+    // The running number's text, in one buffer that each entry writes again.
+    QString runningNumber;
     std::optional<FileTimes> times;
     if (form && form->usesFileTime)
         times.emplace(options.dateTaken);
@@ -559,10 +562,16 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
         if (!entry.identity)
             continue;
 
+        if (numeric) {
+            char digits[24];
+            const char* end = std::to_chars(digits, digits + sizeof digits, number + i).ptr;
+            runningNumber.resize(0);
+            runningNumber.append(QLatin1StringView(digits, end - digits));
+        }
         NameInput input{name,
                         options.form,
                         options.nameText,
-                        numeric ? QString::number(number + i) : options.start,
+                        numeric ? runningNumber : options.start,
                         options.format,
                         count,
                         clock,
@@ -582,8 +591,10 @@ RenamePlan planRename(const QStringList& sources, const RenameOptions& options,
             entry.conflicts.append(made.error);
             continue;
         }
-        place.newName = made.name;
         entry.target = place.targetFolder + made.name;
+        // The target's text after its folder, not a copy: no name of its own for each file.
+        place.newName = QString::fromRawData(entry.target.constData() + place.targetFolder.size(),
+                                             made.name.size());
         // A UTF-16 unit is at most three bytes of UTF-8: most names need no encoding here.
         if (made.name.size() * 3 > place.target->nameMax &&
             QFile::encodeName(made.name).size() > place.target->nameMax)
