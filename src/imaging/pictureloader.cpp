@@ -285,21 +285,38 @@ QImage lanczosScaled(const QImage& picture, QSize size)
     return result;
 }
 
-// The power of two (1, 2, 4 or 8) by which a JPEG decoder can divide `stored` while it still
-// covers `wanted` (both as stored).
-int dctDivisor(QSize stored, QSize wanted)
+// The size Qt's JPEG reader decodes at when asked for M/8 of `stored` (libjpeg's DCT
+// scaling rounds up). Qt picks M from the ratio of the asked size to the stored one and scales
+// its result further unless it already has the asked size: it reaches M/8 exactly only when
+// both sides divide evenly.
+QSize dctScaled(QSize stored, int eighths)
 {
-    const auto reduced = [](int side, int divisor) { return (side + divisor - 1) / divisor; };
-    for (const int divisor : {8, 4, 2}) {
-        if (reduced(stored.width(), divisor) >= wanted.width() &&
-            reduced(stored.height(), divisor) >= wanted.height())
-            return divisor;
+    return QSize((stored.width() * eighths + 7) / 8, (stored.height() * eighths + 7) / 8);
+}
+
+bool dctReachedExactly(QSize stored, int eighths)
+{
+    return stored.width() * eighths % 8 == 0 && stored.height() * eighths % 8 == 0;
+}
+
+// The smallest M/8 at which a JPEG decode of `stored` is at least twice `wanted` (both as
+// stored) both ways and that the reader reaches without scaling on its own; 8 (a whole
+// decode) when none is. A decode at less than twice the wanted size leaves the DCT scaling's
+// blur and aliasing visible after the Lanczos filter.
+int dctEighths(QSize stored, QSize wanted)
+{
+    for (int eighths = 1; eighths < 8; ++eighths) {
+        const QSize scaled = dctScaled(stored, eighths);
+        if (scaled.width() >= 2 * wanted.width() && scaled.height() >= 2 * wanted.height() &&
+            dctReachedExactly(stored, eighths))
+            return eighths;
     }
-    return 1;
+    return 8;
 }
 
 // How a smaller size is reached: by the reader alone (its own scaling), or by a decode at the
-// largest whole fraction the JPEG decoder offers, then a smooth scaling of that.
+// smallest fraction the JPEG decoder offers that keeps twice the wanted detail, then our
+// Lanczos scaling of that.
 enum class Reduction
 {
     Reader,
@@ -347,14 +364,11 @@ LoadedPicture decode(const QString& path, const std::function<QSize(QSize uprigh
                 reader.setScaledSize(stored);
             } else {
                 smoothAfter = true;
-                // Qt's JPEG reader decodes at n/8 of the size (libjpeg's DCT scaling); at a
-                // size it reaches exactly, it scales no further.
-                const int divisor =
-                    reader.format() == "jpeg" ? dctDivisor(opened.storedSize, stored) : 1;
-                if (divisor > 1)
-                    reader.setScaledSize(
-                        QSize((opened.storedSize.width() + divisor - 1) / divisor,
-                              (opened.storedSize.height() + divisor - 1) / divisor));
+                // Qt's JPEG reader decodes at M/8 of the size (libjpeg's DCT scaling).
+                const int eighths =
+                    reader.format() == "jpeg" ? dctEighths(opened.storedSize, stored) : 8;
+                if (eighths < 8)
+                    reader.setScaledSize(dctScaled(opened.storedSize, eighths));
             }
         }
     }

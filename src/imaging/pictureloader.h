@@ -56,8 +56,10 @@ public:
     static LoadedPicture loadFitted(const QString& path, QSize box);
 
     // Loads as loadFitted does, for an output rather than a preview: a JPEG is decoded at
-    // the smallest of 1/2, 1/4 and 1/8 of its size that still covers the fitted size, then
-    // scaled to it by downscaled(); any other picture is decoded whole, then scaled so.
+    // the smallest M/8 of its size (M from 1 to 7, at which the reader needs no scaling of
+    // its own) that is at least twice the fitted size both ways, then scaled to it by
+    // downscaled(); any other picture, or a JPEG without such a step, is decoded whole,
+    // then scaled so.
     static LoadedPicture loadWithin(const QString& path, QSize box);
 
     // Reads the upright natural size from the header, without decoding the picture.
