@@ -55,11 +55,9 @@ public:
     // already fits is loaded at its natural size.
     static LoadedPicture loadFitted(const QString& path, QSize box);
 
-    // Loads as loadFitted does, for an output rather than a preview: a JPEG is decoded at
-    // the smallest M/8 of its size (M from 1 to 7, at which the reader needs no scaling of
-    // its own) that is at least twice the fitted size both ways, then scaled to it by
-    // downscaled(); any other picture, or a JPEG without such a step, is decoded whole,
-    // then scaled so.
+    // Loads as loadFitted does, for an output rather than a preview: the picture is decoded
+    // whole, then scaled to the fitted size by downscaled() (a JPEG decoded at a reduced DCT
+    // size loses detail that the scaling cannot give back).
     static LoadedPicture loadWithin(const QString& path, QSize box);
 
     // Reads the upright natural size from the header, without decoding the picture.
