@@ -4,7 +4,6 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QImage>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QtEndian>
 
@@ -24,14 +23,13 @@ QByteArray ours(const QImage& picture, int level = defaultPngLevel)
     return bytes;
 }
 
-QByteArray qts(const QImage& picture, int level = -1)
+QByteArray qts(const QImage& picture, int level = defaultPngLevel)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "png");
-    if (level >= 0)
-        writer.setCompression((level * 91 + 8) / 9);
+    writer.setCompression((level * 91 + 8) / 9);
     EXPECT_TRUE(writer.write(picture));
     return bytes;
 }
@@ -60,11 +58,6 @@ QImage varied(QImage::Format format)
             picture.setPixel(x, y, qRgba(x * 3 + noise, y * 5, (x ^ y) + noise, 255 - x - noise));
         }
     return picture.convertToFormat(format);
-}
-
-QImage photo()
-{
-    return QImage(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"));
 }
 
 TEST(PngWriterTest, EveryLayoutReadsBackIdentical)
@@ -107,7 +100,7 @@ TEST(PngWriterTest, KeepsTheChunksQtWrites)
 
 TEST(PngWriterTest, SizesFollowQtsAtTheSameLevel)
 {
-    const QImage picture = photo();
+    const QImage picture(QStringLiteral(MORVANE_TEST_DATA "/camera.jpg"));
     ASSERT_FALSE(picture.isNull());
     for (const int level : {0, defaultPngLevel}) {
         const double ratio =
