@@ -10,10 +10,10 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <vector>
 
 namespace convert {
 
