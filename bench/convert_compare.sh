@@ -7,12 +7,14 @@
 # command against the faster of the two others, and for GIF the PSNR against the source.
 #
 #   bench/convert_compare.sh [release build folder]     (default: build/release)
-#   GENERATED=27 WORK=/tmp/morvane-convert-bench  (environment, optional)
+#   GENERATED=27 WORK=/tmp/morvane-convert-bench CORPUS=<folder>  (environment, optional)
+#   TARGETS="BMP GIF JPEG PNG"   the targets of the default run (all four by default)
 #   ONLY=maxsize|formats   runs one of the last two parts alone:
 #     maxsize: 24-megapixel JPEGs (corpus photos enlarged by ImageMagick) to PNG into 1920x1920,
 #              `morvane-batch --max-size` (default jobs and --jobs 1) against
-#              `gm mogrify -size 1920x1920 -resize 1920x1920`, RUNS runs each (default 3), and
-#              the PSNR of the reduced JPEG decode against a whole decode, both scaled alike
+#              `gm mogrify -size 1920x1920 -resize 1920x1920`, RUNS runs each (default 3): wall
+#              and processor (user + sys) seconds, and the ratios of both; then the PSNR of
+#              the reduced JPEG decode against a whole decode, both scaled alike
 #     formats: the TIFF and WebP targets against ImageMagick and GraphicsMagick, RUNS runs
 #
 # The build folder needs the bench_convert and morvane-batch targets of a Release build:
@@ -25,6 +27,7 @@ build=${1:-$here/build/release}
 bench=$build/bench/bench_convert
 cli=$build/morvane-batch
 corpus=${CORPUS:-$here/../shared/corpus}
+[ -d "$corpus" ] || corpus=$here/../../shared/corpus # from a worktree under wt/
 work=${WORK:-/tmp/morvane-convert-bench}
 generated=${GENERATED:-27}
 
@@ -49,17 +52,20 @@ seconds() { # runs "$@", prints the wall time in seconds
 runs=${RUNS:-3}
 only=${ONLY:-}
 
-# Prints "mean (min-max)" of the seconds a command takes over $runs runs, after `prepare`.
+# Prints "wall lo hi cpu" for $runs runs of a command, each after `prepare`: the mean, least
+# and greatest wall seconds, and the mean processor seconds (user + sys, children included).
 timed_runs() {
     local prepare=$1; shift
-    local times=()
     for _ in $(seq "$runs"); do
         $prepare
-        times+=("$(seconds "$@")")
-    done
-    printf '%s\n' "${times[@]}" | awk '{ s += $1; if (NR == 1 || $1 < lo) lo = $1; if ($1 > hi) hi = $1 }
-        END { printf "%.2f s (%.2f-%.2f)", s / NR, lo, hi }'
+        /usr/bin/time -o "$work/time.txt" -f '%e %U %S' "$@" >/dev/null 2>&1 || true
+        tail -n 1 "$work/time.txt"
+    done | awk '{ w += $1; c += $2 + $3; if (NR == 1 || $1 < lo) lo = $1; if ($1 > hi) hi = $1 }
+        END { printf "%.2f %.2f %.2f %.2f", w / NR, lo, hi, c / NR }'
 }
+
+# "wall lo hi cpu" as read by people.
+shown() { echo "$1" | awk '{ printf "%.2f s (%.2f-%.2f), processor %.2f s", $1, $2, $3, $4 }'; }
 
 if [ "$only" = maxsize ]; then
     big=$work/big
@@ -78,10 +84,12 @@ if [ "$only" = maxsize ]; then
     t_d=$(timed_runs fresh "$cli" convert --to png --max-size 1920x1920 --output-dir "$work/max-out" "${files[@]}")
     t_1=$(timed_runs fresh "$cli" convert --to png --max-size 1920x1920 --jobs 1 --output-dir "$work/max-out" "${files[@]}")
     t_g=$(timed_runs fresh gm mogrify -output-directory "$work/max-out" -format png -size 1920x1920 -resize 1920x1920 "${files[@]}")
-    echo "  morvane-batch (default jobs): $t_d"
-    echo "  morvane-batch --jobs 1:       $t_1"
-    echo "  gm mogrify:                   $t_g"
-    echo "  speed-up: $(echo "$t_g $t_d $t_1" | awk '{ printf "%.2fx (default jobs), %.2fx (--jobs 1)", $1 / $4, $1 / $7 }')"
+    echo "  morvane-batch (default jobs): $(shown "$t_d")"
+    echo "  morvane-batch --jobs 1:       $(shown "$t_1")"
+    echo "  gm mogrify:                   $(shown "$t_g")"
+    echo "$t_g $t_d $t_1" | awk '{
+        printf "  speed-up, wall:      %.2fx (default jobs), %.2fx (--jobs 1)\n", $1 / $5, $1 / $9
+        printf "  speed-up, processor: %.2fx (default jobs), %.2fx (--jobs 1)\n", $4 / $8, $4 / $12 }'
     echo "PSNR against the 6000x4000 original scaled by the same filter:"
     for name in "${photos[@]}"; do
         "$bench" scaled 1920x1920 "$name.png" "$name.jpg"
@@ -103,7 +111,8 @@ if [ "$only" = formats ]; then
         t_c=$(timed_runs fresh "$cli" convert --to "$target" --output-dir "$out" "${files[@]}")
         t_i=$(timed_runs fresh mogrify -path "$out" -format "$ext" -quality 90 "${files[@]}")
         t_g=$(timed_runs fresh gm mogrify -output-directory "$out" -format "$ext" -quality 90 "${files[@]}")
-        printf '  %-4s morvane-batch %s   ImageMagick %s   GraphicsMagick %s\n' "$target" "$t_c" "$t_i" "$t_g"
+        printf '  %-4s morvane-batch %s\n       ImageMagick %s\n       GraphicsMagick %s\n' "$target" \
+            "$(shown "$t_c")" "$(shown "$t_i")" "$(shown "$t_g")"
     done
     exit 0
 fi
@@ -111,7 +120,7 @@ fi
 cd "$work/src"
 printf '%-5s %6s %14s %14s %14s %14s %9s %9s\n' target files "morvane img/s" "cli img/s" "IM img/s" \
     "GM img/s" ratio "cli ratio"
-for target in BMP GIF JPEG PNG; do
+for target in ${TARGETS:-BMP GIF JPEG PNG}; do
     ext=$(echo "$target" | tr 'A-Z' 'a-z')
     case $target in
         JPEG) skip='\.(jpg|jpeg)$'; ext=jpg; quality=(-quality 90) ;;
@@ -137,6 +146,7 @@ for target in BMP GIF JPEG PNG; do
             (n / m) / best, (nc / c) / best }'
 done
 
+[[ " ${TARGETS:-GIF} " == *" GIF "* ]] || exit 0
 echo
 echo "GIF quality, mean PSNR against the source (corpus camera photos):"
 psnr_sum() { awk '{ s += $2; c++ } END { printf "%.2f dB over %d photos", s / c, c }'; }

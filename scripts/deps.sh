@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-translations-l10n
     qt6-gtk-platformtheme libgl-dev
-    libimagequant-dev libgif-dev libexiv2-dev
+    libimagequant-dev libgif-dev libexiv2-dev libdeflate-dev
     libgtest-dev libgmock-dev
     adwaita-icon-theme
     xdg-utils

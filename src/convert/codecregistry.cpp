@@ -2,6 +2,7 @@
 
 #include "convert/gifencoder.h"
 #include "convert/outputformats.h"
+#include "convert/pngencoder.h"
 #include "imaging/imageiolog.h"
 #include "imaging/pictureloader.h"
 
@@ -88,6 +89,24 @@ Encoder gifEncoder()
                    }};
 }
 
+// Our PNG encoder for the 8-bit layouts it takes (faster than Qt's writer, whose zlib
+// takes most of a conversion's time), Qt's writer for the others.
+Encoder pngEncoder()
+{
+    return Encoder{
+        EncoderId{"morvane:png"}, "image/png",
+        [](const QImage& picture, QIODevice& device, const EncoderParameters& parameters) {
+            if (!pngEncodable(picture))
+                return encodeWithQt("png", picture, device, parameters);
+            int level = defaultPngLevel;
+            for (const EncoderParameter& parameter : parameters) {
+                if (parameter.name == compressionParameter)
+                    level = parameter.value;
+            }
+            return encodePng(picture, device, level);
+        }};
+}
+
 } // namespace
 
 CodecRegistry::CodecRegistry(std::vector<Encoder> encoders) : m_encoders(std::move(encoders)) {}
@@ -102,6 +121,8 @@ CodecRegistry CodecRegistry::system()
         // Qt has no GIF writer; ours is the only one listed for GIF.
         if (format.code == formatCodeGif) {
             encoders.push_back(gifEncoder());
+        } else if (format.code == formatCodePng) {
+            encoders.push_back(pngEncoder());
         } else if (std::optional<Encoder> encoder = qtEncoder(mimeType)) {
             encoders.push_back(std::move(*encoder));
         }

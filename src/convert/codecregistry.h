@@ -56,9 +56,9 @@ public:
     // Uses exactly `encoders`, in this order.
     explicit CodecRegistry(std::vector<Encoder> encoders = {});
 
-    // Qt's writers for image/bmp, image/jpeg, image/png, image/tiff and image/webp (those
-    // that Qt reports) and our own GIF encoder for image/gif, less any MIME type hidden for
-    // testing.
+    // Qt's writers for image/bmp, image/jpeg, image/tiff and image/webp (those that Qt
+    // reports), our own GIF encoder for image/gif and our own PNG encoder for image/png
+    // (Qt's writer for the layouts it does not take), less any MIME type hidden for testing.
     static CodecRegistry system();
 
     const std::vector<Encoder>& encoders() const { return m_encoders; }

@@ -55,9 +55,9 @@ public:
     // already fits is loaded at its natural size.
     static LoadedPicture loadFitted(const QString& path, QSize box);
 
-    // Loads as loadFitted does, for an output rather than a preview: a JPEG is decoded at
-    // the smallest of 1/2, 1/4 and 1/8 of its size that still covers the fitted size, then
-    // scaled to it by downscaled(); any other picture is decoded whole, then scaled so.
+    // Loads as loadFitted does, for an output rather than a preview: the picture is decoded
+    // whole, then scaled to the fitted size by downscaled() (a JPEG decoded at a reduced DCT
+    // size loses detail that the scaling cannot give back).
     static LoadedPicture loadWithin(const QString& path, QSize box);
 
     // Reads the upright natural size from the header, without decoding the picture.

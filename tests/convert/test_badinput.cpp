@@ -417,7 +417,7 @@ TEST_F(PictureLoaderTest, IconGivesItsLargestImage)
     EXPECT_EQ(loaded.image.pixel(10, 10), QColor(Qt::blue).rgb());
 }
 
-TEST_F(PictureLoaderTest, ReducedJpegDecodeIsAsGoodAsAFullDecodeThenScale)
+TEST_F(PictureLoaderTest, JpegLoadedWithinABoxIsAsGoodAsAFullDecodeThenScale)
 {
     const QImage original = photoLike(3000, 2000);
     const QString photo = path(u"photo.jpg"_s);
@@ -425,7 +425,7 @@ TEST_F(PictureLoaderTest, ReducedJpegDecodeIsAsGoodAsAFullDecodeThenScale)
     writer.setQuality(90);
     ASSERT_TRUE(writer.write(original));
 
-    // Decoded at 1/2 (1500 x 1000), then scaled into the box.
+    // Decoded whole, then scaled into the box by the Lanczos filter.
     const LoadedPicture fitted = PictureLoader::loadWithin(photo, QSize(1000, 1000));
     ASSERT_EQ(fitted.status, Status::Ok);
     ASSERT_EQ(fitted.image.size(), QSize(1000, 666));
