@@ -5,7 +5,7 @@
 //   bench_convert psnr <source> <converted...>   PSNR of each converted file against the source
 //   bench_convert gif <files...>                 GIF encoder settings: time and PSNR
 //   bench_convert scaled <WxH> <pristine> <jpeg>  a JPEG made from `pristine` loaded into the box
-//                                                reduced (PictureLoader::loadWithin) and whole
+//                                                by PictureLoader::loadWithin, and decoded whole
 //                                                then scaled: time and PSNR of each against
 //                                                `pristine` scaled by the same filter
 #include "benchutil.h"
@@ -148,18 +148,18 @@ int scaledDecode(const QString& box, const QString& pristine, const QString& jpe
         return 1;
     QElapsedTimer timer;
     timer.start();
-    const QImage reduced = PictureLoader::loadWithin(jpeg, *size).image;
-    const double reducedSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const QImage within = PictureLoader::loadWithin(jpeg, *size).image;
+    const double withinSeconds = double(timer.nsecsElapsed()) / 1e9;
     timer.restart();
     const QImage decoded = PictureLoader::load(jpeg).image;
-    const QImage whole = downscaled(decoded, reduced.size());
+    const QImage whole = downscaled(decoded, within.size());
     const double wholeSeconds = double(timer.nsecsElapsed()) / 1e9;
     const QImage qtSmooth =
-        decoded.scaled(reduced.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    const QImage truth = downscaled(original, reduced.size());
-    std::printf("%s %dx%d: reduced %.3f s %.2f dB; whole %.3f s %.2f dB (Qt smooth %.2f dB)\n",
-                qPrintable(QFileInfo(jpeg).fileName()), reduced.width(), reduced.height(),
-                reducedSeconds, psnr(reduced, truth), wholeSeconds, psnr(whole, truth),
+        decoded.scaled(within.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage truth = downscaled(original, within.size());
+    std::printf("%s %dx%d: within %.3f s %.2f dB; whole %.3f s %.2f dB (Qt smooth %.2f dB)\n",
+                qPrintable(QFileInfo(jpeg).fileName()), within.width(), within.height(),
+                withinSeconds, psnr(within, truth), wholeSeconds, psnr(whole, truth),
                 psnr(qtSmooth, truth));
     return 0;
 }

@@ -14,7 +14,7 @@
 #              `morvane-batch --max-size` (default jobs and --jobs 1) against
 #              `gm mogrify -size 1920x1920 -resize 1920x1920`, RUNS runs each (default 3): wall
 #              and processor (user + sys) seconds, and the ratios of both; then the PSNR of
-#              the reduced JPEG decode against a whole decode, both scaled alike
+#              the JPEG loaded into the box against a whole decode, both scaled alike
 #     formats: the TIFF and WebP targets against ImageMagick and GraphicsMagick, RUNS runs
 #
 # The build folder needs the bench_convert and morvane-batch targets of a Release build:
